@@ -1,0 +1,57 @@
+#pragma once
+// ICMP echo packets: building one request and deciding, in one place, what
+// a received packet means for the request that is waiting.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace tobrik::net {
+
+// The request that a probe is waiting for.
+struct EchoRequestId {
+    std::uint16_t identifier = 0; // host byte order
+    std::uint16_t sequence = 0;   // host byte order
+    bool matchIdentifier = true;  // false where the kernel owns the identifier
+};
+
+// How a received packet starts.
+enum class PacketForm {
+    IcmpOnly,     // datagram ICMP socket: the ICMP header comes first
+    WithIpHeader, // raw socket: an IPv4 header comes first
+};
+
+enum class Verdict {
+    Unrelated, // not about our request: keep waiting
+    EchoReply, // the echo reply to our request
+    Error,     // an ICMP error that quotes our request
+};
+
+struct Classification {
+    Verdict verdict = Verdict::Unrelated;
+    std::int32_t status = 0;    // IpStatus code for Error, 0 for EchoReply
+    std::uint32_t source = 0;   // sender of the reply or error (network order)
+    std::size_t dataOffset = 0; // where the echo data starts in the packet
+    std::size_t dataLength = 0; // its length
+};
+
+// An echo request (type 8) carrying payload, checksum filled in.
+std::vector<std::uint8_t> BuildEchoRequest(const EchoRequestId& id, const std::string& payload);
+
+// The Internet checksum of data.
+std::uint16_t InternetChecksum(const std::uint8_t* data, std::size_t length);
+
+// What packet (length bytes, any content) means for the request id.
+// source is the sender's address as the socket reported it (network order).
+Classification ClassifyPacket(const std::uint8_t* packet, std::size_t length, PacketForm form,
+                              const EchoRequestId& id, std::uint32_t source);
+
+// True when packet (ICMP header first) is the echo request id. A datagram
+// socket's error queue hands back the request that an ICMP error quoted.
+bool IsOwnEchoRequest(const std::uint8_t* packet, std::size_t length, const EchoRequestId& id);
+
+// The status code for an ICMP error of the given type and code.
+std::int32_t StatusForIcmpError(std::uint8_t type, std::uint8_t code);
+
+} // namespace tobrik::net

@@ -1,0 +1,21 @@
+#include "NetPlatform.h"
+
+namespace tobrik::net {
+
+namespace {
+NetPlatform* installed = nullptr;
+}
+
+NetPlatform& platform() {
+    return installed ? *installed : nativePlatform();
+}
+
+ScopedPlatform::ScopedPlatform(NetPlatform& replacement) : previous_(installed) {
+    installed = &replacement;
+}
+
+ScopedPlatform::~ScopedPlatform() {
+    installed = previous_;
+}
+
+} // namespace tobrik::net

@@ -1,0 +1,220 @@
+#include "linux/LinuxEchoHandle.h"
+
+#include "EchoReplyRecord.h"
+#include "IcmpPacket.h"
+#include "IpStatus.h"
+
+#include <algorithm>
+#include <arpa/inet.h>
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <climits>
+#include <cstring>
+#include <linux/errqueue.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace tobrik::net::linux_net {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// One counter for the whole process, so that a late reply to an earlier
+// request never matches a later one, whichever handle sent it.
+std::uint16_t nextSequence() {
+    static std::atomic<std::uint16_t> counter{static_cast<std::uint16_t>(getpid())};
+    return ++counter;
+}
+
+std::int32_t statusForSendError(int error) {
+    switch (error) {
+    case ENETUNREACH:
+        return IpStatus::DestNetUnreachable;
+    case EHOSTUNREACH:
+        return IpStatus::DestHostUnreachable;
+    case EACCES:
+    case EPERM:
+        return IpStatus::DestProhibited;
+    case EMSGSIZE:
+        return IpStatus::PacketTooBig;
+    case ENOBUFS:
+    case ENOMEM:
+        return IpStatus::NoResources;
+    default:
+        return IpStatus::GeneralFailure;
+    }
+}
+
+// Writes a reply record into the area; data is cut to what fits.
+void writeRecord(std::uint8_t* area, std::size_t size, std::int32_t status, std::uint32_t source,
+                 Clock::duration roundTrip, const std::uint8_t* data, std::size_t dataLength) {
+    std::memset(area, 0, kEchoReplyHeaderSize);
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(roundTrip).count();
+    const auto roundTripMs = static_cast<std::uint32_t>(ms < 0 ? 0 : ms);
+    const std::size_t room = size - kEchoReplyHeaderSize;
+    std::size_t copied = dataLength < room ? dataLength : room;
+    if (copied > 0xFFFF)
+        copied = 0xFFFF;
+    const auto dataSize = static_cast<std::uint16_t>(copied);
+    std::memcpy(area + kReplyAddressOffset, &source, sizeof source);
+    std::memcpy(area + kReplyStatusOffset, &status, sizeof status);
+    std::memcpy(area + kReplyRoundTripOffset, &roundTripMs, sizeof roundTripMs);
+    std::memcpy(area + kReplyDataSizeOffset, &dataSize, sizeof dataSize);
+    if (copied > 0)
+        std::memcpy(area + kEchoReplyHeaderSize, data, copied);
+}
+
+struct Answer {
+    bool found = false;
+    std::int32_t status = 0;
+    std::uint32_t source = 0;
+    const std::uint8_t* data = nullptr;
+    std::size_t dataLength = 0;
+};
+
+// Reads every queued ICMP error of a datagram socket; the one that quotes
+// our request is the answer.
+Answer drainErrorQueue(int fd, const EchoRequestId& id) {
+    Answer answer;
+    for (;;) {
+        std::uint8_t quoted[576];
+        alignas(cmsghdr) char control[512];
+        sockaddr_in from{};
+        iovec iov{quoted, sizeof quoted};
+        msghdr message{};
+        message.msg_name = &from;
+        message.msg_namelen = sizeof from;
+        message.msg_iov = &iov;
+        message.msg_iovlen = 1;
+        message.msg_control = control;
+        message.msg_controllen = sizeof control;
+        const ssize_t length = recvmsg(fd, &message, MSG_ERRQUEUE | MSG_DONTWAIT);
+        if (length < 0) {
+            if (errno == EINTR)
+                continue;
+            return answer;
+        }
+        if (answer.found)
+            continue; // keep draining so that poll does not report it again
+        const sock_extended_err* error = nullptr;
+        for (cmsghdr* c = CMSG_FIRSTHDR(&message); c != nullptr; c = CMSG_NXTHDR(&message, c)) {
+            if (c->cmsg_level == SOL_IP && c->cmsg_type == IP_RECVERR)
+                error = reinterpret_cast<const sock_extended_err*>(CMSG_DATA(c));
+        }
+        if (error == nullptr || error->ee_origin != SO_EE_ORIGIN_ICMP)
+            continue;
+        if (!IsOwnEchoRequest(quoted, static_cast<std::size_t>(length), id))
+            continue;
+        sockaddr_in offender{};
+        std::memcpy(&offender, SO_EE_OFFENDER(error), sizeof offender);
+        answer.found = true;
+        answer.status = StatusForIcmpError(error->ee_type, error->ee_code);
+        answer.source = offender.sin_family == AF_INET ? offender.sin_addr.s_addr : 0;
+    }
+}
+
+} // namespace
+
+LinuxEchoHandle::LinuxEchoHandle(int fd, IcmpSocketKind kind) : fd_(fd), kind_(kind) {
+    if (kind_ == IcmpSocketKind::Datagram) {
+        // ICMP errors reach a datagram socket only through its error queue.
+        const int on = 1;
+        setsockopt(fd_, SOL_IP, IP_RECVERR, &on, sizeof on);
+    }
+}
+
+LinuxEchoHandle::~LinuxEchoHandle() {
+    if (fd_ >= 0)
+        close(fd_);
+}
+
+EchoOutcome LinuxEchoHandle::sendEcho(std::uint32_t addr, const std::string& payload,
+                                      std::uint8_t* replyArea, std::size_t replySize,
+                                      std::uint32_t timeoutMs) {
+    if (replyArea == nullptr || replySize < kEchoReplyHeaderSize)
+        return {0, IpStatus::BufferTooSmall};
+
+    EchoRequestId id;
+    id.sequence = nextSequence();
+    id.identifier = static_cast<std::uint16_t>(getpid());
+    id.matchIdentifier = kind_ == IcmpSocketKind::Raw;
+    const PacketForm form =
+        kind_ == IcmpSocketKind::Raw ? PacketForm::WithIpHeader : PacketForm::IcmpOnly;
+    const auto request = BuildEchoRequest(id, payload);
+
+    sockaddr_in target{};
+    target.sin_family = AF_INET;
+    target.sin_addr.s_addr = addr;
+    const auto sentAt = Clock::now();
+    const auto deadline = sentAt + std::chrono::milliseconds(timeoutMs);
+    if (sendto(fd_, request.data(), request.size(), 0, reinterpret_cast<sockaddr*>(&target),
+               sizeof target) < 0)
+        return {0, statusForSendError(errno)};
+    if (kind_ == IcmpSocketKind::Datagram) {
+        // The kernel replaced the identifier with the socket's port.
+        sockaddr_in bound{};
+        socklen_t boundLength = sizeof bound;
+        if (getsockname(fd_, reinterpret_cast<sockaddr*>(&bound), &boundLength) == 0)
+            id.identifier = ntohs(bound.sin_port);
+    }
+
+    std::uint8_t packet[65536];
+    for (;;) {
+        const auto now = Clock::now();
+        if (now >= deadline)
+            return {0, IpStatus::RequestTimedOut};
+        // Round up so that the wait never ends just short of the deadline.
+        const auto remaining = std::chrono::ceil<std::chrono::milliseconds>(deadline - now).count();
+        pollfd entry{fd_, POLLIN, 0};
+        const int ready =
+            poll(&entry, 1, static_cast<int>(std::min<long long>(remaining, INT_MAX)));
+        if (ready < 0) {
+            if (errno == EINTR)
+                continue;
+            return {0, IpStatus::GeneralFailure};
+        }
+        if (ready == 0)
+            continue;
+
+        Answer answer;
+        if (entry.revents & POLLERR) {
+            if (kind_ == IcmpSocketKind::Datagram)
+                answer = drainErrorQueue(fd_, id);
+            // A pending socket error that no queued packet explains would
+            // keep poll from waiting; reading it clears it.
+            int pending = 0;
+            socklen_t pendingLength = sizeof pending;
+            getsockopt(fd_, SOL_SOCKET, SO_ERROR, &pending, &pendingLength);
+        }
+        if (!answer.found && (entry.revents & POLLIN)) {
+            sockaddr_in from{};
+            socklen_t fromLength = sizeof from;
+            const ssize_t length = recvfrom(fd_, packet, sizeof packet, MSG_DONTWAIT,
+                                            reinterpret_cast<sockaddr*>(&from), &fromLength);
+            if (length < 0)
+                continue; // nothing to read after all, or a socket error already handled
+            const auto verdict = ClassifyPacket(packet, static_cast<std::size_t>(length), form, id,
+                                                from.sin_addr.s_addr);
+            if (verdict.verdict != Verdict::Unrelated) {
+                answer.found = true;
+                answer.status = verdict.status;
+                answer.source = verdict.source;
+                if (verdict.verdict == Verdict::EchoReply) {
+                    answer.data = packet + verdict.dataOffset;
+                    answer.dataLength = verdict.dataLength;
+                }
+            }
+        }
+        if (answer.found) {
+            writeRecord(replyArea, replySize, answer.status, answer.source, Clock::now() - sentAt,
+                        answer.data, answer.dataLength);
+            return {1, 0};
+        }
+    }
+}
+
+} // namespace tobrik::net::linux_net

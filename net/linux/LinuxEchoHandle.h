@@ -1,0 +1,25 @@
+#pragma once
+// The echo service on Linux: one ICMP socket per handle.
+
+#include "NetPlatform.h"
+#include "linux/IcmpSocket.h"
+
+namespace tobrik::net::linux_net {
+
+class LinuxEchoHandle final : public EchoHandle {
+  public:
+    // Takes ownership of fd, an ICMP socket of the given kind.
+    LinuxEchoHandle(int fd, IcmpSocketKind kind);
+    ~LinuxEchoHandle() override;
+    LinuxEchoHandle(const LinuxEchoHandle&) = delete;
+    LinuxEchoHandle& operator=(const LinuxEchoHandle&) = delete;
+
+    EchoOutcome sendEcho(std::uint32_t addr, const std::string& payload, std::uint8_t* replyArea,
+                         std::size_t replySize, std::uint32_t timeoutMs) override;
+
+  private:
+    int fd_;
+    IcmpSocketKind kind_;
+};
+
+} // namespace tobrik::net::linux_net

@@ -1,0 +1,111 @@
+// The Linux platform: there is no sockets library to start, the echo
+// service is an ICMP socket, and names come from the system resolver.
+
+#include "NetPlatform.h"
+#include "linux/IcmpSocket.h"
+#include "linux/LinuxEchoHandle.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstring>
+#include <mutex>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+#include <vector>
+
+namespace tobrik::net {
+
+namespace {
+
+class LinuxPlatform final : public NetPlatform {
+  public:
+    int startup(std::uint16_t) override { return 0; }
+    int cleanup() override { return 0; }
+
+    std::unique_ptr<EchoHandle> openEcho() override {
+        auto socket = linux_net::OpenIcmpSocket();
+        std::lock_guard lock(mutex_);
+        if (socket.fd < 0) {
+            reason_ = socket.problem;
+            return nullptr;
+        }
+        reason_.clear();
+        return std::make_unique<linux_net::LinuxEchoHandle>(socket.fd, socket.kind);
+    }
+
+    std::string echoUnavailableReason() const override {
+        std::lock_guard lock(mutex_);
+        return reason_;
+    }
+
+    std::optional<std::string> hostNameOf(std::uint32_t addr) override {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = addr;
+        // NI_MAXHOST covers every DNS name; a larger buffer is tried should a
+        // hosts file hold a longer one.
+        for (std::size_t size = NI_MAXHOST; size <= 65536; size *= 4) {
+            std::vector<char> name(size);
+            const int result = getnameinfo(
+                reinterpret_cast<const sockaddr*>(&address), sizeof address, name.data(),
+                static_cast<socklen_t>(name.size()), nullptr, 0, NI_NAMEREQD);
+            if (result == 0)
+                return std::string(name.data());
+            if (result != EAI_OVERFLOW)
+                return std::nullopt;
+        }
+        return std::nullopt;
+    }
+
+    std::optional<std::string> localHostName() override {
+        char name[HOST_NAME_MAX + 2];
+        // A name cut to fit is no name: glibc reports ENAMETOOLONG, and the
+        // final terminator check catches systems that truncate silently.
+        if (gethostname(name, sizeof name) != 0)
+            return std::nullopt;
+        if (std::memchr(name, '\0', sizeof name - 1) == nullptr)
+            return std::nullopt;
+        return std::string(name);
+    }
+
+    std::optional<std::uint32_t> firstIPv4Of(const std::string& name) override {
+        // gethostbyname2_r keeps the order in which the hosts file or the
+        // name server lists the addresses. getaddrinfo would sort them by the
+        // RFC 6724 destination rules, so its first address can differ from
+        // the first one listed.
+        std::vector<char> buffer(2048);
+        for (;;) {
+            hostent entry{};
+            hostent* found = nullptr;
+            int error = 0;
+            const int result = gethostbyname2_r(name.c_str(), AF_INET, &entry, buffer.data(),
+                                                buffer.size(), &found, &error);
+            if (result == ERANGE && buffer.size() < (1u << 20)) {
+                buffer.resize(buffer.size() * 2);
+                continue;
+            }
+            if (result != 0 || found == nullptr || found->h_addrtype != AF_INET ||
+                found->h_length != 4 || found->h_addr_list == nullptr ||
+                found->h_addr_list[0] == nullptr)
+                return std::nullopt;
+            std::uint32_t address = 0;
+            std::memcpy(&address, found->h_addr_list[0], sizeof address);
+            return address;
+        }
+    }
+
+  private:
+    mutable std::mutex mutex_;
+    std::string reason_;
+};
+
+} // namespace
+
+NetPlatform& nativePlatform() {
+    static LinuxPlatform instance;
+    return instance;
+}
+
+} // namespace tobrik::net

@@ -1,0 +1,191 @@
+// The network procedures against the real system, inside the namespace lab
+// that tests/lab/in_lab.sh builds. Outside the lab the program skips (77).
+//
+// TOBRIK_EXPECT_SOCKET (raw, datagram or none) names the ICMP socket kind
+// this run must get; TOBRIK_EXPECT_LOCAL_ADDRESS the local address when the
+// lab runs under a host name of its own.
+
+#include "EchoReplyRecord.h"
+#include "IpStatus.h"
+#include "Ipv4Address.h"
+#include "linux/IcmpSocket.h"
+#include "mdlKorvantiser.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <thread>
+
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+using mdlKorvantiser::EchoReplyRecord;
+namespace IpStatus = tobrik::net::IpStatus;
+namespace linux_net = tobrik::net::linux_net;
+
+const char* const kPayload = "Korvantis";
+
+std::string env(const char* name) {
+    const char* value = std::getenv(name);
+    return value ? value : "";
+}
+
+struct Probe {
+    std::int32_t result;
+    Clock::duration elapsed;
+};
+
+Probe ping(const std::string& address, EchoReplyRecord& record) {
+    const auto start = Clock::now();
+    const auto result = mdlKorvantiser::PingHost(address, kPayload, record);
+    return {result, Clock::now() - start};
+}
+
+double ms(Clock::duration d) {
+    return std::chrono::duration<double, std::milli>(d).count();
+}
+
+std::string replyAddress(const EchoReplyRecord& record) {
+    return tobrik::net::FormatIPv4(
+        record.readField<std::uint32_t>(tobrik::net::kReplyAddressOffset));
+}
+
+TEST(LabEcho, GetsTheExpectedSocketKind) {
+    const std::string expected = env("TOBRIK_EXPECT_SOCKET");
+    if (expected.empty())
+        GTEST_SKIP() << "TOBRIK_EXPECT_SOCKET not set";
+    EXPECT_EQ(linux_net::IcmpSocketKindName(linux_net::AvailableIcmpSocketKind()), expected);
+}
+
+class LabPing : public testing::Test {
+  protected:
+    void SetUp() override {
+        if (env("TOBRIK_EXPECT_SOCKET") == "none")
+            GTEST_SKIP() << "this run has no ICMP socket";
+        ASSERT_EQ(mdlKorvantiser::EchoServiceProblem(), "");
+    }
+    EchoReplyRecord record;
+};
+
+TEST_F(LabPing, AnsweringHostsReplyWithOurData) {
+    for (const char* address : {"127.0.0.1", "10.77.0.1", "127.0.0.77"}) {
+        const auto probe = ping(address, record);
+        std::printf("answering probe %s: %.3f ms\n", address, ms(probe.elapsed));
+        EXPECT_EQ(probe.result, 0) << address;
+        EXPECT_EQ(record.Status(), 0);
+        EXPECT_EQ(replyAddress(record), address);
+        const auto dataSize = record.readField<std::uint16_t>(tobrik::net::kReplyDataSizeOffset);
+        ASSERT_EQ(dataSize, 9u);
+        EXPECT_EQ(std::string(reinterpret_cast<const char*>(record.area.data()) +
+                                  tobrik::net::kEchoReplyHeaderSize,
+                              dataSize),
+                  kPayload);
+        EXPECT_LT(probe.elapsed, 2s);
+    }
+}
+
+TEST_F(LabPing, SilentHostsTimeOut) {
+    for (const char* address : {"10.77.0.50", "10.77.0.4"}) {
+        const auto probe = ping(address, record);
+        std::printf("silent probe %s: %.3f ms\n", address, ms(probe.elapsed));
+        EXPECT_EQ(probe.result, IpStatus::RequestTimedOut) << address;
+        EXPECT_GE(probe.elapsed, 400ms) << address;
+        EXPECT_LT(probe.elapsed, 2s) << address;
+    }
+}
+
+TEST_F(LabPing, OtherIcmpTrafficDoesNotExtendTheWait) {
+    // A raw socket sees every ICMP packet of the namespace; steady traffic
+    // must not restart the time-out.
+    std::atomic<bool> stop{false};
+    std::thread chatter([&] {
+        EchoReplyRecord other;
+        while (!stop) {
+            mdlKorvantiser::PingHost("127.0.0.2", kPayload, other);
+            std::this_thread::sleep_for(10ms);
+        }
+    });
+    const auto probe = ping("10.77.0.50", record);
+    stop = true;
+    chatter.join();
+    EXPECT_EQ(probe.result, IpStatus::RequestTimedOut);
+    EXPECT_LT(probe.elapsed, 2s);
+}
+
+TEST_F(LabPing, RejectedHostAnswersAtOnce) {
+    const auto probe = ping("10.77.0.3", record);
+    std::printf("rejected probe 10.77.0.3: %.3f ms\n", ms(probe.elapsed));
+    EXPECT_EQ(probe.result, IpStatus::DestHostUnreachable);
+    EXPECT_EQ(record.Status(), IpStatus::DestHostUnreachable);
+    EXPECT_EQ(replyAddress(record), "10.77.0.3");
+    // Well before the 500 ms time-out: the error ended the wait.
+    EXPECT_LT(probe.elapsed, 400ms);
+
+    // The next probe reports its own outcome, not the stored error.
+    EXPECT_EQ(ping("10.77.0.1", record).result, 0);
+}
+
+TEST_F(LabPing, UnroutableDestinationsFailWithoutWaiting) {
+    for (const char* address : {"10.77.1.5", "10.77.2.5"}) {
+        const auto probe = ping(address, record);
+        std::printf("unroutable probe %s: %d after %.3f ms\n", address, probe.result,
+                    ms(probe.elapsed));
+        EXPECT_NE(probe.result, 0) << address;
+        EXPECT_NE(probe.result, -1) << address;
+        EXPECT_NE(probe.result, IpStatus::RequestTimedOut) << address;
+        EXPECT_LT(probe.elapsed, 400ms) << address;
+    }
+}
+
+TEST_F(LabPing, NonAddressesSendNothing) {
+    EXPECT_EQ(ping("abc", record).result, -1);
+    EXPECT_EQ(ping("255.255.255.255", record).result, -1);
+}
+
+TEST(LabNoIcmp, PingFailsAndTheProblemNamesTheRemedies) {
+    if (env("TOBRIK_EXPECT_SOCKET") != "none")
+        GTEST_SKIP() << "this run has an ICMP socket";
+    EchoReplyRecord record;
+    EXPECT_EQ(mdlKorvantiser::PingHost("127.0.0.1", kPayload, record), -1);
+    const std::string problem = mdlKorvantiser::EchoServiceProblem();
+    std::printf("echo service problem: %s\n", problem.c_str());
+    EXPECT_NE(problem.find("not permitted"), std::string::npos) << problem;
+    EXPECT_NE(problem.find("net.ipv4.ping_group_range"), std::string::npos) << problem;
+    EXPECT_NE(problem.find("setcap cap_net_raw+ep"), std::string::npos) << problem;
+}
+
+TEST(LabNames, ReverseLookUpGivesWholeNames) {
+    EXPECT_EQ(mdlKorvantiser::GetHostNameByIP("10.77.0.1"), "lab-host-abcde");
+    EXPECT_EQ(mdlKorvantiser::GetHostNameByIP("10.77.0.2"), "lab-host-abcdef");
+    const std::string longName =
+        "lab-host-with-a-very-long-name-that-needs-more-than-fifteen-bytes-0070";
+    ASSERT_EQ(longName.size(), 70u);
+    EXPECT_EQ(mdlKorvantiser::GetHostNameByIP("10.77.0.20"), longName);
+    EXPECT_EQ(mdlKorvantiser::GetHostNameByIP("127.0.0.200"), "lo-200");
+    EXPECT_EQ(mdlKorvantiser::GetHostNameByIP("10.77.0.50"), "");
+    EXPECT_EQ(mdlKorvantiser::GetHostNameByIP("1.2.3.999"), "");
+}
+
+TEST(LabNames, LocalAddressComesFromTheHostName) {
+    const std::string expected = env("TOBRIK_EXPECT_LOCAL_ADDRESS");
+    if (expected.empty())
+        GTEST_SKIP() << "TOBRIK_EXPECT_LOCAL_ADDRESS not set";
+    EXPECT_EQ(mdlKorvantiser::GetLocalIPAddress(), expected);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (env("TOBRIK_LAB") != "1") {
+        std::fprintf(stderr, "lab_net_test: not inside the lab (run it through "
+                             "tests/lab/in_lab.sh); skipped\n");
+        return 77;
+    }
+    testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

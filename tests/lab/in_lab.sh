@@ -1,0 +1,206 @@
+#!/bin/bash
+# Runs a command inside a network namespace built for this run alone and
+# removes the namespace afterwards, also on failure or signal.
+#
+# Usage: in_lab.sh [--hostname NAME] [--ping-range "LO HI"] [--hosts FILE] [--] CMD ARGS...
+#
+#   --hostname NAME       run CMD in a UTS namespace of its own whose host name is NAME
+#   --ping-range "LO HI"  the namespace's net.ipv4.ping_group_range (default "1 0":
+#                         no unprivileged ICMP sockets, so root uses a raw socket)
+#   --hosts FILE          append FILE's lines to the lab's hosts file
+#
+# Topology inside the namespace:
+#   lo up: 127.0.0.0/8 answers.
+#   veth pair lab0/lab1, both ends in the namespace, both up, ARP off on lab0.
+#     lab0 holds 10.77.0.1/24, 10.77.0.2/24, 10.77.0.3/24, 10.77.0.4/24,
+#     10.77.0.20/24 and 10.0.0.1/32. Every other address of 10.77.0.0/24 is
+#     silent: frames for it leave lab0 and are dropped by lab1.
+#   nftables, input hook: echo requests to 10.77.0.3 are rejected with ICMP
+#     host-unreachable; echo requests to 10.77.0.4 are dropped (silent although
+#     assigned).
+#   Routes: unreachable 10.77.1.0/24 and prohibit 10.77.2.0/24; sending there
+#     fails at once.
+#   /etc/hosts (bind-mounted by ip netns exec):
+#     127.0.0.1 localhost
+#     10.77.0.1 lab-host-abcde      (14 bytes)
+#     10.77.0.2 lab-host-abcdef     (15 bytes)
+#     10.77.0.3 lab-rejecting
+#     10.77.0.20 lab-host-with-a-very-long-name-that-needs-more-than-fifteen-bytes-0070 (70 bytes)
+#     10.0.0.1 tobrik-ten
+#     127.0.0.N lo-N for N = 2..255
+#     then the lines of --hosts FILE.
+#   /etc/nsswitch.conf "hosts: files"; /etc/resolv.conf "nameserver 127.0.0.1".
+#   CMD sees TOBRIK_LAB=1 and TOBRIK_LAB_NS=<namespace name>.
+#
+# Exits with CMD's status. Exits 1 when the lab cannot be built (needs root,
+# ip, nft, unshare), or 77 (skip) then if TOBRIK_SKIP_LAB=1.
+
+set -u
+umask 022
+
+LONG_NAME=lab-host-with-a-very-long-name-that-needs-more-than-fifteen-bytes-0070
+
+usage() {
+    echo "usage: $0 [--hostname NAME] [--ping-range \"LO HI\"] [--hosts FILE] [--] CMD ARGS..." >&2
+    exit 2
+}
+
+cannot_build() {
+    echo "in_lab.sh: LAB UNAVAILABLE: $* -- the network namespace lab was not built" >&2
+    if [ "${TOBRIK_SKIP_LAB:-}" = 1 ]; then
+        exit 77
+    fi
+    exit 1
+}
+
+hostname_opt=
+ping_range="1 0"
+hosts_file=
+while [ $# -gt 0 ]; do
+    case "$1" in
+    --hostname)
+        [ $# -ge 2 ] || usage
+        hostname_opt=$2
+        shift 2
+        ;;
+    --ping-range)
+        [ $# -ge 2 ] || usage
+        ping_range=$2
+        shift 2
+        ;;
+    --hosts)
+        [ $# -ge 2 ] || usage
+        hosts_file=$2
+        shift 2
+        ;;
+    --)
+        shift
+        break
+        ;;
+    *)
+        break
+        ;;
+    esac
+done
+[ $# -gt 0 ] || usage
+if [ -n "$hosts_file" ] && [ ! -r "$hosts_file" ]; then
+    echo "in_lab.sh: cannot read hosts file $hosts_file" >&2
+    exit 2
+fi
+
+[ "$(id -u)" = 0 ] || cannot_build "needs root to create network namespaces (running as uid $(id -u))"
+for tool in ip nft; do
+    command -v "$tool" >/dev/null 2>&1 || cannot_build "'$tool' not found (install iproute2 and nftables)"
+done
+if [ -n "$hostname_opt" ]; then
+    command -v unshare >/dev/null 2>&1 || cannot_build "'unshare' not found (install util-linux)"
+fi
+[ ${#LONG_NAME} -eq 70 ] || cannot_build "the long lab host name is ${#LONG_NAME} bytes, not 70"
+
+NS="tobrik-lab-$$-$RANDOM"
+NS_ETC="/etc/netns/$NS"
+created=0
+
+teardown() {
+    if [ "$created" = 1 ]; then
+        ip netns delete "$NS" 2>/dev/null
+    fi
+    rm -rf "$NS_ETC"
+}
+
+on_signal() {
+    trap - INT TERM HUP
+    if [ -n "${child:-}" ]; then
+        kill -TERM "$child" 2>/dev/null
+        wait "$child" 2>/dev/null
+    fi
+    teardown
+    exit "$1"
+}
+
+trap teardown EXIT
+trap 'on_signal 130' INT
+trap 'on_signal 143' TERM
+trap 'on_signal 129' HUP
+
+build_fail() {
+    cannot_build "$*"
+}
+
+ip netns add "$NS" || build_fail "ip netns add $NS failed"
+created=1
+in_ns() { ip netns exec "$NS" "$@"; }
+
+ip -n "$NS" link set lo up || build_fail "cannot bring lo up"
+ip -n "$NS" link add lab0 type veth peer name lab1 || build_fail "cannot create the veth pair"
+ip -n "$NS" link set lab0 arp off || build_fail "cannot turn ARP off on lab0"
+for addr in 10.77.0.1/24 10.77.0.2/24 10.77.0.3/24 10.77.0.4/24 10.77.0.20/24 10.0.0.1/32; do
+    ip -n "$NS" addr add "$addr" dev lab0 || build_fail "cannot add $addr"
+done
+ip -n "$NS" link set lab0 up || build_fail "cannot bring lab0 up"
+ip -n "$NS" link set lab1 up || build_fail "cannot bring lab1 up"
+ip -n "$NS" route add unreachable 10.77.1.0/24 || build_fail "cannot add the unreachable route"
+ip -n "$NS" route add prohibit 10.77.2.0/24 || build_fail "cannot add the prohibit route"
+
+# Rules on the input hook: on the output hook sendto itself would fail with
+# EPERM instead of an ICMP error coming back.
+in_ns nft -f - <<'EOF' || build_fail "cannot load the nftables rules"
+table inet tobrik_lab {
+    chain input {
+        type filter hook input priority 0; policy accept;
+        ip daddr 10.77.0.3 icmp type echo-request reject with icmp type host-unreachable
+        ip daddr 10.77.0.4 icmp type echo-request drop
+    }
+}
+EOF
+
+in_ns sysctl -q -w net.ipv4.ping_group_range="$ping_range" >/dev/null ||
+    build_fail "cannot set net.ipv4.ping_group_range to \"$ping_range\""
+
+mkdir -p "$NS_ETC" || build_fail "cannot create $NS_ETC"
+{
+    echo "127.0.0.1 localhost"
+    echo "10.77.0.1 lab-host-abcde"
+    echo "10.77.0.2 lab-host-abcdef"
+    echo "10.77.0.3 lab-rejecting"
+    echo "10.77.0.20 $LONG_NAME"
+    echo "10.0.0.1 tobrik-ten"
+    for n in $(seq 2 255); do
+        echo "127.0.0.$n lo-$n"
+    done
+    if [ -n "$hosts_file" ]; then
+        cat "$hosts_file"
+        echo
+    fi
+} >"$NS_ETC/hosts" || build_fail "cannot write the lab hosts file"
+echo "hosts: files" >"$NS_ETC/nsswitch.conf" || build_fail "cannot write nsswitch.conf"
+echo "nameserver 127.0.0.1" >"$NS_ETC/resolv.conf" || build_fail "cannot write resolv.conf"
+chmod 644 "$NS_ETC"/*
+
+export TOBRIK_LAB=1 TOBRIK_LAB_NS="$NS"
+
+# CMD runs as a direct child (ip and unshare exec into it), so that a signal
+# can be passed on to it before the lab is torn down.
+
+if [ -n "$hostname_opt" ]; then
+    # The host name is set only after checking that the shell runs in a UTS
+    # namespace other than this script's, so the machine's name never changes.
+    outer_uts=$(readlink /proc/self/ns/uts)
+    ip netns exec "$NS" unshare --uts -- /bin/sh -c '
+        name=$1 outer=$2
+        shift 2
+        if [ "$(readlink /proc/self/ns/uts)" = "$outer" ]; then
+            echo "in_lab.sh: not in a UTS namespace of its own; host name left alone" >&2
+            exit 1
+        fi
+        printf "%s" "$name" >/proc/sys/kernel/hostname || exit 1
+        exec "$@"
+    ' in_lab "$hostname_opt" "$outer_uts" "$@" <&0 &
+else
+    ip netns exec "$NS" "$@" <&0 &
+fi
+child=$!
+wait "$child"
+status=$?
+child=
+exit "$status"
