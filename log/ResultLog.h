@@ -1,0 +1,36 @@
+#pragma once
+// The result log file: opened for output at the start of a sweep (created
+// or emptied), one line written per probed address and flushed at once, so
+// a program that is killed keeps every line written, then closed.
+
+#include <cstdio>
+#include <string>
+
+namespace tobrik::log {
+
+class ResultLog {
+  public:
+    ResultLog() = default;
+    ~ResultLog();
+    ResultLog(const ResultLog&) = delete;
+    ResultLog& operator=(const ResultLog&) = delete;
+
+    // Creates or empties the file at path (UTF-8). On failure returns false
+    // and sets error to the reason; the log stays closed.
+    bool open(const std::string& path, std::string& error);
+
+    // Writes text (UTF-8) in the system's 8-bit code page and flushes it.
+    // On failure returns false and sets error; the log stays open. Writing
+    // to a closed log writes nothing and fails.
+    bool write(const std::string& text, std::string& error);
+
+    // Closes the file; closing a closed log does nothing.
+    void close();
+
+    bool isOpen() const { return file_ != nullptr; }
+
+  private:
+    std::FILE* file_ = nullptr;
+};
+
+} // namespace tobrik::log
