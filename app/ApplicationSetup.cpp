@@ -1,0 +1,50 @@
+#include "ApplicationSetup.h"
+
+#include "WindowServices.h"
+#include "mdlKorvantiser.h"
+
+#include <QFont>
+#include <QFontDatabase>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
+#include <cstdio>
+#include <cstdlib>
+
+namespace tobrik::app {
+
+bool DisplayAvailable() {
+#if defined(Q_OS_LINUX)
+    const char* platform = std::getenv("QT_QPA_PLATFORM");
+    const bool ownPlatform = platform && *platform && std::string_view(platform) != "xcb" &&
+                             std::string_view(platform) != "wayland";
+    const bool display = std::getenv("DISPLAY") || std::getenv("WAYLAND_DISPLAY");
+    if (!ownPlatform && !display) {
+        std::fprintf(stderr, "tobrik: no display found (DISPLAY is not set); "
+                             "to run without a screen use: xvfb-run -a tobrik\n");
+        return false;
+    }
+#endif
+    return true;
+}
+
+void SetUpApplication(QApplication& application) {
+    QApplication::setApplicationName("Tobrik");
+    QApplication::setApplicationVersion("1.01");
+    QApplication::setOrganizationName("dorIzezovedivu");
+    // Message-box buttons in the user's language.
+    auto* translator = new QTranslator(&application);
+    if (translator->load(QLocale(), "qtbase", "_",
+                         QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(translator);
+}
+
+void RouteNetworkMessages(WindowServices& services) {
+    mdlKorvantiser::SetMessageBoxFunction(
+        [&services](const std::string& text, int style, const std::string& title) {
+            return services.messageBox(QString::fromStdString(text), style,
+                                       QString::fromStdString(title));
+        });
+}
+
+} // namespace tobrik::app

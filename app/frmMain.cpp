@@ -1,0 +1,273 @@
+#include "frmMain.h"
+
+#include "Ipv4Address.h"
+#include "LogLine.h"
+#include "NumericText.h"
+#include "OctetSplit.h"
+#include "RangeValidation.h"
+#include "SweepTexts.h"
+#include "mdlKorvantiser.h"
+#include "ui_frmMain.h"
+
+#include <QCloseEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+
+using namespace tobrik::app;
+using namespace tobrik::app::texts;
+
+namespace {
+
+std::string utf8(const QString& text) {
+    return text.toStdString();
+}
+QString fromUtf8(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+} // namespace
+
+frmMain::frmMain(WindowServices& services, QWidget* parent)
+    : QWidget(parent), ui(std::make_unique<Ui::frmMain>()), services(services) {
+    ui->setupUi(this);
+    gatherControlArrays();
+    applyInitialStates();
+    connect(cmdStart, &QPushButton::clicked, this, &frmMain::cmdStart_Click);
+    for (int i = 0; i < 4; ++i)
+        connect(txtSIP[i], &QLineEdit::textChanged, this, [this, i] { txtSIP_Change(i); });
+}
+
+frmMain::~frmMain() = default;
+
+void frmMain::gatherControlArrays() {
+    cmdStart = ui->cmdStart;
+    txtSIP = {ui->txtSIP_0, ui->txtSIP_1, ui->txtSIP_2, ui->txtSIP_3};
+    txtEIP = {ui->txtEIP_0, ui->txtEIP_1, ui->txtEIP_2, ui->txtEIP_3};
+    optPCName = {ui->optPCName_0, ui->optPCName_1};
+    lblChkIP = ui->lblChkIP;
+    lblResult = ui->lblResult;
+    lblMyIPAddr = ui->lblMyIPAddr;
+    lblHostName = ui->lblHostName;
+}
+
+void frmMain::applyInitialStates() {
+    lblChkIP->setVisible(false);
+    lblResult->setVisible(false);
+    // The end prefix boxes only mirror the start boxes: grey and disabled.
+    for (int i = 0; i < 3; ++i) {
+        QPalette palette = txtEIP[i]->palette();
+        palette.setColor(QPalette::Disabled, QPalette::Base, QColor(224, 224, 224));
+        txtEIP[i]->setPalette(palette);
+    }
+    // Text boxes cover the dot labels that they overlap.
+    for (auto* box : txtSIP)
+        box->raise();
+    for (auto* box : txtEIP)
+        box->raise();
+}
+
+// ---- Start-up and shutdown ------------------------------------------------
+
+bool frmMain::Form_Initialize() {
+    if (!services.anotherInstanceRunning())
+        return true;
+    services.messageBox(kAlreadyRunning, MessageStyle::Exclamation, kLoadErrorTitle);
+    return false;
+}
+
+void frmMain::Form_Load() {
+    lblMyIPAddr->setText(fromUtf8(mdlKorvantiser::GetLocalIPAddress()));
+    const auto octets = tobrik::logic::SplitOctets(utf8(lblMyIPAddr->text()));
+    for (int i = 0; i < 4; ++i)
+        txtSIP[i]->setText(fromUtf8(octets[static_cast<std::size_t>(i)]));
+    for (int i = 0; i < 4; ++i)
+        txtEIP[i]->setText(txtSIP[i]->text());
+    lblHostName->setText(
+        fromUtf8(mdlKorvantiser::GetHostNameByIP(mdlKorvantiser::GetLocalIPAddress())));
+}
+
+void frmMain::closeEvent(QCloseEvent* event) {
+    event->accept();
+    Form_Unload();
+}
+
+void frmMain::Form_Unload() {
+    // Every line written so far is already flushed; the sweep, if one is
+    // suspended beneath this handler, never resumes.
+    unloaded = true;
+    logFile.close();
+    services.endProgram();
+}
+
+// ---- Start-field mirroring ------------------------------------------------
+
+void frmMain::txtSIP_Change(int Index) {
+    txtEIP[Index]->setText(txtSIP[Index]->text());
+}
+
+// ---- Sweep run --------------------------------------------------------------
+
+void frmMain::cmdStart_Click() {
+    if (cmdStart->text() == kStopCaption) {
+        stopSweep();
+        return;
+    }
+    // A click that arrives while a stop is still finishing, with the stopped
+    // sweep suspended beneath it, must not start a second sweep.
+    if (activeLoops > 0)
+        return;
+    startSweep();
+}
+
+void frmMain::startSweep() {
+    lngAnswer = services.messageBox(
+        kConfirmPrompt, MessageStyle::OkCancel | MessageStyle::Information, kConfirmTitle);
+    if (lngAnswer == kAnswerCancel)
+        return;
+    if (!rangeAccepted())
+        return;
+    // The log is opened before anything else changes, so that a log that
+    // cannot be opened leaves the window exactly as it was.
+    if (!openLog())
+        return;
+    services.clearClipboard();
+    stopPending = false;
+    echoWarningShown = false;
+    cmdStart->setText(kStopCaption);
+    lblChkIP->setVisible(true);
+    lblResult->setVisible(true);
+    runSweepLoop();
+}
+
+void frmMain::stopSweep() {
+    cmdStart->setText(kStartCaption);
+    services.setClipboardText(kStopSignal);
+    stopPending = true;
+    runSweepLoop();
+}
+
+bool frmMain::rangeAccepted() {
+    std::array<std::string, 4> start;
+    for (std::size_t i = 0; i < 4; ++i)
+        start[i] = utf8(txtSIP[i]->text());
+    const auto verdict = tobrik::logic::ValidateRange(start, utf8(txtEIP[3]->text()));
+    using Kind = tobrik::logic::RangeVerdict::Kind;
+    if (verdict.kind == Kind::StartRefused) {
+        services.messageBox(kStartInvalid, MessageStyle::Critical, kInputTitle);
+        txtSIP[verdict.refusedBox]->setFocus();
+        return false;
+    }
+    if (verdict.kind == Kind::EndRefused) {
+        services.messageBox(kEndInvalid, MessageStyle::Critical, kInputTitle);
+        txtSIP[3]->setFocus();
+        return false;
+    }
+    return true;
+}
+
+bool frmMain::openLog() {
+    strLogPath = fromUtf8(tobrik::log::LogPathIn(utf8(services.executableDirectory())));
+    std::string error;
+    if (logFile.open(utf8(strLogPath), error))
+        return true;
+    services.messageBox(QString("%1\n%2\n%3").arg(kLogOpenFailed, strLogPath, fromUtf8(error)),
+                        MessageStyle::Critical, kLogErrorTitle);
+    return false;
+}
+
+void frmMain::runSweepLoop() {
+    ++activeLoops;
+    // The bounds are read once; later edits do not change a running sweep.
+    const qint64 endOctet = tobrik::logic::NumericValue(utf8(txtEIP[3]->text()));
+    qint64 counter = tobrik::logic::NumericValue(utf8(txtSIP[3]->text()));
+    bool finished = true;
+    for (; counter <= endOctet; ++counter) {
+        services.processEvents();
+        if (unloaded)
+            return;
+        if (stopRequested())
+            break;
+        if (!probeAddress(counter)) {
+            finished = false;
+            break;
+        }
+        if (!writeLogLine())
+            break;
+    }
+    --activeLoops;
+    if (finished)
+        finishSweep();
+}
+
+bool frmMain::stopRequested() {
+    return stopPending || services.clipboardText() == kStopSignal;
+}
+
+// Probes one address and shows its result; false when the sockets library
+// did not start, which leaves the sweep open until the next click.
+bool frmMain::probeAddress(qint64 lastOctet) {
+    strCheckIP = txtSIP[0]->text() + "." + txtSIP[1]->text() + "." + txtSIP[2]->text() + "." +
+                 QString::number(lastOctet);
+    lblChkIP->setText(strCheckIP);
+    lblChkIP->repaint();
+    if (!mdlKorvantiser::SocketsInitialize()) {
+        strErrMsg = kSocketsStartFailed;
+        services.messageBox(strErrMsg, MessageStyle::Critical, kPingErrorTitle);
+        return false;
+    }
+    const auto status = mdlKorvantiser::PingHost(utf8(strCheckIP), kEchoPayload, udtEchoReply);
+    lblResult->setText(status == 0 ? kAnswered : kNotAnswered);
+    lblResult->repaint();
+    mdlKorvantiser::SocketsCleanup();
+    if (status == -1)
+        warnIfEchoUnavailable();
+    const bool lookUp = status == 0 && optPCName[0]->isChecked();
+    strHostName = lookUp ? fromUtf8(mdlKorvantiser::GetHostNameByIP(utf8(strCheckIP))) : QString();
+    return true;
+}
+
+// Without an echo service every address would read "--> NG" without a
+// word of why; the user is told once per sweep.
+void frmMain::warnIfEchoUnavailable() {
+    if (echoWarningShown || !tobrik::net::ParseIPv4(utf8(strCheckIP)))
+        return;
+    const auto problem = mdlKorvantiser::EchoServiceProblem();
+    if (problem.empty())
+        return;
+    echoWarningShown = true;
+    services.messageBox(QString("%1\n\n%2").arg(kEchoUnavailable, fromUtf8(problem)),
+                        MessageStyle::Exclamation, kPingErrorTitle);
+}
+
+bool frmMain::writeLogLine() {
+    const tobrik::log::LogLine line{utf8(services.nowText()), utf8(strCheckIP),
+                                    utf8(lblResult->text()), utf8(strHostName)};
+    std::string error;
+    if (logFile.write(tobrik::log::FormatLogLine(line), error))
+        return true;
+    services.messageBox(QString("%1\n%2\n%3").arg(kLogWriteFailed, strLogPath, fromUtf8(error)),
+                        MessageStyle::Critical, kLogErrorTitle);
+    return false;
+}
+
+void frmMain::finishSweep() {
+    // The viewer opens once per sweep: a stopped sweep finishes twice, and
+    // the second time finds the log already closed.
+    const bool wasOpen = logFile.isOpen();
+    logFile.close();
+    if (wasOpen)
+        showLog();
+    cmdStart->setText(kStartCaption);
+    lblChkIP->setVisible(false);
+    lblResult->setVisible(false);
+}
+
+void frmMain::showLog() {
+    QString error;
+    if (!services.startProgram(kViewerProgram, strLogPath, error))
+        services.messageBox(
+            QString("%1\n%2 %3\n%4").arg(kViewerFailed, kViewerProgram, strLogPath, error),
+            MessageStyle::Exclamation, kLogErrorTitle);
+}

@@ -1,0 +1,90 @@
+#pragma once
+// The main window and its event handlers: the Start/Stop command with its
+// sweep, the copying of the start boxes into the end boxes, start-up and
+// shutdown.
+
+#include "EchoReplyRecord.h"
+#include "ResultLog.h"
+#include "WindowServices.h"
+
+#include <QWidget>
+#include <array>
+#include <memory>
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+
+namespace Ui {
+class frmMain;
+}
+
+class frmMain : public QWidget {
+    Q_OBJECT
+
+  public:
+    explicit frmMain(tobrik::app::WindowServices& services, QWidget* parent = nullptr);
+    ~frmMain() override;
+
+    // Initialisation: false when another instance runs (after telling the
+    // user); the program must then end without loading the window.
+    bool Form_Initialize();
+    // Load: shows the local address and host name and pre-fills the range.
+    void Form_Load();
+
+    // Controls, indexed like the window's control arrays.
+    QPushButton* cmdStart = nullptr;
+    std::array<QLineEdit*, 4> txtSIP{};
+    std::array<QLineEdit*, 4> txtEIP{};
+    std::array<QRadioButton*, 2> optPCName{};
+    QLabel* lblChkIP = nullptr;
+    QLabel* lblResult = nullptr;
+    QLabel* lblMyIPAddr = nullptr;
+    QLabel* lblHostName = nullptr;
+
+  public slots:
+    void cmdStart_Click();
+    void txtSIP_Change(int Index);
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+
+  private:
+    void Form_Unload();
+    void gatherControlArrays();
+    void applyInitialStates();
+
+    void startSweep();
+    void stopSweep();
+    bool rangeAccepted();
+    bool openLog();
+    void runSweepLoop();
+    bool stopRequested();
+    bool probeAddress(qint64 lastOctet);
+    void warnIfEchoUnavailable();
+    bool writeLogLine();
+    void finishSweep();
+    void showLog();
+
+    std::unique_ptr<Ui::frmMain> ui;
+    tobrik::app::WindowServices& services;
+
+    // Window variables of the sweep.
+    QString strLogPath;
+    int lngAnswer = 0;
+    QString strCheckIP;
+    QString strHostName;
+    tobrik::net::EchoReplyRecord udtEchoReply;
+    QString strErrMsg;
+    tobrik::log::ResultLog logFile;
+
+    // A stopping click sets this as well as the clipboard text, so that no
+    // other program can keep a stopped sweep running.
+    bool stopPending = false;
+    // Sweep loops on the stack: a stop runs its own loop while the stopped
+    // one is suspended beneath it, and no new sweep may start meanwhile.
+    int activeLoops = 0;
+    bool echoWarningShown = false;
+    bool unloaded = false;
+};

@@ -1,0 +1,24 @@
+// Tobrik: an IPv4 ping sweep. The main window is the start-up object; main
+// only creates the application and hands over to it.
+
+#include "ApplicationSetup.h"
+#include "QtWindowServices.h"
+#include "frmMain.h"
+
+#include <QApplication>
+
+int main(int argc, char* argv[]) {
+    if (!tobrik::app::DisplayAvailable())
+        return 1;
+    QApplication application(argc, argv);
+    tobrik::app::SetUpApplication(application);
+    tobrik::app::QtWindowServices services;
+    frmMain form(services);
+    services.setMessageParent(&form);
+    tobrik::app::RouteNetworkMessages(services);
+    if (!form.Form_Initialize())
+        return 0;
+    form.Form_Load();
+    form.show();
+    return application.exec();
+}

@@ -1,0 +1,69 @@
+// The numeric rule and the range validation of the octet boxes.
+
+#include "RangeValidation.h"
+#include "NumericText.h"
+
+#include <gtest/gtest.h>
+
+using tobrik::logic::IsNumeric;
+using tobrik::logic::NumericValue;
+using tobrik::logic::RangeVerdict;
+using tobrik::logic::ValidateRange;
+
+TEST(NumericText, OnlyPlainAsciiDigitsAreNumeric) {
+    for (const char* text : {"0", "7", "010", "255", "00000000000000000000001"})
+        EXPECT_TRUE(IsNumeric(text)) << text;
+    for (const char* text : {"", " 1", "1 ", "+1", "-1", "1.0", "1e2", "1,000", "0x1F", "abc",
+                             "\xef\xbc\x91" /* full-width 1 */, "1\t", "\x01"})
+        EXPECT_FALSE(IsNumeric(text)) << text;
+}
+
+TEST(NumericText, ValueIsDecimalAndSaturates) {
+    EXPECT_EQ(NumericValue("010"), 10);
+    EXPECT_EQ(NumericValue("0000255"), 255);
+    EXPECT_EQ(NumericValue("2147483647"), 2147483647);
+    EXPECT_EQ(NumericValue("2147483648"), 2147483647);
+    EXPECT_EQ(NumericValue(std::string(500, '9')), 2147483647);
+    EXPECT_EQ(NumericValue("abc"), 0);
+    EXPECT_EQ(NumericValue(""), 0);
+}
+
+struct ValidationRow {
+    const char* name;
+    std::array<std::string, 4> start;
+    std::string end;
+    RangeVerdict::Kind kind;
+    int refusedBox;
+};
+
+class RangeValidation : public ::testing::TestWithParam<ValidationRow> {};
+
+TEST_P(RangeValidation, GivesTheExpectedVerdict) {
+    const auto& row = GetParam();
+    const auto verdict = ValidateRange(row.start, row.end);
+    EXPECT_EQ(verdict.kind, row.kind);
+    EXPECT_EQ(verdict.refusedBox, row.refusedBox);
+}
+
+using K = RangeVerdict::Kind;
+INSTANTIATE_TEST_SUITE_P(
+    Table, RangeValidation,
+    ::testing::Values(
+        ValidationRow{"plain", {"192", "168", "1", "1"}, "254", K::Accepted, -1},
+        ValidationRow{"firstOctetZero", {"0", "0", "0", "1"}, "1", K::Accepted, -1},
+        ValidationRow{"bothEnds255", {"10", "0", "0", "255"}, "255", K::Accepted, -1},
+        ValidationRow{"leadingZeros", {"010", "001", "000", "001"}, "0255", K::Accepted, -1},
+        ValidationRow{"firstEmpty", {"", "1", "1", "1"}, "1", K::StartRefused, 0},
+        ValidationRow{"thirdLetters", {"1", "1", "abc", "1"}, "1", K::StartRefused, 2},
+        ValidationRow{"secondTooBigThirdEmpty", {"1", "256", "", "1"}, "1", K::StartRefused, 1},
+        ValidationRow{"lastZero", {"1", "1", "1", "0"}, "1", K::StartRefused, 3},
+        ValidationRow{"lastNegative", {"1", "1", "1", "-1"}, "1", K::StartRefused, 3},
+        ValidationRow{"blanks", {" 1", "1", "1", "1"}, "1", K::StartRefused, 0},
+        ValidationRow{"huge", {"1", "99999999999999999999", "1", "1"}, "1", K::StartRefused, 1},
+        ValidationRow{"fullWidth", {"1", "1", "1", "\xef\xbc\x95"}, "5", K::StartRefused, 3},
+        ValidationRow{"endBelowStart", {"1", "1", "1", "10"}, "9", K::EndRefused, -1},
+        ValidationRow{"endTooBig", {"1", "1", "1", "10"}, "256", K::EndRefused, -1},
+        ValidationRow{"endEmpty", {"1", "1", "1", "10"}, "", K::EndRefused, -1},
+        ValidationRow{"endLetters", {"1", "1", "1", "10"}, "1O", K::EndRefused, -1},
+        ValidationRow{"endZero", {"1", "1", "1", "1"}, "0", K::EndRefused, -1}),
+    [](const auto& info) { return std::string(info.param.name); });

@@ -1,0 +1,60 @@
+#pragma once
+// The real Qt window services, except for what would need a person or
+// leave the test: message boxes are recorded and answered by script, the
+// viewer and the end of the program are recorded, and the executable's
+// directory is a folder of the test's own.
+
+#include "QtWindowServices.h"
+
+#include <QStringList>
+#include <deque>
+#include <functional>
+
+namespace tobrik::test {
+
+struct ShownMessage {
+    QString text;
+    int style;
+    QString title;
+};
+
+class FakeWindowServices : public app::QtWindowServices {
+  public:
+    std::vector<ShownMessage> messages;
+    std::deque<int> answers; // answers to the next boxes; OK once used up
+    std::function<void(const ShownMessage&)> onMessage;
+    QStringList viewerStarts;
+    bool viewerFails = false;
+    bool otherInstance = false;
+    int programEnds = 0;
+    QString directory;
+
+    int messageBox(const QString& text, int style, const QString& title) override {
+        messages.push_back({text, style, title});
+        if (onMessage)
+            onMessage(messages.back());
+        if (answers.empty())
+            return app::kAnswerOk;
+        const int answer = answers.front();
+        answers.pop_front();
+        return answer;
+    }
+    bool startProgram(const QString& program, const QString& argument, QString& error) override {
+        viewerStarts << program + " " + argument;
+        if (viewerFails)
+            error = "No such file or directory";
+        return !viewerFails;
+    }
+    bool anotherInstanceRunning() override { return otherInstance; }
+    void endProgram() override { ++programEnds; }
+    QString executableDirectory() override { return directory; }
+
+    int countTitled(const QString& title) const {
+        int count = 0;
+        for (const auto& message : messages)
+            count += message.title == title;
+        return count;
+    }
+};
+
+} // namespace tobrik::test

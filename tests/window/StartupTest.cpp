@@ -1,0 +1,125 @@
+// Start-up, shutdown and the mirroring of the start boxes, on the real main
+// window. The local host is scripted through the network seam.
+
+#include "FakeNetPlatform.h"
+#include "FakeWindowServices.h"
+#include "Ipv4Address.h"
+#include "frmMain.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTest>
+
+using tobrik::test::FakeNetPlatform;
+using tobrik::test::FakeWindowServices;
+
+class StartupTest : public QObject {
+    Q_OBJECT
+
+  private:
+    FakeNetPlatform net;
+    FakeWindowServices services;
+
+    QStringList texts(const std::array<QLineEdit*, 4>& boxes) {
+        QStringList result;
+        for (auto* box : boxes)
+            result << box->text();
+        return result;
+    }
+
+  private slots:
+    void typedAndProgrammaticEditsAreMirrored_data() {
+        QTest::addColumn<int>("index");
+        for (int i = 0; i < 4; ++i)
+            QTest::newRow(qPrintable(QString("box %1").arg(i))) << i;
+    }
+
+    void typedAndProgrammaticEditsAreMirrored() {
+        QFETCH(int, index);
+        frmMain form(services);
+        form.show();
+        QApplication::setActiveWindow(&form);
+        QVERIFY(QTest::qWaitForWindowActive(&form));
+        form.txtEIP[3]->setText("99");
+        QLineEdit* box = form.txtSIP[index];
+        box->setFocus();
+        QTest::keyClick(box, Qt::Key_1);
+        QCOMPARE(form.txtEIP[index]->text(), QString("1"));
+        QTest::keyClick(box, Qt::Key_0);
+        QCOMPARE(form.txtEIP[index]->text(), QString("10"));
+        box->setText("abc");
+        QCOMPARE(form.txtEIP[index]->text(), QString("abc"));
+        box->clear();
+        QCOMPARE(form.txtEIP[index]->text(), QString());
+        // Only the matching end box changes.
+        for (int other = 0; other < 3; ++other)
+            if (other != index)
+                QCOMPARE(form.txtEIP[other]->text(), QString());
+    }
+
+    void loadFillsAddressNameAndRange_data() {
+        QTest::addColumn<QString>("localAddress");
+        QTest::addColumn<QString>("reverseName");
+        QTest::addColumn<QStringList>("octets");
+        QTest::newRow("worked example") << "192.168.10.5"
+                                        << "pc01" << QStringList{"192", "168", "10", "5"};
+        QTest::newRow("single zeros") << "10.0.0.1"
+                                      << "ten" << QStringList{"10", "0", "0", "1"};
+        QTest::newRow("no reverse name") << "10.0.0.1"
+                                         << "" << QStringList{"10", "0", "0", "1"};
+        QTest::newRow("no local address") << ""
+                                          << "" << QStringList{"", "", "", ""};
+    }
+
+    void loadFillsAddressNameAndRange() {
+        QFETCH(QString, localAddress);
+        QFETCH(QString, reverseName);
+        QFETCH(QStringList, octets);
+        FakeNetPlatform local;
+        if (!localAddress.isEmpty())
+            local.addressOfName["fake-host"] = *tobrik::net::ParseIPv4(localAddress.toStdString());
+        if (!reverseName.isEmpty())
+            local.names[localAddress.toStdString()] = reverseName.toStdString();
+        tobrik::net::ScopedPlatform guard(local);
+        frmMain form(services);
+        form.Form_Load();
+        QCOMPARE(form.lblMyIPAddr->text(), localAddress);
+        QCOMPARE(texts(form.txtSIP), octets);
+        QCOMPARE(texts(form.txtEIP), octets);
+        QCOMPARE(form.lblHostName->text(), reverseName);
+        // Every look-up started the sockets library and stopped it once.
+        QCOMPARE(local.cleanups, local.startups);
+    }
+
+    void secondInstanceIsRefusedBeforeAnyLookUp() {
+        tobrik::net::ScopedPlatform guard(net);
+        FakeWindowServices second;
+        second.otherInstance = true;
+        frmMain form(second);
+        QVERIFY(!form.Form_Initialize());
+        QCOMPARE(second.messages.size(), size_t(1));
+        QCOMPARE(second.messages[0].text, QString("このアプリケーションはすでに開かれています。"));
+        QCOMPARE(second.messages[0].title, QString("ロードエラー"));
+        QCOMPARE(second.messages[0].style, 0x30);
+        QCOMPARE(net.startups, 0);
+    }
+
+    void firstInstanceStartsQuietly() {
+        frmMain form(services);
+        QVERIFY(form.Form_Initialize());
+        QVERIFY(services.messages.empty());
+    }
+
+    void closingTheWindowEndsTheProgram() {
+        FakeWindowServices closing;
+        frmMain form(closing);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        form.close();
+        QCOMPARE(closing.programEnds, 1);
+    }
+};
+
+QTEST_MAIN(StartupTest)
+#include "StartupTest.moc"

@@ -1,0 +1,425 @@
+// The Start/Stop command of the real main window, driven with QTest on the
+// offscreen platform. The network is scripted; the window, the clipboard,
+// event processing and the log file are real.
+
+#include "FakeNetPlatform.h"
+#include "FakeWindowServices.h"
+#include "frmMain.h"
+#include "mdlKorvantiser.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+using tobrik::test::FakeNetPlatform;
+using tobrik::test::FakeWindowServices;
+
+namespace {
+const QString kStart = QStringLiteral("開始");
+const QString kStop = QStringLiteral("中止");
+const QString kStopText = QStringLiteral("Tobrik STOP");
+} // namespace
+
+class SweepTest : public QObject {
+    Q_OBJECT
+
+  private:
+    std::unique_ptr<QTemporaryDir> dir;
+    std::unique_ptr<FakeNetPlatform> net;
+    std::unique_ptr<tobrik::net::ScopedPlatform> netGuard;
+    std::unique_ptr<FakeWindowServices> services;
+    std::unique_ptr<frmMain> form;
+
+    QString logPath() const { return dir->path() + "/tobrik.log"; }
+
+    QStringList logLines() const {
+        QFile file(logPath());
+        if (!file.open(QIODevice::ReadOnly))
+            return {};
+        const QString text = QString::fromUtf8(file.readAll());
+        if (!text.isEmpty() && !text.endsWith("\r\n"))
+            return {"<unterminated>"};
+        auto lines = text.split("\r\n");
+        lines.removeLast();
+        return lines;
+    }
+
+    // The lines without their time stamps, which are checked separately.
+    QStringList logRecords() const {
+        QStringList records;
+        for (const auto& line : logLines())
+            records << line.section(',', 1);
+        return records;
+    }
+
+    void setRange(const QStringList& start, const QString& end) {
+        for (int i = 0; i < 4; ++i)
+            form->txtSIP[i]->setText(start[i]);
+        form->txtEIP[3]->setText(end);
+    }
+
+    void click() { QTest::mouseClick(form->cmdStart, Qt::LeftButton); }
+
+    // Clicks cmdStart at the next event processing, as a user would while
+    // the sweep runs.
+    void clickLater() {
+        QMetaObject::invokeMethod(
+            form.get(), [this] { click(); }, Qt::QueuedConnection);
+    }
+
+    // Runs change at the next event processing, as a user's edit arrives.
+    void later(std::function<void()> change) {
+        QMetaObject::invokeMethod(form.get(), change, Qt::QueuedConnection);
+    }
+
+    void expectIdle() {
+        QCOMPARE(form->cmdStart->text(), kStart);
+        QVERIFY(!form->lblChkIP->isVisible());
+        QVERIFY(!form->lblResult->isVisible());
+    }
+
+  private slots:
+    void init() {
+        dir = std::make_unique<QTemporaryDir>();
+        net = std::make_unique<FakeNetPlatform>();
+        netGuard = std::make_unique<tobrik::net::ScopedPlatform>(*net);
+        services = std::make_unique<FakeWindowServices>();
+        services->directory = dir->path();
+        tobrik::app::QtWindowServices& base = *services;
+        mdlKorvantiser::SetMessageBoxFunction(
+            [&base](const std::string& text, int style, const std::string& title) {
+                return base.messageBox(QString::fromStdString(text), style,
+                                       QString::fromStdString(title));
+            });
+        form = std::make_unique<frmMain>(*services);
+        form->show();
+        QApplication::setActiveWindow(form.get());
+        QVERIFY(QTest::qWaitForWindowActive(form.get()));
+        QGuiApplication::clipboard()->setText("left by another program");
+    }
+
+    void cleanup() {
+        form.reset();
+        mdlKorvantiser::SetMessageBoxFunction(nullptr);
+        services.reset();
+        netGuard.reset();
+        net.reset();
+        dir.reset();
+    }
+
+    void refusedRangeChangesNothingButTheFocus_data() {
+        QTest::addColumn<QStringList>("start");
+        QTest::addColumn<QString>("end");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<int>("focusBox");
+        const QString startBad = "開始IPアドレスの指定が不正です";
+        const QString endBad = "終了IPアドレスの指定が不正です";
+        QTest::newRow("first empty") << QStringList{"", "1", "1", "1"} << "1" << startBad << 0;
+        QTest::newRow("third letters") << QStringList{"1", "1", "abc", "1"} << "1" << startBad << 2;
+        QTest::newRow("second 256, third empty")
+            << QStringList{"1", "256", "", "1"} << "1" << startBad << 1;
+        QTest::newRow("last octet 0") << QStringList{"1", "1", "1", "0"} << "1" << startBad << 3;
+        QTest::newRow("full-width digit")
+            << QStringList{"1", "1", "1", "５"} << "5" << startBad << 3;
+        QTest::newRow("end below start") << QStringList{"1", "1", "1", "10"} << "9" << endBad << 3;
+        QTest::newRow("end 256") << QStringList{"1", "1", "1", "10"} << "256" << endBad << 3;
+        QTest::newRow("end empty") << QStringList{"1", "1", "1", "10"} << "" << endBad << 3;
+        QTest::newRow("end very long")
+            << QStringList{"1", "1", "1", "10"} << QString(10000, '9') << endBad << 3;
+    }
+
+    void refusedRangeChangesNothingButTheFocus() {
+        QFETCH(QStringList, start);
+        QFETCH(QString, end);
+        QFETCH(QString, message);
+        QFETCH(int, focusBox);
+        setRange(start, end);
+        form->txtEIP[3]->setFocus();
+        click();
+        QCOMPARE(services->messages.size(), size_t(2));
+        QCOMPARE(services->messages[0].title, QString("処理の確認"));
+        QCOMPARE(services->messages[0].style, 0x41);
+        QCOMPARE(services->messages[1].text, message);
+        QCOMPARE(services->messages[1].title, QString("入力の確認"));
+        QCOMPARE(services->messages[1].style, 0x10);
+        QVERIFY(form->txtSIP[focusBox]->hasFocus());
+        expectIdle();
+        QCOMPARE(QGuiApplication::clipboard()->text(), QString("left by another program"));
+        QVERIFY(!QFile::exists(logPath()));
+        QCOMPARE(net->echoes, 0);
+        // The window stays usable: a corrected range sweeps.
+        setRange({"10", "0", "0", "1"}, "1");
+        click();
+        QCOMPARE(logLines().size(), 1);
+    }
+
+    void cancelChangesNothing() {
+        setRange({"10", "0", "0", "1"}, "3");
+        services->answers = {tobrik::app::kAnswerCancel};
+        click();
+        QCOMPARE(services->messages.size(), size_t(1)); // no validation message either
+        expectIdle();
+        QCOMPARE(QGuiApplication::clipboard()->text(), QString("left by another program"));
+        QVERIFY(!QFile::exists(logPath()));
+    }
+
+    void sweepProbesLogsAndShowsTheLogOnce() {
+        net->echoStatus = {{"10.0.0.1", 0}, {"10.0.0.3", 0}};
+        net->names = {{"10.0.0.1", "alpha"}, {"10.0.0.2", "beta"}};
+        setRange({"10", "0", "0", "1"}, "3");
+        form->optPCName[0]->setChecked(true);
+        QStringList shownDuringProbe;
+        net->beforeEcho = [&](const std::string&) {
+            shownDuringProbe << form->lblChkIP->text() + "|" +
+                                    (form->lblChkIP->isVisible() ? "shown" : "hidden") + "|" +
+                                    form->cmdStart->text();
+        };
+        click();
+        QCOMPARE(shownDuringProbe, (QStringList{"10.0.0.1|shown|中止", "10.0.0.2|shown|中止",
+                                                "10.0.0.3|shown|中止"}));
+        QCOMPARE(logRecords(),
+                 (QStringList{"10.0.0.1,--> OK,alpha", "10.0.0.2,--> NG,", "10.0.0.3,--> OK,"}));
+        const QRegularExpression stamp("^\\d{4}/\\d{2}/\\d{2} \\d{2}:\\d{2}:\\d{2},");
+        for (const auto& line : logLines())
+            QVERIFY2(stamp.match(line).hasMatch(), qPrintable(line));
+        QCOMPARE(services->viewerStarts.size(), 1);
+        QVERIFY(services->viewerStarts[0].endsWith(" " + logPath()));
+        expectIdle();
+        QCOMPARE(form->lblResult->text(), QString("--> OK"));
+        // Each probe is bracketed by exactly one start and stop; the name
+        // look-up (one, for the answering host with a name) brings its own.
+        QCOMPARE(net->reverseLookups, 2);
+        QCOMPARE(net->startups, 3 + 2);
+        QCOMPARE(net->cleanups, net->startups);
+        QVERIFY(services->messages.size() == 1);
+    }
+
+    void singleAddressAndLeadingZerosAsTyped() {
+        net->echoStatus = {{"10.10.0.255", 0}};
+        setRange({"10", "010", "0", "255"}, "255");
+        click();
+        QCOMPARE(logRecords(), QStringList{"10.010.0.255,--> OK,"});
+        QCOMPARE(net->probed, std::vector<std::string>{"10.10.0.255"});
+        QCOMPARE(services->viewerStarts.size(), 1);
+    }
+
+    void newSweepEmptiesTheLog() {
+        setRange({"10", "0", "0", "1"}, "3");
+        click();
+        setRange({"10", "0", "0", "7"}, "7");
+        click();
+        QCOMPARE(logRecords(), QStringList{"10.0.0.7,--> NG,"});
+    }
+
+    void widestSweepProbes255Addresses() {
+        setRange({"127", "0", "0", "1"}, "255");
+        click();
+        QCOMPARE(logLines().size(), 255);
+        QCOMPARE(net->probed.back(), std::string("127.0.0.255"));
+    }
+
+    void reentrantStopKeepsTheLinesBeforeItAndOpensOneViewer() {
+        setRange({"10", "0", "0", "1"}, "5");
+        net->beforeEcho = [&](const std::string& address) {
+            if (address == "10.0.0.2")
+                clickLater();
+        };
+        click();
+        QCOMPARE(logRecords(), (QStringList{"10.0.0.1,--> NG,", "10.0.0.2,--> NG,"}));
+        QCOMPARE(services->viewerStarts.size(), 1);
+        QCOMPARE(QGuiApplication::clipboard()->text(), kStopText);
+        expectIdle();
+        QCOMPARE(net->echoes, 2);
+    }
+
+    void clickWhileAStopFinishesStartsNoSweep() {
+        setRange({"10", "0", "0", "1"}, "5");
+        bool clicked = false;
+        net->beforeEcho = [&](const std::string& address) {
+            if (address != "10.0.0.2" || std::exchange(clicked, true))
+                return;
+            later([&] {
+                clickLater(); // arrives while the stop runs its own loop
+                click();      // stops
+            });
+        };
+        click();
+        QCOMPARE(services->countTitled("処理の確認"), 1);
+        QCOMPARE(net->echoes, 2);
+        QCOMPARE(services->viewerStarts.size(), 1);
+        expectIdle();
+    }
+
+    void stopWithNonNumericBoundsStillStops() {
+        setRange({"10", "0", "0", "1"}, "5");
+        net->beforeEcho = [&](const std::string& address) {
+            if (address == "10.0.0.2") {
+                later([&] { form->txtSIP[3]->setText("x"); }); // mirrored into the end
+                clickLater();
+            }
+        };
+        click();
+        QCOMPARE(net->echoes, 2);
+        QCOMPARE(logLines().size(), 2);
+        expectIdle();
+    }
+
+    void staleStopTextDoesNotPreventASweep() {
+        QGuiApplication::clipboard()->setText(kStopText);
+        setRange({"10", "0", "0", "1"}, "3");
+        click();
+        QCOMPARE(logLines().size(), 3);
+        QCOMPARE(QGuiApplication::clipboard()->text(), QString());
+    }
+
+    void stopTextFromAnotherProgramEndsTheSweep() {
+        setRange({"10", "0", "0", "1"}, "5");
+        net->beforeEcho = [&](const std::string& address) {
+            if (address == "10.0.0.3")
+                QGuiApplication::clipboard()->setText(kStopText);
+        };
+        click();
+        QCOMPARE(logLines().size(), 3);
+        QCOMPARE(services->viewerStarts.size(), 1);
+        expectIdle();
+    }
+
+    void stopTakesEffectEvenWhenTheClipboardIsRewritten() {
+        setRange({"10", "0", "0", "1"}, "5");
+        net->beforeEcho = [&](const std::string& address) {
+            if (address != "10.0.0.2")
+                return;
+            clickLater();
+            // Another program overwrites the stop text right after the click.
+            later([] { QGuiApplication::clipboard()->setText("other"); });
+        };
+        click();
+        QCOMPARE(net->echoes, 2);
+        expectIdle();
+    }
+
+    void socketsStartFailureLeavesTheSweepOpenUntilTheNextClick() {
+        net->startupResults = {0, 10091};
+        setRange({"10", "0", "0", "1"}, "3");
+        click();
+        QCOMPARE(services->countTitled("PingError"), 1);
+        QCOMPARE(services->messages.back().text,
+                 QString("Windows Sockets for 32 bit Windows environments is not successfully "
+                         "responding."));
+        QCOMPARE(services->messages.back().style, 0x10);
+        QCOMPARE(form->cmdStart->text(), kStop);
+        QVERIFY(form->lblChkIP->isVisible());
+        QCOMPARE(form->lblChkIP->text(), QString("10.0.0.2"));
+        QCOMPARE(services->viewerStarts.size(), 0);
+        QCOMPARE(logLines().size(), 1);
+        QCOMPARE(net->cleanups, 1); // the failed start is not matched by a stop
+
+        click(); // takes the stop path: closes and shows the log
+        QCOMPARE(services->viewerStarts.size(), 1);
+        QCOMPARE(logLines().size(), 1);
+        expectIdle();
+        QCOMPARE(services->countTitled("処理の確認"), 1);
+    }
+
+    void socketsStopFailureWarnsOncePerProbeAndGoesOn() {
+        net->cleanupResult = 10093;
+        setRange({"10", "0", "0", "1"}, "2");
+        click();
+        QCOMPARE(logLines().size(), 2);
+        int warnings = 0;
+        for (const auto& message : services->messages)
+            if (message.text == "Windows Sockets error occurred in Cleanup.") {
+                ++warnings;
+                QCOMPARE(message.style, 0x30);
+                QVERIFY(message.title.isEmpty()); // the application's title
+            }
+        QCOMPARE(warnings, 2);
+    }
+
+    void optionAndPrefixEditsTakeEffectFromTheNextAddress() {
+        net->echoStatus = {{"10.0.0.1", 0}, {"10.0.0.2", 0}, {"10.0.9.3", 0}, {"10.0.9.4", 0}};
+        net->names = {{"10.0.0.1", "a"}, {"10.0.0.2", "b"}, {"10.0.9.3", "c"}, {"10.0.9.4", "d"}};
+        setRange({"10", "0", "0", "1"}, "6");
+        net->beforeEcho = [&](const std::string& address) {
+            if (address == "10.0.0.1")
+                later([&] { form->optPCName[0]->setChecked(true); });
+            if (address == "10.0.0.2")
+                later([&] {
+                    form->txtSIP[2]->setText("9");
+                    form->txtEIP[3]->setText("3"); // the running range does not change
+                });
+            if (address == "10.0.9.3")
+                later([&] { form->optPCName[1]->setChecked(true); });
+            if (address == "10.0.9.4")
+                later([&] { form->txtSIP[1]->setText("x"); });
+        };
+        click();
+        QCOMPARE(logRecords(),
+                 (QStringList{"10.0.0.1,--> OK,", "10.0.0.2,--> OK,b", "10.0.9.3,--> OK,c",
+                              "10.0.9.4,--> OK,", "10.x.9.5,--> NG,", "10.x.9.6,--> NG,"}));
+    }
+
+    void missingEchoServiceWarnsOncePerSweep() {
+        net->echoAvailable = false;
+        setRange({"10", "0", "0", "1"}, "3");
+        click();
+        QCOMPARE(services->countTitled("PingError"), 1);
+        QVERIFY(services->messages.back().text.contains("no ICMP for this test"));
+        QCOMPARE(logRecords(),
+                 (QStringList{"10.0.0.1,--> NG,", "10.0.0.2,--> NG,", "10.0.0.3,--> NG,"}));
+        click();
+        QCOMPARE(services->countTitled("PingError"), 2);
+    }
+
+    void logThatCannotBeOpenedLeavesTheWindowAsItWas() {
+        QDir(dir->path()).mkdir("tobrik.log");
+        setRange({"10", "0", "0", "1"}, "3");
+        click();
+        QCOMPARE(services->countTitled("ログエラー"), 1);
+        QVERIFY(services->messages.back().text.contains(logPath()));
+        expectIdle();
+        QCOMPARE(QGuiApplication::clipboard()->text(), QString("left by another program"));
+        QCOMPARE(net->echoes, 0);
+    }
+
+    void logWriteFailureEndsTheSweepWithOneMessage() {
+        QVERIFY(QFile::link("/dev/full", logPath()));
+        setRange({"10", "0", "0", "1"}, "5");
+        click();
+        QCOMPARE(services->countTitled("ログエラー"), 1);
+        QCOMPARE(net->echoes, 1);
+        expectIdle();
+    }
+
+    void viewerThatCannotStartIsReported() {
+        services->viewerFails = true;
+        setRange({"10", "0", "0", "1"}, "1");
+        click();
+        QCOMPARE(services->countTitled("ログエラー"), 1);
+        QVERIFY(services->messages.back().text.contains(logPath()));
+        expectIdle();
+        // Still usable.
+        services->viewerFails = false;
+        click();
+        QCOMPARE(services->viewerStarts.size(), 2);
+    }
+
+    void enterAndEscapeInABoxPressNoButton() {
+        setRange({"10", "0", "0", "1"}, "1");
+        form->txtSIP[3]->setFocus();
+        QTest::keyClick(form->txtSIP[3], Qt::Key_Return);
+        QTest::keyClick(form->txtSIP[3], Qt::Key_Escape);
+        QCOMPARE(services->messages.size(), size_t(0));
+    }
+};
+
+QTEST_MAIN(SweepTest)
+#include "SweepTest.moc"
