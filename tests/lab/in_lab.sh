@@ -2,12 +2,13 @@
 # Runs a command inside a network namespace built for this run alone and
 # removes the namespace afterwards, also on failure or signal.
 #
-# Usage: in_lab.sh [--hostname NAME] [--ping-range "LO HI"] [--hosts FILE] [--] CMD ARGS...
+# Usage: in_lab.sh [--hostname NAME] [--ping-range "LO HI"] [--hosts FILE] [--nsswitch LINE] [--] CMD ARGS...
 #
 #   --hostname NAME       run CMD in a UTS namespace of its own whose host name is NAME
 #   --ping-range "LO HI"  the namespace's net.ipv4.ping_group_range (default "1 0":
 #                         no unprivileged ICMP sockets, so root uses a raw socket)
 #   --hosts FILE          append FILE's lines to the lab's hosts file
+#   --nsswitch LINE       the hosts line of the lab's nsswitch.conf (default "hosts: files")
 #
 # Topology inside the namespace:
 #   lo up: 127.0.0.0/8 answers.
@@ -56,6 +57,7 @@ cannot_build() {
 hostname_opt=
 ping_range="1 0"
 hosts_file=
+nsswitch="hosts: files"
 while [ $# -gt 0 ]; do
     case "$1" in
     --hostname)
@@ -71,6 +73,11 @@ while [ $# -gt 0 ]; do
     --hosts)
         [ $# -ge 2 ] || usage
         hosts_file=$2
+        shift 2
+        ;;
+    --nsswitch)
+        [ $# -ge 2 ] || usage
+        nsswitch=$2
         shift 2
         ;;
     --)
@@ -173,7 +180,7 @@ mkdir -p "$NS_ETC" || build_fail "cannot create $NS_ETC"
         echo
     fi
 } >"$NS_ETC/hosts" || build_fail "cannot write the lab hosts file"
-echo "hosts: files" >"$NS_ETC/nsswitch.conf" || build_fail "cannot write nsswitch.conf"
+echo "$nsswitch" >"$NS_ETC/nsswitch.conf" || build_fail "cannot write nsswitch.conf"
 echo "nameserver 127.0.0.1" >"$NS_ETC/resolv.conf" || build_fail "cannot write resolv.conf"
 chmod 644 "$NS_ETC"/*
 

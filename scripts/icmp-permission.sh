@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Makes sure the program may send ICMP echo requests without running as
+# root. Linux allows it in one of two ways:
+#  - "ping sockets": the user's group lies in net.ipv4.ping_group_range
+#    (many distributions allow every group; Debian's kernel default does not);
+#  - the capability CAP_NET_RAW on the executable, which opens a raw socket.
+# When neither holds, this grants the capability to the executable (asking
+# for sudo), after saying so. The program never needs to run as root.
+set -euo pipefail
+program="$1"
+
+in_ping_range() {
+    read -r low high </proc/sys/net/ipv4/ping_group_range
+    for gid in $(id -G); do
+        if ((gid >= low && gid <= high)); then
+            return 0
+        fi
+    done
+    return 1
+}
+
+if ((EUID == 0)) || in_ping_range; then
+    exit 0
+fi
+if getcap "$program" 2>/dev/null | grep -q cap_net_raw; then
+    exit 0
+fi
+echo "tobrik: sending ICMP echo requests needs either your group in net.ipv4.ping_group_range"
+echo "        or the capability CAP_NET_RAW on the program; granting the capability to"
+echo "        $program (sudo setcap cap_net_raw+ep)."
+sudo setcap cap_net_raw+ep "$program" ||
+    echo "tobrik: could not grant it; every address will read --> NG until one of the two is set." >&2

@@ -1,0 +1,11 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds the Release program and starts it.
+set -euo pipefail
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+build="$root/build/release"
+
+"$root/scripts/setup.sh" base
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF >/dev/null
+cmake --build "$build" --target tobrik
+"$root/scripts/icmp-permission.sh" "$build/app/tobrik"
+exec "$build/app/tobrik"

@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Installs the Debian packages listed in scripts/packages/<group>.txt for
+# each group named on the command line. Idempotent: packages already
+# installed are left alone, and apt-get runs only when something is missing.
+set -euo pipefail
+here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+
+missing=()
+for group in "$@"; do
+    list="$here/packages/$group.txt"
+    [[ -f "$list" ]] || { echo "setup: no package list $list" >&2; exit 1; }
+    while read -r package; do
+        [[ -z "$package" || "$package" == \#* ]] && continue
+        if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "ok installed"; then
+            missing+=("$package")
+        fi
+    done <"$list"
+done
+
+if ((${#missing[@]} == 0)); then
+    exit 0
+fi
+
+sudo=""
+if ((EUID != 0)); then
+    sudo="sudo"
+fi
+echo "setup: installing ${missing[*]}"
+$sudo apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"

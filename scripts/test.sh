@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds everything and runs every test: the unit,
+# window, lab and end-to-end tests of the Linux build, then the Windows build
+# under wine. Exits non-zero on any failure. The lab tests need root.
+set -euo pipefail
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+build="$root/build/test"
+
+"$root/scripts/setup.sh" base test lab
+
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=ON >/dev/null
+cmake --build "$build" -j"$(nproc)"
+ctest --test-dir "$build" --output-on-failure -j"$(nproc)"
+
+"$root/scripts/windows-tests.sh"

@@ -1,0 +1,129 @@
+// The real main window sweeping the lab with real ICMP and the real
+// resolver. Only message boxes and the viewer are recorded instead of shown.
+// Meaningful inside tests/lab/in_lab.sh only; skips elsewhere.
+
+#include "FakeWindowServices.h"
+#include "frmMain.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+using tobrik::test::FakeWindowServices;
+
+namespace {
+const QString kLongName =
+    "lab-host-with-a-very-long-name-that-needs-more-than-fifteen-bytes-0070";
+}
+
+class LabWindowTest : public QObject {
+    Q_OBJECT
+
+  private:
+    QTemporaryDir dir;
+    FakeWindowServices services;
+    std::unique_ptr<frmMain> form;
+
+    QStringList sweep(const QString& prefix, int first, int last, bool names) {
+        const auto octets = prefix.split('.');
+        for (int i = 0; i < 3; ++i)
+            form->txtSIP[i]->setText(octets[i]);
+        form->txtSIP[3]->setText(QString::number(first));
+        form->txtEIP[3]->setText(QString::number(last));
+        form->optPCName[names ? 0 : 1]->setChecked(true);
+        QTest::mouseClick(form->cmdStart, Qt::LeftButton);
+        return records();
+    }
+
+    // The log's lines without their time stamps.
+    QStringList records() {
+        QFile file(dir.path() + "/tobrik.log");
+        if (!file.open(QIODevice::ReadOnly))
+            return {"<no log>"};
+        QStringList result;
+        for (const auto& line : QString::fromUtf8(file.readAll()).split("\r\n", Qt::SkipEmptyParts))
+            result << line.section(',', 1);
+        return result;
+    }
+
+  private slots:
+    void initTestCase() {
+        if (qEnvironmentVariable("TOBRIK_LAB") != "1")
+            QSKIP("runs only inside the network namespace lab");
+        services.directory = dir.path();
+    }
+
+    void init() {
+        form = std::make_unique<frmMain>(services);
+        form->show();
+        services.viewerStarts.clear();
+        services.messages.clear();
+    }
+
+    void cleanup() { form.reset(); }
+
+    void sweepLogsExactlyTheAnsweringHostsWithTheirNames() {
+        QCOMPARE(sweep("10.77.0", 1, 5, true),
+                 (QStringList{"10.77.0.1,--> OK,lab-host-abcde", "10.77.0.2,--> OK,lab-host-abcdef",
+                              "10.77.0.3,--> NG,", "10.77.0.4,--> NG,", "10.77.0.5,--> NG,"}));
+        QCOMPARE(services.viewerStarts.size(), 1);
+        QCOMPARE(services.messages.size(), size_t(1)); // the confirmation alone
+    }
+
+    void longNamesAreLoggedWhole() {
+        QCOMPARE(sweep("10.77.0", 20, 20, true), QStringList{"10.77.0.20,--> OK," + kLongName});
+    }
+
+    void withoutLookUpNoNamesAreWritten() {
+        QCOMPARE(sweep("10.77.0", 1, 2, false),
+                 (QStringList{"10.77.0.1,--> OK,", "10.77.0.2,--> OK,"}));
+    }
+
+    void loopbackRangeAnswers() {
+        const auto lines = sweep("127.0.0", 1, 40, false);
+        QCOMPARE(lines.size(), 40);
+        for (const auto& line : lines)
+            QVERIFY2(line.endsWith(",--> OK,"), qPrintable(line));
+    }
+
+    void rejectingRoutesGiveNg() {
+        QCOMPARE(sweep("10.77.1", 1, 2, true), (QStringList{"10.77.1.1,--> NG,", "10.77.1.2,--> NG,"}));
+        QCOMPARE(sweep("10.77.2", 1, 1, true), QStringList{"10.77.2.1,--> NG,"});
+    }
+
+    void stopKeepsTheLinesBeforeItAndOpensOneViewer() {
+        // Silent addresses take 500 ms each; the click arrives during the
+        // second probe and is taken before the third.
+        QTimer::singleShot(750, form.get(),
+                           [this] { QTest::mouseClick(form->cmdStart, Qt::LeftButton); });
+        QCOMPARE(sweep("10.77.0", 50, 60, false),
+                 (QStringList{"10.77.0.50,--> NG,", "10.77.0.51,--> NG,"}));
+        QCOMPARE(services.viewerStarts.size(), 1);
+        QCOMPARE(form->cmdStart->text(), QString("開始"));
+    }
+
+    void loadShowsTheLocalHost() {
+        const QString expected = qEnvironmentVariable("TOBRIK_EXPECT_LOCAL");
+        if (expected.isEmpty())
+            QSKIP("no local host expected in this lab run");
+        const auto address = expected.section('|', 0, 0);
+        const auto name = expected.section('|', 1);
+        form->Form_Load();
+        QCOMPARE(form->lblMyIPAddr->text(), address);
+        QCOMPARE(form->lblHostName->text(), name);
+        const auto octets = address.split('.');
+        for (int i = 0; i < 4; ++i) {
+            QCOMPARE(form->txtSIP[i]->text(), octets[i]);
+            QCOMPARE(form->txtEIP[i]->text(), octets[i]);
+        }
+    }
+};
+
+QTEST_MAIN(LabWindowTest)
+#include "LabWindowTest.moc"

@@ -1,0 +1,95 @@
+# Helpers for tests that drive the real program as a person would: an X
+# server and a window manager of the test's own, the program copied into a
+# folder of its own (the log is written beside the executable) and a viewer
+# that only records how it was started. Source it; it sets up on load and
+# cleans up on exit.
+
+set -u
+work=$(mktemp -d /tmp/tobrik-desktop.XXXXXX)
+chmod 755 "$work"
+children=()
+
+cleanup() {
+    for pid in "${children[@]}"; do
+        kill -9 "$pid" 2>/dev/null
+    done
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+# fail MESSAGE: ends the test; a screenshot of the screen at that moment is
+# kept in $TOBRIK_ARTIFACTS (default /tmp) for the reader of the failure.
+fail() {
+    echo "FAIL: $*" >&2
+    if [ -n "${DISPLAY:-}" ] && command -v import >/dev/null; then
+        local shot="${TOBRIK_ARTIFACTS:-/tmp}/tobrik-failure-$(basename "$0" .sh).png"
+        import -window root "$shot" 2>/dev/null && echo "screen at failure: $shot" >&2
+    fi
+    exit 1
+}
+
+# wait_until SECONDS DESCRIPTION COMMAND...: polls COMMAND until it succeeds.
+wait_until() {
+    local seconds=$1 what=$2
+    shift 2
+    local deadline=$((SECONDS + seconds))
+    until "$@" >/dev/null 2>&1; do
+        ((SECONDS < deadline)) || fail "timed out after ${seconds}s waiting for $what"
+        sleep 0.05
+    done
+}
+
+start_desktop() {
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
+    children+=($!)
+    wait_until 10 "the X server" test -s "$work/display"
+    export DISPLAY=":$(cat "$work/display")"
+    openbox --sm-disable >/dev/null 2>&1 &
+    children+=($!)
+    wait_until 10 "the window manager" wmctrl -m
+}
+
+# install_program BINARY: the program under test, in $work/app, with a
+# recording viewer first on PATH.
+install_program() {
+    mkdir -p "$work/app" "$work/bin"
+    install -m 755 "$1" "$work/app/tobrik"
+    program="$work/app/tobrik"
+    log="$work/app/tobrik.log"
+    viewer_calls="$work/viewer-calls"
+    : >"$viewer_calls"
+    cat >"$work/bin/xdg-open" <<RECORDER
+#!/bin/sh
+printf '%s\n' "\$*" >>"$viewer_calls"
+RECORDER
+    chmod 755 "$work/bin/xdg-open"
+    export PATH="$work/bin:$PATH"
+}
+
+# start_program: starts one instance; its pid is in $started.
+start_program() {
+    "$program" 2>>"$work/program-errors" &
+    started=$!
+    children+=("$started")
+}
+
+# window_of PID TITLE: the id of PID's window titled exactly TITLE.
+window_of() {
+    xdotool search --all --onlyvisible --pid "$1" --name "^$2\$" 2>/dev/null | head -1
+}
+
+has_window() { [ -n "$(window_of "$1" "$2")" ]; }
+
+# press WINDOW KEYS...: activates WINDOW and types KEYS into it.
+press() {
+    local window=$1
+    shift
+    xdotool windowactivate --sync "$window" >/dev/null 2>&1
+    xdotool key --delay 20 "$@"
+}
+
+# exited PID: true once PID has ended.
+exited() { ! kill -0 "$1" 2>/dev/null; }
+
+log_lines() { if [ -f "$log" ]; then grep -c $'\r$' "$log"; else echo 0; fi; }
+has_lines() { [ "$(log_lines)" -ge "$1" ]; }

@@ -1,0 +1,46 @@
+#!/bin/bash
+# Ending the program in the middle of a sweep over silent addresses, once by
+# closing the window and once by SIGKILL: the process ends promptly, every
+# line written stays whole in the log, and no viewer is started. Runs inside
+# the lab with the host name tobrik-silent (a silent lab address).
+source "$(dirname "$0")/desktop.sh"
+start_desktop
+install_program "$1"
+
+# Starts a sweep from the pre-filled start address to end octet 90 with the
+# keyboard, as a person would, and waits for two lines in the log.
+start_sweep() {
+    start_program
+    pid=$started
+    wait_until 10 "the window" has_window "$pid" Tobrik
+    window=$(window_of "$pid" Tobrik)
+    [ "$(xdotool getwindowfocus)" = "$window" ] || xdotool windowactivate --sync "$window"
+    # Focus starts in the start's last octet; Tab leads to the end octet.
+    xdotool key --delay 20 Tab ctrl+a 9 0 Tab Tab space
+    wait_until 10 "the confirmation" has_window "$pid" "処理の確認"
+    press "$(window_of "$pid" "処理の確認")" Return
+    wait_until 10 "two log lines" has_lines 2
+}
+
+check_log() {
+    local lines
+    lines=$(log_lines)
+    [ "$lines" -ge 2 ] || fail "only $lines lines survived"
+    # Every line is complete: four fields and CR LF.
+    [ "$(grep -c $',--> NG,\r$' "$log")" = "$(wc -l <"$log")" ] || fail "a damaged line: $(cat -A "$log")"
+    [ "$(tail -c 2 "$log" | od -An -tx1 | tr -d ' ')" = "0d0a" ] || fail "the log does not end with CR LF"
+    [ ! -s "$viewer_calls" ] || fail "a viewer was started: $(cat "$viewer_calls")"
+}
+
+start_sweep
+started_at=$SECONDS
+wmctrl -i -c "$window"
+wait_until 3 "the program to end after closing" exited "$pid"
+check_log
+echo "closed mid-sweep after $((SECONDS - started_at))s with $(log_lines) lines: ok"
+
+start_sweep
+kill -9 "$pid"
+wait "$pid" 2>/dev/null
+check_log
+echo "killed mid-sweep with $(log_lines) lines: ok"
