@@ -1,0 +1,187 @@
+// The Win32 platform: Windows Sockets for the library and the names, the
+// ICMP helper of the IP Helper library for the echo requests.
+//
+// What differs from the Linux layer:
+// - startup()/cleanup() are WSAStartup/WSACleanup and really can fail;
+//   on Linux there is no sockets library and both always succeed.
+// - The echo service is IcmpCreateFile/IcmpSendEcho: the system builds the
+//   request, waits for the answer, writes the reply record and sets its
+//   status (an IP_* code), and needs no privilege. On Linux the layer opens
+//   an ICMP socket itself, builds and matches the packets, waits with poll
+//   and maps ICMP errors to the same IP_* codes.
+// - The reply record is the system's ICMP_ECHO_REPLY. On 64-bit Windows its
+//   header is 40 bytes (it holds a data pointer) rather than 28, so the data
+//   lands further into the area; address and status stay at bytes 0..7.
+// - The payload and every name cross the API in the ANSI code page; the
+//   layer converts from and to UTF-8. On Linux the bytes pass unchanged.
+// - Names come from gethostbyaddr/gethostbyname, which keep their result in
+//   per-thread storage; Linux uses getnameinfo and gethostbyname2_r.
+//   gethostbyname of the local host's own name lists the addresses of the
+//   local interfaces, whatever the hosts file says.
+// - The local host name is limited to 64 bytes, as Windows host names are;
+//   Linux allows HOST_NAME_MAX.
+
+// gethostbyaddr and gethostbyname are the calls meant here; MSVC flags them
+// as deprecated. NOMINMAX keeps windows.h from defining min and max macros.
+#ifndef _WINSOCK_DEPRECATED_NO_WARNINGS
+#define _WINSOCK_DEPRECATED_NO_WARNINGS
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+
+// clang-format off
+#include <winsock2.h>
+#include <windows.h>
+#include <iphlpapi.h>
+#include <icmpapi.h>
+// clang-format on
+
+#include "IpStatus.h"
+#include "NetPlatform.h"
+#include "SystemCodePage.h"
+
+#include <cstdint>
+#include <cstring>
+#include <limits>
+#include <mutex>
+#include <vector>
+
+namespace tobrik::net {
+
+namespace {
+
+// The text of a system error code in UTF-8, with the code itself.
+std::string describeError(DWORD error) {
+    wchar_t* text = nullptr;
+    const DWORD length = FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    std::string message;
+    if (length > 0 && text != nullptr) {
+        const int size = WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), nullptr, 0,
+                                             nullptr, nullptr);
+        message.resize(static_cast<std::size_t>(size));
+        WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), message.data(), size,
+                            nullptr, nullptr);
+        while (!message.empty() && (message.back() == '\n' || message.back() == '\r' ||
+                                    message.back() == ' ' || message.back() == '.'))
+            message.pop_back();
+    }
+    if (text != nullptr)
+        LocalFree(text);
+    if (message.empty())
+        message = "system error";
+    return message + " (" + std::to_string(error) + ")";
+}
+
+class Win32EchoHandle final : public EchoHandle {
+  public:
+    explicit Win32EchoHandle(HANDLE handle) : handle_(handle) {}
+    ~Win32EchoHandle() override { IcmpCloseHandle(handle_); }
+    Win32EchoHandle(const Win32EchoHandle&) = delete;
+    Win32EchoHandle& operator=(const Win32EchoHandle&) = delete;
+
+    EchoOutcome sendEcho(std::uint32_t addr, const std::string& payload, std::uint8_t* replyArea,
+                         std::size_t replySize, std::uint32_t timeoutMs) override {
+        std::string request = ToSystemCodePage(payload);
+        if (request.size() > std::numeric_limits<WORD>::max() ||
+            replySize > std::numeric_limits<DWORD>::max())
+            return {0, IpStatus::GeneralFailure};
+
+        // The system writes the record through an ICMP_ECHO_REPLY pointer.
+        // An area that is not aligned for it goes through an aligned copy.
+        const bool aligned =
+            reinterpret_cast<std::uintptr_t>(replyArea) % alignof(ICMP_ECHO_REPLY) == 0;
+        std::vector<ICMP_ECHO_REPLY> bounce;
+        void* target = replyArea;
+        if (!aligned) {
+            bounce.resize((replySize + sizeof(ICMP_ECHO_REPLY) - 1) / sizeof(ICMP_ECHO_REPLY));
+            std::memcpy(bounce.data(), replyArea, replySize);
+            target = bounce.data();
+        }
+
+        EchoOutcome outcome;
+        outcome.replies = IcmpSendEcho(handle_, static_cast<IPAddr>(addr), request.data(),
+                                       static_cast<WORD>(request.size()), nullptr, target,
+                                       static_cast<DWORD>(replySize), timeoutMs);
+        if (outcome.replies == 0)
+            outcome.lastError = static_cast<std::int32_t>(GetLastError());
+        if (!aligned)
+            std::memcpy(replyArea, bounce.data(), replySize);
+        return outcome;
+    }
+
+  private:
+    HANDLE handle_;
+};
+
+class Win32Platform final : public NetPlatform {
+  public:
+    int startup(std::uint16_t version) override {
+        WSADATA data;
+        return WSAStartup(version, &data);
+    }
+
+    int cleanup() override { return WSACleanup(); }
+
+    std::unique_ptr<EchoHandle> openEcho() override {
+        const HANDLE handle = IcmpCreateFile();
+        const DWORD error = handle == INVALID_HANDLE_VALUE ? GetLastError() : 0;
+        std::lock_guard lock(mutex_);
+        if (handle == INVALID_HANDLE_VALUE) {
+            reason_ = "The ICMP echo service could not be opened: " + describeError(error);
+            return nullptr;
+        }
+        reason_.clear();
+        return std::make_unique<Win32EchoHandle>(handle);
+    }
+
+    std::string echoUnavailableReason() const override {
+        std::lock_guard lock(mutex_);
+        return reason_;
+    }
+
+    std::optional<std::string> hostNameOf(std::uint32_t addr) override {
+        in_addr address{};
+        address.s_addr = addr;
+        const hostent* found =
+            gethostbyaddr(reinterpret_cast<const char*>(&address), sizeof address, AF_INET);
+        if (found == nullptr || found->h_name == nullptr)
+            return std::nullopt;
+        return FromSystemCodePage(found->h_name);
+    }
+
+    std::optional<std::string> localHostName() override {
+        char name[kHostNameLimit + 1] = {};
+        if (gethostname(name, kHostNameLimit) != 0)
+            return std::nullopt;
+        return FromSystemCodePage(name);
+    }
+
+    std::optional<std::uint32_t> firstIPv4Of(const std::string& name) override {
+        const std::string systemName = ToSystemCodePage(name);
+        const hostent* found = gethostbyname(systemName.c_str());
+        if (found == nullptr || found->h_addrtype != AF_INET || found->h_length != 4 ||
+            found->h_addr_list == nullptr || found->h_addr_list[0] == nullptr)
+            return std::nullopt;
+        std::uint32_t address = 0;
+        std::memcpy(&address, found->h_addr_list[0], sizeof address);
+        return address;
+    }
+
+  private:
+    static constexpr int kHostNameLimit = 64;
+
+    mutable std::mutex mutex_;
+    std::string reason_;
+};
+
+} // namespace
+
+NetPlatform& nativePlatform() {
+    static Win32Platform instance;
+    return instance;
+}
+
+} // namespace tobrik::net

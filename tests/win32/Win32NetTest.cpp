@@ -1,0 +1,222 @@
+// The network procedures on the Win32 layer, against the real Windows
+// Sockets and ICMP helper APIs (under wine on the build machine).
+//
+// Probes go to loopback; the cases that need other addresses run only in
+// the namespace lab of tests/lab/in_lab.sh (TOBRIK_LAB=1) and skip outside.
+
+#include "EchoReplyRecord.h"
+#include "IpStatus.h"
+#include "Ipv4Address.h"
+#include "NetPlatform.h"
+#include "mdlKorvantiser.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <set>
+#include <string>
+
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+using mdlKorvantiser::EchoReplyRecord;
+using namespace tobrik::net;
+
+const std::string kPayload = "Korvantis";
+
+bool inLab() {
+    const char* lab = std::getenv("TOBRIK_LAB");
+    return lab != nullptr && std::string(lab) == "1";
+}
+
+#define REQUIRE_LAB()                                                                              \
+    do {                                                                                           \
+        if (!inLab())                                                                              \
+            GTEST_SKIP() << "needs the namespace lab (run under tests/lab/in_lab.sh)";             \
+    } while (false)
+
+struct Probe {
+    std::int32_t result;
+    Clock::duration elapsed;
+};
+
+Probe ping(const std::string& address, EchoReplyRecord& record) {
+    const auto start = Clock::now();
+    const auto result = mdlKorvantiser::PingHost(address, kPayload, record);
+    return {result, Clock::now() - start};
+}
+
+// Forwards to the native platform and counts what reaches the system.
+struct CountingPlatform : NetPlatform {
+    struct CountingEcho : EchoHandle {
+        CountingEcho(std::unique_ptr<EchoHandle> inner, int& sends)
+            : inner(std::move(inner)), sends(sends) {}
+        EchoOutcome sendEcho(std::uint32_t addr, const std::string& payload, std::uint8_t* area,
+                             std::size_t size, std::uint32_t timeoutMs) override {
+            ++sends;
+            return inner->sendEcho(addr, payload, area, size, timeoutMs);
+        }
+        std::unique_ptr<EchoHandle> inner;
+        int& sends;
+    };
+
+    int startup(std::uint16_t version) override { return nativePlatform().startup(version); }
+    int cleanup() override { return nativePlatform().cleanup(); }
+    std::unique_ptr<EchoHandle> openEcho() override {
+        ++opens;
+        auto inner = nativePlatform().openEcho();
+        return inner ? std::make_unique<CountingEcho>(std::move(inner), sends) : nullptr;
+    }
+    std::string echoUnavailableReason() const override {
+        return nativePlatform().echoUnavailableReason();
+    }
+    std::optional<std::string> hostNameOf(std::uint32_t addr) override {
+        return nativePlatform().hostNameOf(addr);
+    }
+    std::optional<std::string> localHostName() override { return nativePlatform().localHostName(); }
+    std::optional<std::uint32_t> firstIPv4Of(const std::string& name) override {
+        return nativePlatform().firstIPv4Of(name);
+    }
+
+    int opens = 0;
+    int sends = 0;
+};
+
+TEST(Win32Sockets, StartAndStopPairUp) {
+    ASSERT_TRUE(mdlKorvantiser::SocketsInitialize());
+    EXPECT_EQ(nativePlatform().cleanup(), 0);
+    // Windows Sockets counts its starts: one stop more than starts fails.
+    EXPECT_NE(nativePlatform().cleanup(), 0);
+}
+
+TEST(Win32Echo, ServiceOpens) {
+    EXPECT_EQ(mdlKorvantiser::EchoServiceProblem(), "");
+}
+
+TEST(Win32Echo, LoopbackAnswersIntoTheReplyArea) {
+    alignas(8) EchoReplyRecord record;
+    record.setStatus(-7);
+    const auto probe = ping("127.0.0.1", record);
+    ASSERT_EQ(probe.result, 0);
+    EXPECT_EQ(record.Status(), 0);
+    EXPECT_EQ(FormatIPv4(record.readField<std::uint32_t>(kReplyAddressOffset)), "127.0.0.1");
+    EXPECT_EQ(record.readField<std::uint16_t>(kReplyDataSizeOffset), kPayload.size());
+    // The 64-bit record keeps a pointer to the echoed data, inside the area.
+    const auto data = record.readField<std::uintptr_t>(16);
+    const auto begin = reinterpret_cast<std::uintptr_t>(record.area.data());
+    ASSERT_GE(data, begin);
+    ASSERT_LE(data + kPayload.size(), begin + record.area.size());
+    EXPECT_EQ(std::memcmp(reinterpret_cast<const void*>(data), kPayload.data(), kPayload.size()),
+              0);
+    EXPECT_LT(probe.elapsed, 2s);
+}
+
+TEST(Win32Echo, UnalignedReplyAreaStillGetsTheRecord) {
+    struct {
+        char pad;
+        EchoReplyRecord record;
+    } packed;
+    packed.record.setStatus(-7);
+    ASSERT_EQ(ping("127.0.0.1", packed.record).result, 0);
+    EXPECT_EQ(packed.record.Status(), 0);
+    EXPECT_EQ(FormatIPv4(packed.record.readField<std::uint32_t>(kReplyAddressOffset)), "127.0.0.1");
+}
+
+TEST(Win32Echo, UnparsableTextSendsNothing) {
+    CountingPlatform counting;
+    ScopedPlatform scoped(counting);
+    EchoReplyRecord record;
+    for (const char* text : {"", "127.0.0", "127.0.0.1.", " 127.0.0.1", "127.0.0.256", "localhost",
+                             "255.255.255.255", "0x7f.0.0.1"}) {
+        EXPECT_EQ(mdlKorvantiser::PingHost(text, kPayload, record), -1) << text;
+    }
+    EXPECT_EQ(counting.opens, 0);
+    EXPECT_EQ(counting.sends, 0);
+    // The counter does see a real probe.
+    EXPECT_EQ(mdlKorvantiser::PingHost("127.0.0.1", kPayload, record), 0);
+    EXPECT_EQ(counting.sends, 1);
+}
+
+TEST(Win32Echo, SilentHostTimesOutAfterAnEarlierReply) {
+    REQUIRE_LAB();
+    EchoReplyRecord record;
+    ASSERT_EQ(ping("127.0.0.1", record).result, 0);
+    // The same record still holds the reply's status 0; the silent probe
+    // must not report it.
+    const auto probe = ping("10.77.0.50", record);
+    EXPECT_NE(probe.result, 0);
+    EXPECT_NE(probe.result, -1);
+    EXPECT_EQ(probe.result, IpStatus::RequestTimedOut);
+    EXPECT_GT(probe.elapsed, 300ms);
+    EXPECT_LT(probe.elapsed, 3s);
+}
+
+TEST(Win32Echo, DroppedRequestTimesOut) {
+    REQUIRE_LAB();
+    EchoReplyRecord record;
+    const auto probe = ping("10.77.0.4", record);
+    EXPECT_EQ(probe.result, IpStatus::RequestTimedOut);
+    EXPECT_LT(probe.elapsed, 3s);
+}
+
+TEST(Win32Echo, AnsweringLabHostReplies) {
+    REQUIRE_LAB();
+    EchoReplyRecord record;
+    EXPECT_EQ(ping("10.77.0.1", record).result, 0);
+    EXPECT_EQ(FormatIPv4(record.readField<std::uint32_t>(kReplyAddressOffset)), "10.77.0.1");
+}
+
+TEST(Win32Names, LoopbackHasAName) {
+    const std::string name = mdlKorvantiser::GetHostNameByIP("127.0.0.1");
+    EXPECT_FALSE(name.empty());
+    if (inLab()) {
+        EXPECT_EQ(name, "localhost");
+    }
+}
+
+TEST(Win32Names, NotAnAddressHasNoName) {
+    EXPECT_EQ(mdlKorvantiser::GetHostNameByIP("127.0.0"), "");
+    EXPECT_EQ(mdlKorvantiser::GetHostNameByIP("localhost"), "");
+}
+
+TEST(Win32Names, LabHostsFileNames) {
+    REQUIRE_LAB();
+    EXPECT_EQ(mdlKorvantiser::GetHostNameByIP("10.77.0.1"), "lab-host-abcde");
+    EXPECT_EQ(mdlKorvantiser::GetHostNameByIP("10.77.0.2"), "lab-host-abcdef");
+    EXPECT_EQ(mdlKorvantiser::GetHostNameByIP("10.77.0.50"), "");
+}
+
+TEST(Win32Names, LocalAddressIsDotted) {
+    const std::string address = mdlKorvantiser::GetLocalIPAddress();
+    ASSERT_TRUE(ParseIPv4(address).has_value()) << '"' << address << '"';
+}
+
+// The lab runs under the host name "tobrik-ten", which its hosts file maps
+// to 10.0.0.1. Windows answers a look-up of the local host's own name with
+// the addresses of its interfaces instead, whatever the hosts file says.
+TEST(Win32Names, LocalAddressIsAnInterfaceAddress) {
+    REQUIRE_LAB();
+    const std::string address = mdlKorvantiser::GetLocalIPAddress();
+    const std::set<std::string> labAddresses{"10.77.0.1", "10.77.0.2",  "10.77.0.3",
+                                             "10.77.0.4", "10.77.0.20", "10.0.0.1"};
+    EXPECT_TRUE(labAddresses.count(address)) << address;
+}
+
+TEST(Win32Names, FirstAddressOfAHostsFileName) {
+    REQUIRE_LAB();
+    ASSERT_EQ(nativePlatform().startup(mdlKorvantiser::kSocketsVersion), 0);
+    const auto second = nativePlatform().firstIPv4Of("lab-host-abcdef");
+    const auto localName = nativePlatform().localHostName();
+    const auto missing = nativePlatform().firstIPv4Of("no-such-lab-host");
+    nativePlatform().cleanup();
+    ASSERT_TRUE(second.has_value());
+    EXPECT_EQ(FormatIPv4(*second), "10.77.0.2");
+    EXPECT_EQ(localName, "tobrik-ten");
+    EXPECT_FALSE(missing.has_value());
+}
+
+} // namespace
