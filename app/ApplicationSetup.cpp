@@ -1,5 +1,6 @@
 #include "ApplicationSetup.h"
 
+#include "DialogStyle.h"
 #include "WindowServices.h"
 #include "mdlKorvantiser.h"
 
@@ -32,6 +33,8 @@ void SetUpApplication(QApplication& application) {
     QApplication::setApplicationName("Tobrik");
     QApplication::setApplicationVersion("1.01");
     QApplication::setOrganizationName("dorIzezovedivu");
+    QApplication::setStyle(new DialogStyle);
+    QApplication::setFont(DialogFont());
     // Message-box buttons in the user's language.
     auto* translator = new QTranslator(&application);
     if (translator->load(QLocale(), "qtbase", "_",

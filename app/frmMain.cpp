@@ -14,6 +14,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 
 using namespace tobrik::app;
 using namespace tobrik::app::texts;
@@ -53,19 +54,58 @@ void frmMain::gatherControlArrays() {
 }
 
 void frmMain::applyInitialStates() {
+    setUpWindowFrame();
     lblChkIP->setVisible(false);
     lblResult->setVisible(false);
+    setUpOctetBoxes();
+    setUpOptionGroup();
+    txtSIP[3]->setFocus();
+}
+
+void frmMain::setUpWindowFrame() {
+    // A fixed dialog frame with a title, the window menu and a close box, no
+    // minimize or maximize. As a dialog, X11 makes it transient for the
+    // application's leader window, which keeps it off the taskbar.
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
+                   Qt::MSWindowsFixedSizeDialogHint);
+    setFixedSize(size());
+    if (const QScreen* screen = this->screen())
+        move(screen->availableGeometry().center() - rect().center());
+}
+
+void frmMain::setUpOctetBoxes() {
     // The end prefix boxes only mirror the start boxes: grey and disabled.
     for (int i = 0; i < 3; ++i) {
         QPalette palette = txtEIP[i]->palette();
         palette.setColor(QPalette::Disabled, QPalette::Base, QColor(224, 224, 224));
         txtEIP[i]->setPalette(palette);
     }
-    // Text boxes cover the dot labels that they overlap.
+    auto prepare = [](QLineEdit* box) {
+        // Text boxes cover the dot labels that they overlap.
+        box->raise();
+        // Digits are typed directly, never composed by an input method.
+        box->setAttribute(Qt::WA_InputMethodEnabled, false);
+        // QLineEdit keeps 2 px beside its text inside the frame; giving one
+        // of them back on each side lets three digits fit the 28 px box.
+        box->setTextMargins(-1, 0, -1, 0);
+    };
     for (auto* box : txtSIP)
-        box->raise();
+        prepare(box);
     for (auto* box : txtEIP)
-        box->raise();
+        prepare(box);
+}
+
+void frmMain::setUpOptionGroup() {
+    // Tab reaches the option group through its chosen button only; the
+    // arrow keys move the choice within the group.
+    auto followChoice = [this] {
+        for (auto* option : optPCName)
+            option->setFocusPolicy(option->isChecked() ? Qt::StrongFocus : Qt::ClickFocus);
+    };
+    for (auto* option : optPCName)
+        connect(option, &QRadioButton::toggled, this, followChoice);
+    followChoice();
 }
 
 // ---- Start-up and shutdown ------------------------------------------------

@@ -54,6 +54,9 @@ class frmMain : public QWidget {
     void Form_Unload();
     void gatherControlArrays();
     void applyInitialStates();
+    void setUpWindowFrame();
+    void setUpOctetBoxes();
+    void setUpOptionGroup();
 
     void startSweep();
     void stopSweep();

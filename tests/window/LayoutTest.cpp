@@ -1,0 +1,399 @@
+// The main window as laid out: every control's place, caption and state,
+// the keyboard focus order, the fixed frame, and that every caption fits
+// its control in the dialog font the application sets up.
+
+#include "ApplicationSetup.h"
+#include "FakeWindowServices.h"
+#include "frmMain.h"
+
+#include <QApplication>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QRawFont>
+#include <QSignalSpy>
+#include <QStyle>
+#include <QStyleOption>
+#include <QTest>
+#include <memory>
+
+using tobrik::test::FakeWindowServices;
+
+namespace {
+
+// 15 twips make one device-independent pixel.
+int px(int twips) {
+    return twips / 15;
+}
+
+QStringList dialogCaptions() {
+    return {"ｺﾝﾋﾟｭｰﾀ名の取得",
+            "しない",
+            "する",
+            "My Computer",
+            "NAME：",
+            "IP：",
+            "開始",
+            "中止",
+            "--> OK",
+            "--> NG",
+            "255.255.255.255",
+            "．",
+            "エンドIP：",
+            "スタートIP："};
+}
+
+} // namespace
+
+class LayoutTest : public QObject {
+    Q_OBJECT
+
+  private:
+    FakeWindowServices services;
+
+    std::unique_ptr<frmMain> shownForm() {
+        auto form = std::make_unique<frmMain>(services);
+        form->show();
+        QApplication::setActiveWindow(form.get());
+        if (!QTest::qWaitForWindowActive(form.get()))
+            qWarning("window did not become active");
+        return form;
+    }
+
+    template <typename T> static T* control(QWidget& form, const QString& name) {
+        return form.findChild<T*>(name);
+    }
+
+    static QString focusName() {
+        QWidget* focus = QApplication::focusWidget();
+        return focus ? focus->objectName() : QString("(none)");
+    }
+
+  private slots:
+    void initTestCase() { tobrik::app::SetUpApplication(*qobject_cast<QApplication*>(qApp)); }
+
+    void controlsMatchTheDesign_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("container");
+        QTest::addColumn<QString>("caption");
+        QTest::addColumn<QRect>("twips");
+        QTest::addColumn<bool>("visible");
+        QTest::addColumn<bool>("enabled");
+        QTest::addColumn<int>("tabIndex");
+
+        auto row = [](const char* name, const char* kind, const char* container,
+                      const char* caption, int left, int top, int width, int height, bool visible,
+                      bool enabled, int tabIndex) {
+            QTest::newRow(name) << QString(name) << QString(kind) << QString(container)
+                                << QString::fromUtf8(caption) << QRect(left, top, width, height)
+                                << visible << enabled << tabIndex;
+        };
+        row("Frame2", "QGroupBox", "frmMain", "ｺﾝﾋﾟｭｰﾀ名の取得", 180, 945, 3180, 525, true, true,
+            26);
+        row("optPCName_1", "QRadioButton", "Frame2", "しない", 1935, 225, 975, 225, true, true, 3);
+        row("optPCName_0", "QRadioButton", "Frame2", "する", 795, 210, 975, 225, true, true, 2);
+        row("Frame1", "QGroupBox", "frmMain", "My Computer", 165, 1530, 3180, 990, true, true, 19);
+        row("lblHostName", "QLabel", "Frame1", "", 765, 570, 2310, 240, true, true, 23);
+        row("lblMyIPAddr", "QLabel", "Frame1", "", 765, 270, 2310, 225, true, true, 22);
+        // Grown to the right, up to lblHostName, so that "NAME：" fits.
+        row("lblName", "QLabel", "Frame1", "NAME：", 150, 570, 615, 270, true, true, 21);
+        row("lblMyIP", "QLabel", "Frame1", "IP：", 480, 270, 300, 210, true, true, 20);
+        row("txtEIP_3", "QLineEdit", "frmMain", "", 2880, 570, 420, 270, true, true, 1);
+        row("txtEIP_2", "QLineEdit", "frmMain", "", 2310, 570, 420, 270, true, false, 9);
+        row("txtEIP_1", "QLineEdit", "frmMain", "", 1725, 570, 420, 270, true, false, 10);
+        row("txtEIP_0", "QLineEdit", "frmMain", "", 1155, 570, 420, 270, true, false, 8);
+        row("txtSIP_3", "QLineEdit", "frmMain", "", 2880, 150, 420, 270, true, true, 0);
+        row("txtSIP_2", "QLineEdit", "frmMain", "", 2310, 150, 420, 270, true, true, 7);
+        row("txtSIP_1", "QLineEdit", "frmMain", "", 1725, 150, 420, 270, true, true, 6);
+        row("cmdStart", "QPushButton", "frmMain", "開始", 2895, 2655, 615, 375, true, true, 4);
+        row("txtSIP_0", "QLineEdit", "frmMain", "", 1155, 150, 420, 270, true, true, 5);
+        // lblChkIP is grown to the right so that a full address fits, and
+        // lblResult moved right by as much to stay clear of it.
+        row("lblResult", "QLabel", "frmMain", "--> OK", 1770, 2745, 795, 240, false, true, 25);
+        row("lblChkIP", "QLabel", "frmMain", "255.255.255.255", 225, 2745, 1515, 255, false, true,
+            24);
+        row("lblDot_5", "QLabel", "frmMain", "．", 2760, 645, 165, 210, true, true, 18);
+        row("lblDot_4", "QLabel", "frmMain", "．", 2205, 645, 165, 210, true, true, 17);
+        row("lblDot_3", "QLabel", "frmMain", "．", 1620, 630, 165, 210, true, true, 16);
+        row("lblEnd", "QLabel", "frmMain", "エンドIP：", 345, 600, 720, 225, true, true, 15);
+        row("lblDot_2", "QLabel", "frmMain", "．", 2775, 225, 165, 210, true, true, 14);
+        row("lblDot_1", "QLabel", "frmMain", "．", 2220, 225, 165, 210, true, true, 13);
+        row("lblDot_0", "QLabel", "frmMain", "．", 1635, 210, 165, 210, true, true, 12);
+        row("lblStart", "QLabel", "frmMain", "スタートIP：", 195, 210, 870, 225, true, true, 11);
+    }
+
+    void controlsMatchTheDesign() {
+        QFETCH(QString, name);
+        QFETCH(QString, kind);
+        QFETCH(QString, container);
+        QFETCH(QString, caption);
+        QFETCH(QRect, twips);
+        QFETCH(bool, visible);
+        QFETCH(bool, enabled);
+        QFETCH(int, tabIndex);
+
+        auto form = shownForm();
+        QWidget* widget = control<QWidget>(*form, name);
+        QVERIFY2(widget, qPrintable(name));
+        QCOMPARE(widget->metaObject()->className(), kind);
+        QCOMPARE(widget->parentWidget()->objectName(), container);
+        QCOMPARE(widget->geometry(),
+                 QRect(px(twips.x()), px(twips.y()), px(twips.width()), px(twips.height())));
+        QCOMPARE(widget->isVisible(), visible);
+        QCOMPARE(widget->isEnabled(), enabled);
+        QCOMPARE(widget->property("tabIndex").toInt(), tabIndex);
+        QVERIFY(widget->toolTip().isEmpty());
+
+        if (auto* label = qobject_cast<QLabel*>(widget)) {
+            QCOMPARE(label->text(), caption);
+            QVERIFY(label->alignment() & Qt::AlignLeft);
+            QCOMPARE(label->frameShape(), QFrame::NoFrame);
+            QVERIFY(label->autoFillBackground());
+            QCOMPARE(label->focusPolicy(), Qt::NoFocus);
+        } else if (auto* box = qobject_cast<QGroupBox*>(widget)) {
+            QCOMPARE(box->title(), caption);
+            QCOMPARE(box->focusPolicy(), Qt::NoFocus);
+        } else if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
+            QCOMPARE(button->text(), caption);
+            QVERIFY(!button->text().contains('&'));
+        } else if (auto* edit = qobject_cast<QLineEdit*>(widget)) {
+            QCOMPARE(edit->text(), caption);
+            QCOMPARE(edit->maxLength(), 32767);
+            QVERIFY(!edit->testAttribute(Qt::WA_InputMethodEnabled));
+        }
+    }
+
+    void tabIndexesAreUniqueAndComplete() {
+        frmMain form(services);
+        QList<int> indexes;
+        for (QWidget* widget : form.findChildren<QWidget*>()) {
+            const QVariant index = widget->property("tabIndex");
+            if (index.isValid())
+                indexes << index.toInt();
+        }
+        std::sort(indexes.begin(), indexes.end());
+        QList<int> expected;
+        for (int i = 0; i < 27; ++i)
+            expected << i;
+        QCOMPARE(indexes, expected);
+    }
+
+    void textBoxesCoverTheLabelsTheyOverlap() {
+        auto form = shownForm();
+        int overlaps = 0;
+        for (QLabel* label : form->findChildren<QLabel*>()) {
+            for (QLineEdit* box : form->findChildren<QLineEdit*>()) {
+                if (box->parentWidget() != label->parentWidget() || !label->isVisible())
+                    continue;
+                const QRect shared = label->geometry() & box->geometry();
+                if (shared.isEmpty())
+                    continue;
+                ++overlaps;
+                QCOMPARE(label->parentWidget()->childAt(shared.center()), box);
+            }
+        }
+        // Each dot label reaches under the box to its right.
+        QCOMPARE(overlaps, 6);
+    }
+
+    void focusChainFollowsTheTabIndexes_data() {
+        QTest::addColumn<int>("chosen");
+        QTest::addColumn<QStringList>("forward");
+        const QStringList rest = {"cmdStart", "txtSIP_0", "txtSIP_1", "txtSIP_2", "txtSIP_3"};
+        QTest::newRow("しない chosen") << 1 << QStringList{"txtEIP_3", "optPCName_1"} + rest;
+        QTest::newRow("する chosen") << 0 << QStringList{"txtEIP_3", "optPCName_0"} + rest;
+    }
+
+    void focusChainFollowsTheTabIndexes() {
+        QFETCH(int, chosen);
+        QFETCH(QStringList, forward);
+        auto form = shownForm();
+        form->optPCName[chosen]->setChecked(true);
+        form->txtSIP[3]->setFocus();
+
+        QStringList visited;
+        for (int i = 0; i < forward.size(); ++i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            visited << focusName();
+        }
+        QCOMPARE(visited, forward);
+
+        QStringList backward;
+        for (int i = 0; i < forward.size(); ++i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab, Qt::ShiftModifier);
+            backward << focusName();
+        }
+        QStringList expected(forward.rbegin() + 1, forward.rend());
+        expected << "txtSIP_3";
+        QCOMPARE(backward, expected);
+    }
+
+    void arrowKeysMoveTheChoiceWithinTheGroup() {
+        auto form = shownForm();
+        form->optPCName[1]->setFocus();
+        QTest::keyClick(form->optPCName[1], Qt::Key_Left);
+        QVERIFY(form->optPCName[0]->isChecked());
+        QCOMPARE(focusName(), QString("optPCName_0"));
+        QTest::keyClick(form->optPCName[0], Qt::Key_Down);
+        QVERIFY(form->optPCName[1]->isChecked());
+        QCOMPARE(focusName(), QString("optPCName_1"));
+    }
+
+    void focusStartsInTheLastStartBox() {
+        auto form = shownForm();
+        QCOMPARE(focusName(), QString("txtSIP_3"));
+    }
+
+    void enterAndEscapePressNoButton() {
+        auto form = shownForm();
+        QVERIFY(!form->cmdStart->isDefault());
+        QVERIFY(!form->cmdStart->autoDefault());
+        QSignalSpy clicks(form->cmdStart, &QPushButton::clicked);
+        for (QWidget* focus :
+             {static_cast<QWidget*>(form->txtSIP[3]), static_cast<QWidget*>(form->cmdStart)}) {
+            focus->setFocus();
+            for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape})
+                QTest::keyClick(focus, key);
+        }
+        QCOMPARE(clicks.count(), 0);
+        QVERIFY(form->isVisible());
+        QVERIFY(services.messages.empty());
+    }
+
+    void windowHasAFixedDialogFrame() {
+        auto form = shownForm();
+        QCOMPARE(form->size(), QSize(240, 212));
+        QCOMPARE(form->minimumSize(), QSize(240, 212));
+        QCOMPARE(form->maximumSize(), QSize(240, 212));
+        QCOMPARE(form->windowTitle(), QString("Tobrik"));
+        const Qt::WindowFlags flags = form->windowFlags();
+        QVERIFY(flags & Qt::WindowCloseButtonHint);
+        QVERIFY(flags & Qt::WindowSystemMenuHint);
+        QVERIFY(flags & Qt::WindowTitleHint);
+        QVERIFY(!(flags & Qt::WindowMinimizeButtonHint));
+        QVERIFY(!(flags & Qt::WindowMaximizeButtonHint));
+        QVERIFY(!form->windowIcon().isNull());
+        QVERIFY(form->windowIcon().availableSizes().contains(QSize(128, 128)));
+        // Centred on its screen; the window frame may shift the client area
+        // by a few pixels.
+        const QPoint offset =
+            form->geometry().center() - form->screen()->availableGeometry().center();
+        QVERIFY2(qAbs(offset.x()) <= 4 && qAbs(offset.y()) <= 4,
+                 qPrintable(QString("off centre by %1,%2").arg(offset.x()).arg(offset.y())));
+    }
+
+    void disabledEndBoxesAreGrey() {
+        auto form = shownForm();
+        for (int i = 0; i < 3; ++i) {
+            QLineEdit* box = form->txtEIP[i];
+            QVERIFY(!box->isEnabled());
+            const QImage image = box->grab().toImage();
+            const QColor inside = image.pixelColor(image.width() / 2, image.height() / 2);
+            QCOMPARE(inside, QColor(224, 224, 224));
+        }
+    }
+
+    void dialogFontShowsEveryCaption() {
+        const QFont font = QApplication::font();
+        // The family as fontconfig names it in English or in Japanese.
+        QVERIFY2(QStringList({"IPAPGothic", "IPA Pゴシック"}).contains(QFontInfo(font).family()),
+                 qPrintable(QFontInfo(font).family()));
+        const QRawFont raw = QRawFont::fromFont(font);
+        for (const QString& caption : dialogCaptions())
+            for (QChar c : caption)
+                QVERIFY2(raw.supportsCharacter(c), qPrintable(QString(c) + " in " + caption));
+    }
+
+    void captionsFitTheirControls_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("text");
+        for (const char* name : {"lblStart", "lblEnd", "lblName", "lblMyIP", "lblDot_0"})
+            QTest::newRow(name) << QString(name) << QString();
+        QTest::newRow("checked address") << "lblChkIP"
+                                         << "255.255.255.255";
+        QTest::newRow("answered") << "lblResult"
+                                  << "--> OK";
+        QTest::newRow("not answered") << "lblResult"
+                                      << "--> NG";
+        QTest::newRow("start") << "cmdStart"
+                               << "開始";
+        QTest::newRow("stop") << "cmdStart"
+                              << "中止";
+        QTest::newRow("optPCName_0") << "optPCName_0" << QString();
+        QTest::newRow("optPCName_1") << "optPCName_1" << QString();
+        QTest::newRow("Frame1") << "Frame1" << QString();
+        QTest::newRow("Frame2") << "Frame2" << QString();
+        for (const char* name : {"txtSIP_0", "txtSIP_3", "txtEIP_3"})
+            QTest::newRow(name) << QString(name) << QString("255");
+    }
+
+    void captionsFitTheirControls() {
+        QFETCH(QString, name);
+        QFETCH(QString, text);
+        auto form = shownForm();
+        QWidget* widget = control<QWidget>(*form, name);
+        QVERIFY(widget);
+        const QFontMetrics metrics = widget->fontMetrics();
+        QStyle* style = widget->style();
+        int room = 0;
+        if (auto* label = qobject_cast<QLabel*>(widget)) {
+            if (!text.isEmpty())
+                label->setText(text);
+            text = label->text();
+            room = label->contentsRect().width();
+            QVERIFY(metrics.height() <= label->contentsRect().height());
+        } else if (auto* button = qobject_cast<QPushButton*>(widget)) {
+            QStyleOptionButton option;
+            option.initFrom(button);
+            room = style->subElementRect(QStyle::SE_PushButtonContents, &option, button).width();
+        } else if (auto* radio = qobject_cast<QRadioButton*>(widget)) {
+            text = radio->text();
+            QStyleOptionButton option;
+            option.initFrom(radio);
+            option.text = text;
+            room = style->subElementRect(QStyle::SE_RadioButtonContents, &option, radio).width();
+        } else if (auto* box = qobject_cast<QGroupBox*>(widget)) {
+            text = box->title();
+            QStyleOptionGroupBox option;
+            option.initFrom(box);
+            option.text = text;
+            option.subControls = QStyle::SC_GroupBoxFrame | QStyle::SC_GroupBoxLabel;
+            const QRect label =
+                style->subControlRect(QStyle::CC_GroupBox, &option, QStyle::SC_GroupBoxLabel, box);
+            const QRect frame =
+                style->subControlRect(QStyle::CC_GroupBox, &option, QStyle::SC_GroupBoxFrame, box);
+            room = label.width();
+            // The title sits on the frame's top line.
+            QVERIFY(frame.top() > label.top() && frame.top() < label.bottom());
+        } else if (auto* edit = qobject_cast<QLineEdit*>(widget)) {
+            // The text area: the frame's contents less the text margins and
+            // the 2 px QLineEdit keeps on either side; the cursor takes 1 px.
+            QStyleOptionFrame option;
+            option.initFrom(edit);
+            option.lineWidth = style->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, edit);
+            const QRect contents = style->subElementRect(QStyle::SE_LineEditContents, &option, edit)
+                                       .marginsRemoved(edit->textMargins());
+            room = contents.width() - 2 * 2 - 1;
+        }
+        QVERIFY2(metrics.horizontalAdvance(text) <= room,
+                 qPrintable(QString("%1 needs %2 px, has %3")
+                                .arg(text)
+                                .arg(metrics.horizontalAdvance(text))
+                                .arg(room)));
+    }
+
+    void messageBoxesSpeakTheSystemLanguage() {
+        if (!QLocale().name().startsWith("ja"))
+            QSKIP("needs a Japanese system locale (LANG=ja_JP.UTF-8)");
+        QMessageBox box;
+        box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
+        QCOMPARE(box.button(QMessageBox::Cancel)->text(), QString("キャンセル"));
+    }
+};
+
+QTEST_MAIN(LayoutTest)
+#include "LayoutTest.moc"
