@@ -9,6 +9,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QProcess>
 #include <cstdlib>
 
@@ -82,7 +83,11 @@ void QtWindowServices::setClipboardText(const QString& text) {
 QString QtWindowServices::clipboardText() {
     if (clipboardStale_) {
         clipboardStale_ = false;
-        clipboardCache_ = QGuiApplication::clipboard()->text();
+        // Asking for the formats first costs one round trip to the owner;
+        // an owner that does not answer then costs one time-out, not one
+        // per text format that QClipboard::text() would try.
+        const QMimeData* data = QGuiApplication::clipboard()->mimeData();
+        clipboardCache_ = data && data->hasText() ? data->text() : QString();
     }
     return clipboardCache_;
 }

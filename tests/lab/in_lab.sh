@@ -104,6 +104,17 @@ if [ -n "$hostname_opt" ]; then
 fi
 [ ${#LONG_NAME} -eq 70 ] || cannot_build "the long lab host name is ${#LONG_NAME} bytes, not 70"
 
+# A lab whose script was killed outright (SIGKILL, as a test runner's
+# time-out may do) could not tear itself down; remove those first.
+for stale in $(ip netns list 2>/dev/null | awk '/^tobrik-lab-[0-9]+-/ {print $1}'); do
+    owner=${stale#tobrik-lab-}
+    owner=${owner%%-*}
+    if ! kill -0 "$owner" 2>/dev/null; then
+        ip netns delete "$stale" 2>/dev/null
+        rm -rf "/etc/netns/$stale"
+    fi
+done
+
 NS="tobrik-lab-$$-$RANDOM"
 NS_ETC="/etc/netns/$NS"
 created=0
