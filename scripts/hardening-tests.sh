@@ -1,0 +1,53 @@
+#!/usr/bin/env bash
+# Hardening checks, run by scripts/test.sh after the main tests:
+#   1. the library and the unit, window and lab tests built with
+#      AddressSanitizer and UndefinedBehaviorSanitizer (build-asan); any
+#      sanitizer report fails the run;
+#   2. the libFuzzer targets of tests/fuzz (build-fuzz, clang): each over its
+#      seed corpus, then fuzzing for TOBRIK_FUZZ_SECONDS (default 60) each.
+# The fault tests (CTest label "fault") run with the main tests as well as in
+# step 1. Needs root for the lab tests, like scripts/test.sh.
+set -euo pipefail
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+asan="$root/build-asan"
+fuzz="$root/build-fuzz"
+jobs="$(nproc)"
+((jobs > 2)) && jobs=2 # the lab and fuzz tests each keep a core busy
+seconds="${TOBRIK_FUZZ_SECONDS:-60}"
+
+"$root/scripts/setup.sh" base test lab hardening
+
+stage() { echo "== hardening: $* ($((SECONDS / 60))m$((SECONDS % 60))s)"; }
+
+stage "sanitizer build"
+cmake -S "$root" -B "$asan" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=ON \
+    -DTOBRIK_SANITIZE=ON >/dev/null
+cmake --build "$asan" -j"$jobs"
+
+stage "unit, window, lab and fault tests under the sanitizers"
+# The real program under Xvfb (labels "process" and "e2e") is left to the
+# main run.
+export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:detect_stack_use_after_return=1"
+export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+export LSAN_OPTIONS="suppressions=$root/tests/lsan.supp:print_suppressions=0"
+report="$asan/sanitized-tests.log"
+status=0
+ctest --test-dir "$asan" -LE "process|e2e" --output-on-failure -j"$jobs" -O "$report" || status=$?
+if grep -nE 'ERROR: (Address|Leak)Sanitizer|runtime error:|SUMMARY: UndefinedBehaviorSanitizer' \
+    "$report"; then
+    echo "hardening: sanitizer reports above (full output: $report)" >&2
+    status=1
+fi
+((status == 0)) || exit "$status"
+
+stage "fuzz targets"
+cmake -S "$root/tests/fuzz" -B "$fuzz" -G Ninja -DCMAKE_CXX_COMPILER=clang++ \
+    -DTOBRIK_FUZZ_SECONDS="$seconds" >/dev/null
+cmake --build "$fuzz" -j"$jobs"
+unset ASAN_OPTIONS UBSAN_OPTIONS LSAN_OPTIONS
+rm -rf "$fuzz/work"
+status=0
+ctest --test-dir "$fuzz" -L fuzz --output-on-failure -j"$jobs" || status=$?
+cat "$fuzz"/work/*/summary.txt 2>/dev/null || true
+stage "done"
+exit "$status"

@@ -1,0 +1,166 @@
+// Hostile text in the octet boxes of the real main window (QTest, offscreen,
+// scripted network): very long texts, full-width and other non-ASCII
+// digits, signs, blanks, control characters and NULs, in each start box and
+// in the end box. Each is refused with the validation message, nothing is
+// probed or logged, and the window sweeps normally afterwards.
+
+#include "FakeNetPlatform.h"
+#include "FakeWindowServices.h"
+#include "frmMain.h"
+#include "mdlKorvantiser.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+using tobrik::test::FakeNetPlatform;
+using tobrik::test::FakeWindowServices;
+
+namespace {
+
+const QString kStartInvalid = QStringLiteral("開始IPアドレスの指定が不正です");
+const QString kEndInvalid = QStringLiteral("終了IPアドレスの指定が不正です");
+constexpr int kEndBox = 4;
+
+struct BadText {
+    const char* name;
+    QString text;
+};
+
+QList<BadText> badTexts() {
+    const QString nul(QChar(0));
+    return {
+        {"100000 digits", QString(100000, '9')},
+        {"100000 letters", QString(100000, 'x')},
+        {"100000 full-width digits", QString(100000, QChar(0xFF11))},
+        {"100000 NULs", QString(100000, QChar(0))},
+        {"full-width digits", QStringLiteral("１２")},
+        {"Arabic-Indic digit", QString(QChar(0x0661))},
+        {"superscript one", QString(QChar(0x00B9))},
+        {"plus sign", "+1"},
+        {"minus sign", "-1"},
+        {"minus zero", "-0"},
+        {"leading blank", " 1"},
+        {"trailing blank", "1 "},
+        {"ideographic space", QString(QChar(0x3000)) + "1"},
+        {"only blanks", "   "},
+        {"tab", "\t1"},
+        {"line break", "1\r\n"},
+        {"escape", "\x1b"
+                   "1"},
+        {"delete", "1\x7f"},
+        {"NUL after digit", "1" + nul},
+        {"NUL between digits", "1" + nul + "2"},
+        {"lone NUL", nul},
+        {"hexadecimal", "0x1"},
+        {"exponent", "1e1"},
+        {"decimal point", "1.0"},
+        {"lone surrogate", QString(QChar(0xD800))},
+        {"replacement character", QString(QChar(0xFFFD))},
+    };
+}
+
+} // namespace
+
+class OctetInputTest : public QObject {
+    Q_OBJECT
+
+  private:
+    std::unique_ptr<QTemporaryDir> dir;
+    std::unique_ptr<FakeNetPlatform> net;
+    std::unique_ptr<tobrik::net::ScopedPlatform> netGuard;
+    std::unique_ptr<FakeWindowServices> services;
+    std::unique_ptr<frmMain> form;
+
+    QString logPath() const { return dir->path() + "/tobrik.log"; }
+
+    QLineEdit* box(int index) const {
+        return index == kEndBox ? form->txtEIP[3] : form->txtSIP[index];
+    }
+
+    void setValidRange() {
+        const QStringList start{"10", "0", "0", "1"};
+        for (int i = 0; i < 4; ++i)
+            form->txtSIP[i]->setText(start[i]);
+        form->txtEIP[3]->setText("2");
+    }
+
+  private slots:
+    void init() {
+        dir = std::make_unique<QTemporaryDir>();
+        net = std::make_unique<FakeNetPlatform>();
+        netGuard = std::make_unique<tobrik::net::ScopedPlatform>(*net);
+        services = std::make_unique<FakeWindowServices>();
+        services->directory = dir->path();
+        form = std::make_unique<frmMain>(*services);
+        form->show();
+        QApplication::setActiveWindow(form.get());
+        QVERIFY(QTest::qWaitForWindowActive(form.get()));
+    }
+
+    void cleanup() {
+        form.reset();
+        services.reset();
+        netGuard.reset();
+        net.reset();
+        dir.reset();
+    }
+
+    void hostileTextIsRefused_data() {
+        QTest::addColumn<int>("boxIndex");
+        QTest::addColumn<QString>("text");
+        const char* boxNames[] = {"start 1", "start 2", "start 3", "start 4", "end"};
+        for (int index = 0; index <= kEndBox; ++index)
+            for (const auto& bad : badTexts())
+                QTest::addRow("%s: %s", boxNames[index], bad.name) << index << bad.text;
+    }
+
+    void hostileTextIsRefused() {
+        QFETCH(int, boxIndex);
+        QFETCH(QString, text);
+        setValidRange();
+        box(boxIndex)->setText(text);
+        // A line edit keeps at most 32767 characters of a longer text; what
+        // it kept is what the validation sees.
+        QCOMPARE(box(boxIndex)->text(), text.left(32767));
+        form->txtEIP[3]->setFocus();
+
+        QTest::mouseClick(form->cmdStart, Qt::LeftButton);
+
+        QCOMPARE(services->messages.size(), size_t(2)); // the confirmation, then the refusal
+        const bool endBox = boxIndex == kEndBox;
+        QCOMPARE(services->messages[1].text, endBox ? kEndInvalid : kStartInvalid);
+        QCOMPARE(services->messages[1].style, 0x10);
+        QVERIFY(form->txtSIP[endBox ? 3 : boxIndex]->hasFocus());
+        QCOMPARE(form->cmdStart->text(), QString("開始"));
+        QVERIFY(!form->lblChkIP->isVisible());
+        QCOMPARE(net->echoes, 0);
+        QVERIFY(!QFile::exists(logPath()));
+        QVERIFY(services->viewerStarts.isEmpty());
+
+        // The window stays usable: with the box corrected a sweep runs.
+        setValidRange();
+        QTest::mouseClick(form->cmdStart, Qt::LeftButton);
+        QCOMPARE(net->echoes, 2);
+        QFile log(logPath());
+        QVERIFY(log.open(QIODevice::ReadOnly));
+        QCOMPARE(log.readAll().count("\r\n"), 2);
+        QCOMPARE(services->viewerStarts.size(), 1);
+    }
+
+    // The mirroring of a start box into its end box copes with the same
+    // texts: the end box shows what the start box holds.
+    void hostileTextIsMirrored() {
+        for (const auto& bad : badTexts()) {
+            form->txtSIP[0]->setText(bad.text);
+            QCOMPARE(form->txtEIP[0]->text(), form->txtSIP[0]->text());
+        }
+    }
+};
+
+QTEST_MAIN(OctetInputTest)
+#include "OctetInputTest.moc"

@@ -1,0 +1,62 @@
+#!/usr/bin/env python3
+"""Answers echo requests to one local lab address late, in place of the
+kernel (the lab drops requests to 10.77.0.4 before the kernel sees them).
+
+Usage: late_responder.py ADDRESS DELAY_MS
+
+Captures the requests on lo (packet sockets see them before the firewall
+drops them) and sends each an echo reply from ADDRESS after DELAY_MS. Prints
+"ready" once listening and one line "replied SEQ" per reply sent."""
+import heapq
+import select
+import socket
+import struct
+import sys
+import time
+
+ETH_P_IP = 0x0800
+PACKET_OUTGOING = 4
+
+
+def checksum(data):
+    if len(data) % 2:
+        data += b"\0"
+    total = sum(struct.unpack("!%dH" % (len(data) // 2), data))
+    while total >> 16:
+        total = (total & 0xFFFF) + (total >> 16)
+    return ~total & 0xFFFF
+
+
+def main():
+    address, delay = sys.argv[1], int(sys.argv[2]) / 1000.0
+    wanted = socket.inet_aton(address)
+    capture = socket.socket(socket.AF_PACKET, socket.SOCK_DGRAM, socket.htons(ETH_P_IP))
+    capture.bind(("lo", ETH_P_IP))
+    sender = socket.socket(socket.AF_INET, socket.SOCK_RAW, socket.IPPROTO_ICMP)
+    sender.setsockopt(socket.SOL_SOCKET, socket.SO_RCVBUF, 1)
+    sender.bind((address, 0))
+    print("ready", flush=True)
+    due = []  # (time, sequence of the request, reply, destination)
+    while True:
+        timeout = max(0.0, due[0][0] - time.monotonic()) if due else None
+        readable, _, _ = select.select([capture], [], [], timeout)
+        if readable:
+            packet, (_, _, kind, _, _) = capture.recvfrom(65535)
+            if kind == PACKET_OUTGOING or len(packet) < 28 or packet[9] != 1:
+                continue
+            header = (packet[0] & 0x0F) * 4
+            icmp = packet[header:]
+            if packet[16:20] != wanted or len(icmp) < 8 or icmp[0] != 8:
+                continue
+            reply = b"\0\0\0\0" + icmp[4:]
+            reply = reply[:2] + struct.pack("!H", checksum(reply)) + reply[4:]
+            source = socket.inet_ntoa(packet[12:16])
+            sequence = struct.unpack("!H", icmp[6:8])[0]
+            heapq.heappush(due, (time.monotonic() + delay, sequence, reply, source))
+        while due and due[0][0] <= time.monotonic():
+            _, sequence, reply, source = heapq.heappop(due)
+            sender.sendto(reply, (source, 0))
+            print("replied %d" % sequence, flush=True)
+
+
+main()
