@@ -6,6 +6,7 @@
 // Meaningful inside tests/lab/in_lab.sh only; skips elsewhere.
 
 #include "FakeWindowServices.h"
+#include "SweepDriver.h"
 #include "frmMain.h"
 
 #include <QApplication>
@@ -96,11 +97,8 @@ class LabTrafficTest : public QObject {
     std::unique_ptr<frmMain> form;
 
     Sweep sweep(int first, int last) {
-        const QStringList prefix{"10", "77", "0"};
-        for (int i = 0; i < 3; ++i)
-            form->txtSIP[i]->setText(prefix[i]);
-        form->txtSIP[3]->setText(QString::number(first));
-        form->txtEIP[3]->setText(QString::number(last));
+        tobrik::test::EnterRange(*form, {"10", "77", "0", QString::number(first)},
+                                 QString::number(last));
         form->optPCName[1]->setChecked(true);
         services.marks.clear();
         services.clock.start();
@@ -110,12 +108,7 @@ class LabTrafficTest : public QObject {
         Sweep result;
         for (int i = 1; i < services.marks.size(); ++i)
             result.timesMs << services.marks[i] - services.marks[i - 1];
-        QFile file(dir.path() + "/tobrik.log");
-        if (!file.open(QIODevice::ReadOnly))
-            return result;
-        const auto text = QString::fromUtf8(file.readAll());
-        for (const auto& line : text.split("\r\n", Qt::SkipEmptyParts))
-            result.records << line.section(',', 1);
+        result.records = tobrik::test::LogRecords(dir.path() + "/tobrik.log");
         return result;
     }
 

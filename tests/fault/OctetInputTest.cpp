@@ -6,6 +6,7 @@
 
 #include "FakeNetPlatform.h"
 #include "FakeWindowServices.h"
+#include "SweepDriver.h"
 #include "frmMain.h"
 #include "mdlKorvantiser.h"
 
@@ -82,12 +83,7 @@ class OctetInputTest : public QObject {
         return index == kEndBox ? form->txtEIP[3] : form->txtSIP[index];
     }
 
-    void setValidRange() {
-        const QStringList start{"10", "0", "0", "1"};
-        for (int i = 0; i < 4; ++i)
-            form->txtSIP[i]->setText(start[i]);
-        form->txtEIP[3]->setText("2");
-    }
+    void setValidRange() { tobrik::test::EnterRange(*form, {"10", "0", "0", "1"}, "2"); }
 
   private slots:
     void init() {

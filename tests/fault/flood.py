@@ -8,17 +8,9 @@ are never read (the socket's receive buffer is kept tiny and overflows)."""
 import os
 import signal
 import socket
-import struct
 import sys
-
-
-def checksum(data):
-    if len(data) % 2:
-        data += b"\0"
-    total = sum(struct.unpack("!%dH" % (len(data) // 2), data))
-    while total >> 16:
-        total = (total & 0xFFFF) + (total >> 16)
-    return ~total & 0xFFFF
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from icmp_packets import icmp  # noqa: E402
 
 
 def main():
@@ -36,8 +28,7 @@ def main():
     signal.signal(signal.SIGINT, stop)
     packets = []
     for seq in range(4096):
-        header = struct.pack("!BBHHH", 8, 0, 0, ident, seq) + b"flood" * 8
-        packets.append(header[:2] + struct.pack("!H", checksum(header)) + header[4:])
+        packets.append(icmp(8, 0, ident, seq, b"flood" * 8))
     while True:
         for packet in packets:
             for target in targets:

@@ -13,18 +13,12 @@ import socket
 import struct
 import sys
 import time
+import os
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from icmp_packets import checksum  # noqa: E402
 
 ETH_P_IP = 0x0800
 PACKET_OUTGOING = 4
-
-
-def checksum(data):
-    if len(data) % 2:
-        data += b"\0"
-    total = sum(struct.unpack("!%dH" % (len(data) // 2), data))
-    while total >> 16:
-        total = (total & 0xFFFF) + (total >> 16)
-    return ~total & 0xFFFF
 
 
 def main():

@@ -5,6 +5,9 @@ Run it again after changing the seeds below; libFuzzer grows its own working
 corpus from these during a run (see run_fuzzer.sh)."""
 import os
 import struct
+import sys
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from icmp_packets import icmp  # noqa: E402
 
 here = os.path.dirname(os.path.abspath(__file__))
 
@@ -48,20 +51,6 @@ for name, text in {
     "only-dots": "...", "text": "a.b.c.d",
 }.items():
     write("octet_split", name, text)
-
-
-def checksum(data):
-    if len(data) % 2:
-        data += b"\0"
-    total = sum(struct.unpack("!%dH" % (len(data) // 2), data))
-    while total >> 16:
-        total = (total & 0xFFFF) + (total >> 16)
-    return ~total & 0xFFFF
-
-
-def icmp(kind, code, ident, seq, body=b""):
-    header = struct.pack("!BBHHH", kind, code, 0, ident, seq) + body
-    return header[:2] + struct.pack("!H", checksum(header)) + header[4:]
 
 
 def ipv4(payload, src="10.77.0.1", dst="10.77.0.9", proto=1, ihl=5):

@@ -3,6 +3,7 @@
 // Meaningful inside tests/lab/in_lab.sh only; skips elsewhere.
 
 #include "FakeWindowServices.h"
+#include "SweepDriver.h"
 #include "frmMain.h"
 
 #include <QApplication>
@@ -18,8 +19,7 @@
 using tobrik::test::FakeWindowServices;
 
 namespace {
-const QString kLongName =
-    "lab-host-with-a-very-long-name-that-needs-more-than-fifteen-bytes-0070";
+const QString kLongName = "lab-host-with-a-very-long-name-that-needs-more-than-fifteen-bytes-0070";
 }
 
 class LabWindowTest : public QObject {
@@ -31,25 +31,11 @@ class LabWindowTest : public QObject {
     std::unique_ptr<frmMain> form;
 
     QStringList sweep(const QString& prefix, int first, int last, bool names) {
-        const auto octets = prefix.split('.');
-        for (int i = 0; i < 3; ++i)
-            form->txtSIP[i]->setText(octets[i]);
-        form->txtSIP[3]->setText(QString::number(first));
-        form->txtEIP[3]->setText(QString::number(last));
+        tobrik::test::EnterRange(*form, prefix.split('.') << QString::number(first),
+                                 QString::number(last));
         form->optPCName[names ? 0 : 1]->setChecked(true);
-        QTest::mouseClick(form->cmdStart, Qt::LeftButton);
-        return records();
-    }
-
-    // The log's lines without their time stamps.
-    QStringList records() {
-        QFile file(dir.path() + "/tobrik.log");
-        if (!file.open(QIODevice::ReadOnly))
-            return {"<no log>"};
-        QStringList result;
-        for (const auto& line : QString::fromUtf8(file.readAll()).split("\r\n", Qt::SkipEmptyParts))
-            result << line.section(',', 1);
-        return result;
+        tobrik::test::ClickStart(*form);
+        return tobrik::test::LogRecords(dir.path() + "/tobrik.log");
     }
 
   private slots:
@@ -93,7 +79,8 @@ class LabWindowTest : public QObject {
     }
 
     void rejectingRoutesGiveNg() {
-        QCOMPARE(sweep("10.77.1", 1, 2, true), (QStringList{"10.77.1.1,--> NG,", "10.77.1.2,--> NG,"}));
+        QCOMPARE(sweep("10.77.1", 1, 2, true),
+                 (QStringList{"10.77.1.1,--> NG,", "10.77.1.2,--> NG,"}));
         QCOMPARE(sweep("10.77.2", 1, 1, true), QStringList{"10.77.2.1,--> NG,"});
     }
 

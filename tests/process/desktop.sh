@@ -21,6 +21,10 @@ trap cleanup EXIT
 # kept in $TOBRIK_ARTIFACTS (default /tmp) for the reader of the failure.
 fail() {
     echo "FAIL: $*" >&2
+    if [ -s "$work/program-errors" ]; then
+        echo "the program's standard error:" >&2
+        cat "$work/program-errors" >&2
+    fi
     if [ -n "${DISPLAY:-}" ] && command -v import >/dev/null; then
         local shot="${TOBRIK_ARTIFACTS:-/tmp}/tobrik-failure-$(basename "$0" .sh).png"
         import -window root "$shot" 2>/dev/null && echo "screen at failure: $shot" >&2

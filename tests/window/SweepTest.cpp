@@ -4,6 +4,7 @@
 
 #include "FakeNetPlatform.h"
 #include "FakeWindowServices.h"
+#include "SweepDriver.h"
 #include "frmMain.h"
 #include "mdlKorvantiser.h"
 
@@ -40,33 +41,14 @@ class SweepTest : public QObject {
 
     QString logPath() const { return dir->path() + "/tobrik.log"; }
 
-    QStringList logLines() const {
-        QFile file(logPath());
-        if (!file.open(QIODevice::ReadOnly))
-            return {};
-        const QString text = QString::fromUtf8(file.readAll());
-        if (!text.isEmpty() && !text.endsWith("\r\n"))
-            return {"<unterminated>"};
-        auto lines = text.split("\r\n");
-        lines.removeLast();
-        return lines;
-    }
-
-    // The lines without their time stamps, which are checked separately.
-    QStringList logRecords() const {
-        QStringList records;
-        for (const auto& line : logLines())
-            records << line.section(',', 1);
-        return records;
-    }
+    QStringList logLines() const { return tobrik::test::LogLines(logPath()); }
+    QStringList logRecords() const { return tobrik::test::LogRecords(logPath()); }
 
     void setRange(const QStringList& start, const QString& end) {
-        for (int i = 0; i < 4; ++i)
-            form->txtSIP[i]->setText(start[i]);
-        form->txtEIP[3]->setText(end);
+        tobrik::test::EnterRange(*form, start, end);
     }
 
-    void click() { QTest::mouseClick(form->cmdStart, Qt::LeftButton); }
+    void click() { tobrik::test::ClickStart(*form); }
 
     // Clicks cmdStart at the next event processing, as a user would while
     // the sweep runs.
