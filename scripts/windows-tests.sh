@@ -76,21 +76,8 @@ fi
 }
 
 # 1. Packages and locale.
-mapfile -t packages < <(sed -e 's/#.*//' "$root/scripts/packages/windows.txt" | awk 'NF { print $1 }')
-missing=()
-for package in "${packages[@]}"; do
-    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' ||
-        missing+=("$package")
-done
-if ((${#missing[@]} > 0)); then
-    log "installing ${missing[*]}"
-    apt-get update -q
-    DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
-fi
-if ! locale -a 2>/dev/null | grep -qix 'ja_JP\.utf-\?8'; then
-    log "generating the ja_JP.UTF-8 locale"
-    localedef -i ja_JP -f UTF-8 ja_JP.UTF-8
-fi
+"$root/scripts/setup.sh" windows
+"$root/scripts/japanese-locale.sh"
 
 # 2. Cross-build.
 start=$(now)
