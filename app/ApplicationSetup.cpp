@@ -14,15 +14,17 @@
 
 namespace tobrik::app {
 
-bool DisplayAvailable() {
+bool DisplayAvailable(const char* program) {
 #if defined(Q_OS_LINUX)
     const char* platform = std::getenv("QT_QPA_PLATFORM");
     const bool ownPlatform = platform && *platform && std::string_view(platform) != "xcb" &&
                              std::string_view(platform) != "wayland";
     const bool display = std::getenv("DISPLAY") || std::getenv("WAYLAND_DISPLAY");
     if (!ownPlatform && !display) {
-        std::fprintf(stderr, "tobrik: no display found (DISPLAY is not set); "
-                             "to run without a screen use: xvfb-run -a tobrik\n");
+        std::fprintf(stderr,
+                     "tobrik: no display found (DISPLAY is not set); "
+                     "to run without a screen use: xvfb-run -a %s\n",
+                     program);
         return false;
     }
 #endif

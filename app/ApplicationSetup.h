@@ -9,7 +9,7 @@ class WindowServices;
 
 // False, after one clear line on standard error, when no display can be
 // reached; Qt would otherwise abort with a stack of messages.
-bool DisplayAvailable();
+bool DisplayAvailable(const char* program);
 
 // Name, version, font and translations of the application.
 void SetUpApplication(QApplication& application);

@@ -8,7 +8,7 @@
 #include <QApplication>
 
 int main(int argc, char* argv[]) {
-    if (!tobrik::app::DisplayAvailable())
+    if (!tobrik::app::DisplayAvailable(argv[0]))
         return 1;
     QApplication application(argc, argv);
     tobrik::app::SetUpApplication(application);
