@@ -14,6 +14,7 @@
 #include <linux/errqueue.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <random>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -23,10 +24,23 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+// A value other programs cannot guess, drawn once per process: the raw
+// socket's identifier and the first sequence number, so that another
+// program's echo traffic is not easily taken for our replies.
+std::uint16_t unguessable() {
+    std::random_device source;
+    return static_cast<std::uint16_t>(source());
+}
+
+std::uint16_t processIdentifier() {
+    static const std::uint16_t identifier = unguessable();
+    return identifier;
+}
+
 // One counter for the whole process, so that a late reply to an earlier
 // request never matches a later one, whichever handle sent it.
 std::uint16_t nextSequence() {
-    static std::atomic<std::uint16_t> counter{static_cast<std::uint16_t>(getpid())};
+    static std::atomic<std::uint16_t> counter{unguessable()};
     return ++counter;
 }
 
@@ -140,7 +154,7 @@ EchoOutcome LinuxEchoHandle::sendEcho(std::uint32_t addr, const std::string& pay
 
     EchoRequestId id;
     id.sequence = nextSequence();
-    id.identifier = static_cast<std::uint16_t>(getpid());
+    id.identifier = processIdentifier();
     id.matchIdentifier = kind_ == IcmpSocketKind::Raw;
     const PacketForm form =
         kind_ == IcmpSocketKind::Raw ? PacketForm::WithIpHeader : PacketForm::IcmpOnly;
