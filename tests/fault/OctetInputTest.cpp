@@ -6,6 +6,7 @@
 
 #include "FakeNetPlatform.h"
 #include "FakeWindowServices.h"
+#include "ScriptedWindow.h"
 #include "SweepDriver.h"
 #include "frmMain.h"
 #include "mdlKorvantiser.h"
@@ -67,18 +68,10 @@ QList<BadText> badTexts() {
 
 } // namespace
 
-class OctetInputTest : public QObject {
+class OctetInputTest : public QObject, protected tobrik::test::ScriptedWindow {
     Q_OBJECT
 
   private:
-    std::unique_ptr<QTemporaryDir> dir;
-    std::unique_ptr<FakeNetPlatform> net;
-    std::unique_ptr<tobrik::net::ScopedPlatform> netGuard;
-    std::unique_ptr<FakeWindowServices> services;
-    std::unique_ptr<frmMain> form;
-
-    QString logPath() const { return dir->path() + "/tobrik.log"; }
-
     QLineEdit* box(int index) const {
         return index == kEndBox ? form->txtEIP[3] : form->txtSIP[index];
     }
@@ -86,25 +79,9 @@ class OctetInputTest : public QObject {
     void setValidRange() { tobrik::test::EnterRange(*form, {"10", "0", "0", "1"}, "2"); }
 
   private slots:
-    void init() {
-        dir = std::make_unique<QTemporaryDir>();
-        net = std::make_unique<FakeNetPlatform>();
-        netGuard = std::make_unique<tobrik::net::ScopedPlatform>(*net);
-        services = std::make_unique<FakeWindowServices>();
-        services->directory = dir->path();
-        form = std::make_unique<frmMain>(*services);
-        form->show();
-        QApplication::setActiveWindow(form.get());
-        QVERIFY(QTest::qWaitForWindowActive(form.get()));
-    }
+    void init() { QVERIFY(openWindow()); }
 
-    void cleanup() {
-        form.reset();
-        services.reset();
-        netGuard.reset();
-        net.reset();
-        dir.reset();
-    }
+    void cleanup() { closeWindow(); }
 
     void hostileTextIsRefused_data() {
         QTest::addColumn<int>("boxIndex");

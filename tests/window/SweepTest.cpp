@@ -4,6 +4,7 @@
 
 #include "FakeNetPlatform.h"
 #include "FakeWindowServices.h"
+#include "ScriptedWindow.h"
 #include "SweepDriver.h"
 #include "frmMain.h"
 #include "mdlKorvantiser.h"
@@ -29,18 +30,10 @@ const QString kStop = QStringLiteral("中止");
 const QString kStopText = QStringLiteral("Tobrik STOP");
 } // namespace
 
-class SweepTest : public QObject {
+class SweepTest : public QObject, protected tobrik::test::ScriptedWindow {
     Q_OBJECT
 
   private:
-    std::unique_ptr<QTemporaryDir> dir;
-    std::unique_ptr<FakeNetPlatform> net;
-    std::unique_ptr<tobrik::net::ScopedPlatform> netGuard;
-    std::unique_ptr<FakeWindowServices> services;
-    std::unique_ptr<frmMain> form;
-
-    QString logPath() const { return dir->path() + "/tobrik.log"; }
-
     QStringList logLines() const { return tobrik::test::LogLines(logPath()); }
     QStringList logRecords() const { return tobrik::test::LogRecords(logPath()); }
 
@@ -70,32 +63,11 @@ class SweepTest : public QObject {
 
   private slots:
     void init() {
-        dir = std::make_unique<QTemporaryDir>();
-        net = std::make_unique<FakeNetPlatform>();
-        netGuard = std::make_unique<tobrik::net::ScopedPlatform>(*net);
-        services = std::make_unique<FakeWindowServices>();
-        services->directory = dir->path();
-        tobrik::app::QtWindowServices& base = *services;
-        mdlKorvantiser::SetMessageBoxFunction(
-            [&base](const std::string& text, int style, const std::string& title) {
-                return base.messageBox(QString::fromStdString(text), style,
-                                       QString::fromStdString(title));
-            });
-        form = std::make_unique<frmMain>(*services);
-        form->show();
-        QApplication::setActiveWindow(form.get());
-        QVERIFY(QTest::qWaitForWindowActive(form.get()));
+        QVERIFY(openWindow());
         QGuiApplication::clipboard()->setText("left by another program");
     }
 
-    void cleanup() {
-        form.reset();
-        mdlKorvantiser::SetMessageBoxFunction(nullptr);
-        services.reset();
-        netGuard.reset();
-        net.reset();
-        dir.reset();
-    }
+    void cleanup() { closeWindow(); }
 
     void refusedRangeChangesNothingButTheFocus_data() {
         QTest::addColumn<QStringList>("start");
