@@ -4,13 +4,12 @@
 #include "WindowServices.h"
 #include "mdlKorvantiser.h"
 
-#include <QFont>
-#include <QFontDatabase>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
 #include <cstdio>
 #include <cstdlib>
+#include <string_view>
 
 namespace tobrik::app {
 

@@ -20,17 +20,8 @@ sweep_bench=$1 timer=$2 program=$3 raw=$4
     exit 2
 }
 
-work=$(mktemp -d /tmp/tobrik-bench.XXXXXX)
-chmod 755 "$work"
-children=()
-cleanup() {
-    for pid in "${children[@]}"; do
-        kill "$pid" 2>/dev/null || true
-    done
-    wait 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
+# A work folder removed on exit, and the X server helpers of the tests.
+source "$(dirname "$0")/../tests/support/desktop.sh"
 export XDG_RUNTIME_DIR="$work/runtime"
 mkdir -m 700 "$XDG_RUNTIME_DIR"
 
@@ -180,21 +171,14 @@ note "resources: 50 sweeps of 255 addresses"
 # The program in a folder of its own (its log and instance lock live there),
 # on an X server and window manager of this namespace's own.
 note "start-up: Tobrik under Xvfb, 1 + 10 runs"
-mkdir -p "$work/app"
-install -m 755 "$program" "$work/app/tobrik"
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
-children+=($!)
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.05; done
-export DISPLAY=":$(cat "$work/display")"
-openbox --sm-disable >/dev/null 2>&1 &
-children+=($!)
-for _ in $(seq 100); do wmctrl -m >/dev/null 2>&1 && break; sleep 0.05; done
+install_program "$program"
+start_desktop
 # The loopback sweep once more with the window on this X server: the label
 # repaints then reach an X server, as for a user.
 note "loopback: Tobrik's window on Xvfb"
 QT_QPA_PLATFORM=xcb ours loopback-x11 127.0.0 1 255 nonames 10 ok
 # The first run warms the caches (fonts, shared libraries) and is left out.
-TMPDIR="$work/app" "$timer" --until-mapped --title Tobrik --runs 11 -- "$work/app/tobrik" |
+TMPDIR="$work/app" "$timer" --until-mapped --title Tobrik --runs 11 -- "$program" |
     tail -n +2 | emit startup tobrik mapped_ms
 count=1
 timed startup fping 10 fping_answered fping -c1 -t500 127.0.0.1

@@ -5,10 +5,6 @@
 #include <cerrno>
 #include <cstring>
 
-#ifdef _WIN32
-#include <windows.h>
-#endif
-
 namespace tobrik::log {
 
 namespace {
@@ -20,10 +16,7 @@ std::string describeErrno(int error) {
 std::FILE* openForOutput(const std::string& path) {
 #ifdef _WIN32
     // The path may hold characters outside the ANSI code page.
-    const int length = MultiByteToWideChar(CP_UTF8, 0, path.c_str(), -1, nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(length), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, path.c_str(), -1, wide.data(), length);
-    return _wfopen(wide.c_str(), L"wb");
+    return _wfopen(tobrik::net::Utf8ToWide(path).c_str(), L"wb");
 #else
     return std::fopen(path.c_str(), "wbe");
 #endif

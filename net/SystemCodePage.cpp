@@ -34,12 +34,19 @@ std::string narrow(const std::wstring& wide, unsigned codePage) {
 
 } // namespace
 
+std::wstring Utf8ToWide(const std::string& utf8) {
+    return widen(utf8, CP_UTF8);
+}
+std::string WideToUtf8(const std::wstring& wide) {
+    return narrow(wide, CP_UTF8);
+}
+
 std::string ToSystemCodePage(const std::string& utf8) {
-    return narrow(widen(utf8, CP_UTF8), CP_ACP);
+    return narrow(Utf8ToWide(utf8), CP_ACP);
 }
 
 std::string FromSystemCodePage(const std::string& bytes) {
-    return narrow(widen(bytes, CP_ACP), CP_UTF8);
+    return WideToUtf8(widen(bytes, CP_ACP));
 }
 
 #else

@@ -59,11 +59,7 @@ std::string describeError(DWORD error) {
         nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
     std::string message;
     if (length > 0 && text != nullptr) {
-        const int size = WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), nullptr, 0,
-                                             nullptr, nullptr);
-        message.resize(static_cast<std::size_t>(size));
-        WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), message.data(), size,
-                            nullptr, nullptr);
+        message = WideToUtf8(std::wstring(text, length));
         while (!message.empty() && (message.back() == '\n' || message.back() == '\r' ||
                                     message.back() == ' ' || message.back() == '.'))
             message.pop_back();

@@ -6,6 +6,7 @@
 // Meaningful inside tests/lab/in_lab.sh only; skips elsewhere.
 
 #include "FakeWindowServices.h"
+#include "LabWindow.h"
 #include "SweepDriver.h"
 #include "frmMain.h"
 
@@ -88,14 +89,10 @@ struct Sweep {
 
 } // namespace
 
-class LabTrafficTest : public QObject {
+class LabTrafficTest : public QObject, protected tobrik::test::LabWindow<TimingServices> {
     Q_OBJECT
 
   private:
-    QTemporaryDir dir;
-    TimingServices services;
-    std::unique_ptr<frmMain> form;
-
     Sweep sweep(int first, int last) {
         tobrik::test::EnterRange(*form, {"10", "77", "0", QString::number(first)},
                                  QString::number(last));
@@ -108,7 +105,7 @@ class LabTrafficTest : public QObject {
         Sweep result;
         for (int i = 1; i < services.marks.size(); ++i)
             result.timesMs << services.marks[i] - services.marks[i - 1];
-        result.records = tobrik::test::LogRecords(dir.path() + "/tobrik.log");
+        result.records = tobrik::test::LogRecords(logPath());
         return result;
     }
 
@@ -135,19 +132,12 @@ class LabTrafficTest : public QObject {
 
   private slots:
     void initTestCase() {
-        if (qEnvironmentVariable("TOBRIK_LAB") != "1")
+        if (!inLab())
             QSKIP("runs only inside the network namespace lab");
-        services.directory = dir.path();
     }
 
-    void init() {
-        form = std::make_unique<frmMain>(services);
-        form->show();
-        services.messages.clear();
-        services.viewerStarts.clear();
-    }
-
-    void cleanup() { form.reset(); }
+    void init() { openWindow(); }
+    void cleanup() { closeWindow(); }
 
     // 10.77.0.1-2 answer, .3 rejects, .4-.8 are silent. The flood goes to
     // 10.77.0.1 (an address of the sweep, answering) and 127.0.0.1.

@@ -10,7 +10,7 @@
 #      waits for the frozen owner, and a stop by the button still works: the
 #      log stops growing and the viewer starts once. The longest gap between
 #      two log lines shows how long that read waited.
-source "$(dirname "$0")/../process/desktop.sh"
+source "$(dirname "$0")/../support/desktop.sh"
 here=$(cd "$(dirname "$0")" && pwd)
 start_desktop
 install_program "$1"

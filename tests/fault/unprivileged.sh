@@ -14,7 +14,7 @@
 #                     socket, without root.
 #   ping-range        a plain copy and a ping group range that includes
 #                     nobody: real answers through a ping socket.
-source "$(dirname "$0")/../process/desktop.sh"
+source "$(dirname "$0")/../support/desktop.sh"
 mode=$1
 start_desktop
 install_program "$2"

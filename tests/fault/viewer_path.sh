@@ -4,7 +4,7 @@
 # "&", sweeps one loopback address (host name lo-7: 127.0.0.7) inside the
 # lab. The recording viewer on PATH must get the log's path as its one and
 # only argument, and none of the commands hidden in the name may run.
-source "$(dirname "$0")/../process/desktop.sh"
+source "$(dirname "$0")/../support/desktop.sh"
 start_desktop
 install_program "$1"
 

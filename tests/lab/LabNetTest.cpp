@@ -8,6 +8,7 @@
 #include "EchoReplyRecord.h"
 #include "IpStatus.h"
 #include "Ipv4Address.h"
+#include "TimedProbe.h"
 #include "linux/IcmpSocket.h"
 #include "mdlKorvantiser.h"
 
@@ -28,22 +29,12 @@ using mdlKorvantiser::EchoReplyRecord;
 namespace IpStatus = tobrik::net::IpStatus;
 namespace linux_net = tobrik::net::linux_net;
 
-const char* const kPayload = "Korvantis";
+using tobrik::test::ping;
+const std::string& kPayload = tobrik::test::kEchoPayload;
 
 std::string env(const char* name) {
     const char* value = std::getenv(name);
     return value ? value : "";
-}
-
-struct Probe {
-    std::int32_t result;
-    Clock::duration elapsed;
-};
-
-Probe ping(const std::string& address, EchoReplyRecord& record) {
-    const auto start = Clock::now();
-    const auto result = mdlKorvantiser::PingHost(address, kPayload, record);
-    return {result, Clock::now() - start};
 }
 
 double ms(Clock::duration d) {

@@ -2,6 +2,7 @@
 // resolver. Only message boxes and the viewer are recorded instead of shown.
 // Meaningful inside tests/lab/in_lab.sh only; skips elsewhere.
 
+#include "LabWindow.h"
 #include "FakeWindowServices.h"
 #include "SweepDriver.h"
 #include "frmMain.h"
@@ -22,37 +23,26 @@ namespace {
 const QString kLongName = "lab-host-with-a-very-long-name-that-needs-more-than-fifteen-bytes-0070";
 }
 
-class LabWindowTest : public QObject {
+class LabWindowTest : public QObject, protected tobrik::test::LabWindow<FakeWindowServices> {
     Q_OBJECT
 
   private:
-    QTemporaryDir dir;
-    FakeWindowServices services;
-    std::unique_ptr<frmMain> form;
-
     QStringList sweep(const QString& prefix, int first, int last, bool names) {
         tobrik::test::EnterRange(*form, prefix.split('.') << QString::number(first),
                                  QString::number(last));
         form->optPCName[names ? 0 : 1]->setChecked(true);
         tobrik::test::ClickStart(*form);
-        return tobrik::test::LogRecords(dir.path() + "/tobrik.log");
+        return tobrik::test::LogRecords(logPath());
     }
 
   private slots:
     void initTestCase() {
-        if (qEnvironmentVariable("TOBRIK_LAB") != "1")
+        if (!inLab())
             QSKIP("runs only inside the network namespace lab");
-        services.directory = dir.path();
     }
 
-    void init() {
-        form = std::make_unique<frmMain>(services);
-        form->show();
-        services.viewerStarts.clear();
-        services.messages.clear();
-    }
-
-    void cleanup() { form.reset(); }
+    void init() { openWindow(); }
+    void cleanup() { closeWindow(); }
 
     void sweepLogsExactlyTheAnsweringHostsWithTheirNames() {
         QCOMPARE(sweep("10.77.0", 1, 5, true),

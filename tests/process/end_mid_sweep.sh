@@ -3,7 +3,7 @@
 # closing the window and once by SIGKILL: the process ends promptly, every
 # line written stays whole in the log, and no viewer is started. Runs inside
 # the lab with the host name tobrik-silent (a silent lab address).
-source "$(dirname "$0")/desktop.sh"
+source "$(dirname "$0")/../support/desktop.sh"
 start_desktop
 install_program "$1"
 

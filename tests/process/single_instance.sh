@@ -2,7 +2,7 @@
 # One instance at a time: a second one shows only its refusal and ends; a
 # killed instance does not block the next; of eight started at once exactly
 # one stays. Runs inside the lab (the program looks up the local host).
-source "$(dirname "$0")/desktop.sh"
+source "$(dirname "$0")/../support/desktop.sh"
 start_desktop
 install_program "$1"
 

@@ -3,6 +3,7 @@
 // services and a log folder of its own. A test class derives from it and
 // opens a fresh window for each test function.
 
+#include "ApplicationSetup.h"
 #include "FakeNetPlatform.h"
 #include "FakeWindowServices.h"
 #include "frmMain.h"
@@ -33,12 +34,7 @@ class ScriptedWindow {
         netGuard = std::make_unique<net::ScopedPlatform>(*net);
         services = std::make_unique<FakeWindowServices>();
         services->directory = dir->path();
-        app::QtWindowServices& recorded = *services;
-        mdlKorvantiser::SetMessageBoxFunction(
-            [&recorded](const std::string& text, int style, const std::string& title) {
-                return recorded.messageBox(QString::fromStdString(text), style,
-                                           QString::fromStdString(title));
-            });
+        app::RouteNetworkMessages(*services);
         form = std::make_unique<frmMain>(*services);
         form->show();
         QApplication::setActiveWindow(form.get());

@@ -8,6 +8,7 @@
 #include "IpStatus.h"
 #include "Ipv4Address.h"
 #include "NetPlatform.h"
+#include "TimedProbe.h"
 #include "mdlKorvantiser.h"
 
 #include <gtest/gtest.h>
@@ -22,11 +23,11 @@
 namespace {
 
 using namespace std::chrono_literals;
-using Clock = std::chrono::steady_clock;
 using mdlKorvantiser::EchoReplyRecord;
 using namespace tobrik::net;
 
-const std::string kPayload = "Korvantis";
+using tobrik::test::ping;
+const std::string& kPayload = tobrik::test::kEchoPayload;
 
 bool inLab() {
     const char* lab = std::getenv("TOBRIK_LAB");
@@ -38,17 +39,6 @@ bool inLab() {
         if (!inLab())                                                                              \
             GTEST_SKIP() << "needs the namespace lab (run under tests/lab/in_lab.sh)";             \
     } while (false)
-
-struct Probe {
-    std::int32_t result;
-    Clock::duration elapsed;
-};
-
-Probe ping(const std::string& address, EchoReplyRecord& record) {
-    const auto start = Clock::now();
-    const auto result = mdlKorvantiser::PingHost(address, kPayload, record);
-    return {result, Clock::now() - start};
-}
 
 // Forwards to the native platform and counts what reaches the system.
 struct CountingPlatform : NetPlatform {

@@ -1,5 +1,5 @@
 # Helpers for tests that drive the real program as a person would: an X
-# server and a window manager of the test's own, the program copied into a
+# server (and a window manager) of the test's own, the program copied into a
 # folder of its own (the log is written beside the executable) and a viewer
 # that only records how it was started. Source it; it sets up on load and
 # cleans up on exit.
@@ -32,22 +32,36 @@ fail() {
     exit 1
 }
 
-# wait_until SECONDS DESCRIPTION COMMAND...: polls COMMAND until it succeeds.
-wait_until() {
-    local seconds=$1 what=$2
-    shift 2
-    local deadline=$((SECONDS + seconds))
+# within SECONDS COMMAND...: polls COMMAND every 50 ms until it succeeds;
+# false when it has not by then.
+within() {
+    local deadline=$((SECONDS + $1))
+    shift
     until "$@" >/dev/null 2>&1; do
-        ((SECONDS < deadline)) || fail "timed out after ${seconds}s waiting for $what"
+        ((SECONDS < deadline)) || return 1
         sleep 0.05
     done
 }
 
-start_desktop() {
+# wait_until SECONDS DESCRIPTION COMMAND...: as within, but a time-out ends
+# the test.
+wait_until() {
+    local seconds=$1 what=$2
+    shift 2
+    within "$seconds" "$@" || fail "timed out after ${seconds}s waiting for $what"
+}
+
+# start_x_server: an X server of the test's own on a free display.
+start_x_server() {
     Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
     children+=($!)
     wait_until 10 "the X server" test -s "$work/display"
-    export DISPLAY=":$(cat "$work/display")"
+    export DISPLAY=":$(head -n1 "$work/display")"
+}
+
+# start_desktop: the X server with a window manager on it.
+start_desktop() {
+    start_x_server
     openbox --sm-disable >/dev/null 2>&1 &
     children+=($!)
     wait_until 10 "the window manager" wmctrl -m

@@ -1,0 +1,34 @@
+#pragma once
+// The real main window over the real network of the namespace lab, with
+// recorded window services (Services: FakeWindowServices or a subclass) and
+// a log folder of its own. A test class derives from it, skips outside the
+// lab and opens a fresh window for each test function.
+
+#include "frmMain.h"
+
+#include <QTemporaryDir>
+#include <memory>
+
+namespace tobrik::test {
+
+template <typename Services> class LabWindow {
+  protected:
+    QTemporaryDir dir;
+    Services services;
+    std::unique_ptr<frmMain> form;
+
+    static bool inLab() { return qEnvironmentVariable("TOBRIK_LAB") == "1"; }
+    QString logPath() const { return dir.path() + "/tobrik.log"; }
+
+    void openWindow() {
+        services.directory = dir.path();
+        services.messages.clear();
+        services.viewerStarts.clear();
+        form = std::make_unique<frmMain>(services);
+        form->show();
+    }
+
+    void closeWindow() { form.reset(); }
+};
+
+} // namespace tobrik::test
