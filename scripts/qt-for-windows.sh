@@ -1,0 +1,76 @@
+#!/usr/bin/env bash
+# Builds Qt for 64-bit Windows (MinGW-w64) from Debian's own source of the
+# host's Qt, and installs it into a cache folder outside the source tree:
+#   ${TOBRIK_CACHE:-/var/cache/tobrik}/qt-<qt version>-mingw-w64-gcc<major>
+# A folder holding the stamp file .complete (written last) is reused as it is.
+# Prints the folder on its last line of standard output; everything else goes
+# to standard error. Needs root for apt-get.
+#
+# Only what the window and its tests need is built: Core, Gui, Widgets, Test,
+# the windows platform plugin and the styles. moc, rcc and uic come from the
+# host (qt6-base-dev-tools). A clean build takes about half an hour on two cores.
+set -euo pipefail
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+cache="${TOBRIK_CACHE:-/var/cache/tobrik}"
+
+say() { echo "qt-for-windows: $*" >&2; }
+
+"$root/scripts/setup.sh" base windows >&2
+
+host_version=$(dpkg-query -W -f='${Version}' qt6-base-dev)   # e.g. 6.4.2+dfsg-10
+qt_version=${host_version%%+*}
+qt_version=${qt_version%%-*}
+gcc_major=$(x86_64-w64-mingw32-g++-posix -dumpversion)
+gcc_major=${gcc_major%%.*}
+gcc_major=${gcc_major%%-*}
+prefix="$cache/qt-$qt_version-mingw-w64-gcc$gcc_major"
+
+if [[ -f $prefix/.complete ]]; then
+    say "reusing $prefix"
+    echo "$prefix"
+    exit 0
+fi
+
+# Debian's source index for the machine's own suites, beside the binary one.
+enable_sources() {
+    if apt-cache showsrc qt6-base 2>/dev/null | grep -q '^Package: qt6-base'; then
+        return
+    fi
+    local list=/etc/apt/sources.list.d/debian.sources
+    [[ -f $list ]] || { say "no $list to take the source suites from"; exit 1; }
+    say "enabling Debian's source index (/etc/apt/sources.list.d/tobrik-deb-src.sources)"
+    sed -e 's/^Types:.*/Types: deb-src/' "$list" >/etc/apt/sources.list.d/tobrik-deb-src.sources
+    apt-get update -qq >&2
+}
+
+work="$cache/work-qt-$qt_version-mingw-w64-gcc$gcc_major"
+start=$(date +%s)
+enable_sources
+rm -rf "$work" "$prefix"
+mkdir -p "$work/download"
+(cd "$work/download" && apt-get source --download-only "qt6-base=$host_version" >&2)
+dsc=$(ls "$work/download"/qt6-base_*.dsc)
+[[ $(basename "$dsc") == "qt6-base_${host_version#*:}.dsc" ]] || {
+    say "source $dsc does not match the host's Qt $host_version"
+    exit 1
+}
+dpkg-source --no-check -x "$dsc" "$work/src" >&2
+
+cmake -S "$work/src" -B "$work/build" -G Ninja \
+    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64-compilers.cmake" \
+    -DQT_HOST_PATH=/usr \
+    -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
+    -DCMAKE_BUILD_TYPE=Release \
+    -DBUILD_SHARED_LIBS=ON \
+    -DCMAKE_INSTALL_PREFIX="$prefix" \
+    -DQT_BUILD_EXAMPLES=OFF -DQT_BUILD_TESTS=OFF \
+    -DFEATURE_sql=OFF -DFEATURE_network=OFF -DFEATURE_dbus=OFF \
+    -DFEATURE_opengl=OFF -DINPUT_opengl=no -DFEATURE_vulkan=OFF \
+    -DFEATURE_printsupport=OFF -DFEATURE_concurrent=OFF -DFEATURE_xml=OFF \
+    -DFEATURE_tabletevent=OFF >&2
+cmake --build "$work/build" -j"$(nproc)" >&2
+cmake --install "$work/build" >&2
+rm -rf "$work"
+date -u +%FT%TZ >"$prefix/.complete"
+say "built Qt $qt_version for Windows in $(($(date +%s) - start)) s into $prefix"
+echo "$prefix"
