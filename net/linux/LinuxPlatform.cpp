@@ -4,7 +4,9 @@
 #include "NetPlatform.h"
 #include "linux/IcmpSocket.h"
 #include "linux/LinuxEchoHandle.h"
+#include "linux/LocalInterfaces.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstring>
@@ -54,8 +56,12 @@ class LinuxPlatform final : public NetPlatform {
             if (result == 0)
                 return std::string(name.data());
             if (result != EAI_OVERFLOW)
-                return std::nullopt;
+                break;
         }
+        // Windows names each of its own addresses after the computer; a
+        // Linux resolver often knows no name for the interface addresses.
+        if (isOwnAddress(addr))
+            return localHostName();
         return std::nullopt;
     }
 
@@ -92,11 +98,30 @@ class LinuxPlatform final : public NetPlatform {
                 return std::nullopt;
             std::uint32_t address = 0;
             std::memcpy(&address, found->h_addr_list[0], sizeof address);
+            if (linux_net::IsLoopbackAddress(address) && name == localHostName())
+                return networkAddress().value_or(address);
             return address;
         }
     }
 
   private:
+    // Debian and Ubuntu map the host name to 127.0.1.1 in /etc/hosts, where
+    // Windows would answer with the addresses of its adapters. This is the
+    // address Windows would list first; nothing when the machine has no
+    // interface address besides loopback, or the interfaces cannot be read.
+    static std::optional<std::uint32_t> networkAddress() {
+        const auto addresses = linux_net::ListInterfaceAddresses();
+        if (!addresses)
+            return std::nullopt;
+        return linux_net::ChooseNetworkAddress(*addresses, linux_net::DefaultRouteInterface());
+    }
+
+    static bool isOwnAddress(std::uint32_t addr) {
+        const auto addresses = linux_net::ListInterfaceAddresses();
+        return addresses && std::any_of(addresses->begin(), addresses->end(),
+                                        [addr](const auto& a) { return a.address == addr; });
+    }
+
     mutable std::mutex mutex_;
     std::string reason_;
 };

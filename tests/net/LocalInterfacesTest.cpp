@@ -1,0 +1,76 @@
+#include "linux/LocalInterfaces.h"
+#include "Ipv4Address.h"
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace tobrik::net;
+using linux_net::InterfaceAddress;
+
+struct Entry {
+    unsigned index;
+    const char* address;
+    bool up = true;
+    bool loopback = false;
+};
+
+struct ChooseCase {
+    const char* what;
+    std::vector<Entry> entries;
+    unsigned defaultRoute;
+    std::optional<std::string> chosen;
+};
+
+class ChooseNetworkAddressTable : public testing::TestWithParam<ChooseCase> {};
+
+TEST_P(ChooseNetworkAddressTable, TakesAddressesAsWindowsListsAdapters) {
+    const auto& c = GetParam();
+    std::vector<InterfaceAddress> addresses;
+    for (const auto& e : c.entries)
+        addresses.push_back({e.index, *ParseIPv4(e.address), e.up, e.loopback});
+    const auto chosen = linux_net::ChooseNetworkAddress(addresses, c.defaultRoute);
+    EXPECT_EQ(chosen ? std::optional(FormatIPv4(*chosen)) : std::nullopt, c.chosen) << c.what;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Interfaces, ChooseNetworkAddressTable,
+    testing::Values(ChooseCase{"loopback alone", {{1, "127.0.0.1", true, true}}, 0, std::nullopt},
+                    ChooseCase{"default route first",
+                               {{1, "127.0.0.1", true, true}, {2, "10.0.0.5"}, {3, "192.168.1.5"}},
+                               3,
+                               "192.168.1.5"},
+                    ChooseCase{"lowest index without a default route",
+                               {{3, "192.168.1.5"}, {2, "10.0.0.5"}, {2, "10.0.0.6"}},
+                               0,
+                               "10.0.0.5"},
+                    ChooseCase{"default route's interface without address or down",
+                               {{2, "10.0.0.5"}, {3, "192.168.1.5", false}},
+                               3,
+                               "10.0.0.5"},
+                    ChooseCase{
+                        "down, loopback-flagged and 127/8 addresses do not count",
+                        {{2, "10.0.0.5", false}, {3, "10.9.0.1", true, true}, {4, "127.0.1.1"}},
+                        0,
+                        std::nullopt}));
+
+TEST(DefaultRouteInterfaceName, TakesTheUsableDefaultOfLowestMetric) {
+    std::istringstream table(
+        "Iface\tDestination\tGateway \tFlags\tRefCnt\tUse\tMetric\tMask\t\tMTU\tWindow\tIRTT\n"
+        "eth0\t0002A8C0\t00000000\t0001\t0\t0\t100\t00FFFFFF\t0\t0\t0\n"
+        "*\t00000000\t00000000\t0201\t0\t0\t0\t00000000\t0\t0\t0\n"
+        "wlan0\t00000000\t0102A8C0\t0003\t0\t0\t600\t00000000\t0\t0\t0\n"
+        "eth0\t00000000\t0102A8C0\t0003\t0\t0\t100\t00000000\t0\t0\t0\n"
+        "tun0\t00000000\t00000000\t0000\t0\t0\t0\t00000000\t0\t0\t0\n");
+    EXPECT_EQ(linux_net::DefaultRouteInterfaceName(table), "eth0");
+    std::istringstream none("Iface\tDestination\n"
+                            "eth0\t0002A8C0\t00000000\t0001\t0\t0\t100\t00FFFFFF\t0\t0\t0\n");
+    EXPECT_EQ(linux_net::DefaultRouteInterfaceName(none), "");
+}
+
+} // namespace
