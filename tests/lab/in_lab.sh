@@ -2,13 +2,19 @@
 # Runs a command inside a network namespace built for this run alone and
 # removes the namespace afterwards, also on failure or signal.
 #
-# Usage: in_lab.sh [--hostname NAME] [--ping-range "LO HI"] [--hosts FILE] [--nsswitch LINE] [--] CMD ARGS...
+# Usage: in_lab.sh [--hostname NAME] [--ping-range "LO HI"] [--hosts FILE] [--nsswitch LINE]
+#                  [--uplink ADDR/LEN] [--default-route DEV] [--link-down DEV]... [--] CMD ARGS...
 #
 #   --hostname NAME       run CMD in a UTS namespace of its own whose host name is NAME
 #   --ping-range "LO HI"  the namespace's net.ipv4.ping_group_range (default "1 0":
 #                         no unprivileged ICMP sockets, so root uses a raw socket)
 #   --hosts FILE          append FILE's lines to the lab's hosts file
 #   --nsswitch LINE       the hosts line of the lab's nsswitch.conf (default "hosts: files")
+#   --uplink ADDR/LEN     a second veth pair up0/up1 (created after lab0/lab1, so with
+#                         higher interface indexes), both up, ARP off on up0, up0 holding ADDR
+#   --default-route DEV   an IPv4 default route through DEV (lab0 or up0); its frames
+#                         end at the veth peer, which forwards nothing
+#   --link-down DEV       take DEV down once the lab is built (repeatable)
 #
 # Topology inside the namespace:
 #   lo up: 127.0.0.0/8 answers.
@@ -20,7 +26,7 @@
 #     host-unreachable; echo requests to 10.77.0.4 are dropped (silent although
 #     assigned).
 #   Routes: unreachable 10.77.1.0/24 and prohibit 10.77.2.0/24; sending there
-#     fails at once.
+#     fails at once. No default route unless --default-route asks for one.
 #   /etc/hosts (bind-mounted by ip netns exec):
 #     127.0.0.1 localhost
 #     10.77.0.1 lab-host-abcde      (14 bytes)
@@ -58,6 +64,9 @@ hostname_opt=
 ping_range="1 0"
 hosts_file=
 nsswitch="hosts: files"
+uplink=
+default_route=
+links_down=()
 while [ $# -gt 0 ]; do
     case "$1" in
     --hostname)
@@ -78,6 +87,21 @@ while [ $# -gt 0 ]; do
     --nsswitch)
         [ $# -ge 2 ] || usage
         nsswitch=$2
+        shift 2
+        ;;
+    --uplink)
+        [ $# -ge 2 ] || usage
+        uplink=$2
+        shift 2
+        ;;
+    --default-route)
+        [ $# -ge 2 ] || usage
+        default_route=$2
+        shift 2
+        ;;
+    --link-down)
+        [ $# -ge 2 ] || usage
+        links_down+=("$2")
         shift 2
         ;;
     --)
@@ -159,6 +183,22 @@ ip -n "$NS" link set lab0 up || build_fail "cannot bring lab0 up"
 ip -n "$NS" link set lab1 up || build_fail "cannot bring lab1 up"
 ip -n "$NS" route add unreachable 10.77.1.0/24 || build_fail "cannot add the unreachable route"
 ip -n "$NS" route add prohibit 10.77.2.0/24 || build_fail "cannot add the prohibit route"
+
+# Optional topology: a second interface, a default route, interfaces taken down.
+if [ -n "$uplink" ]; then
+    ip -n "$NS" link add up0 type veth peer name up1 || build_fail "cannot create the uplink pair"
+    ip -n "$NS" link set up0 arp off || build_fail "cannot turn ARP off on up0"
+    ip -n "$NS" addr add "$uplink" dev up0 || build_fail "cannot add $uplink"
+    ip -n "$NS" link set up0 up || build_fail "cannot bring up0 up"
+    ip -n "$NS" link set up1 up || build_fail "cannot bring up1 up"
+fi
+if [ -n "$default_route" ]; then
+    ip -n "$NS" route add default dev "$default_route" ||
+        build_fail "cannot add the default route through $default_route"
+fi
+for link in "${links_down[@]}"; do
+    ip -n "$NS" link set "$link" down || build_fail "cannot take $link down"
+done
 
 # Rules on the input hook: on the output hook sendto itself would fail with
 # EPERM instead of an ICMP error coming back.
