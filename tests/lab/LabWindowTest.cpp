@@ -100,6 +100,19 @@ class LabWindowTest : public QObject, protected tobrik::test::LabWindow<FakeWind
             QCOMPARE(form->txtEIP[i]->text(), octets[i]);
         }
     }
+
+    // The pre-filled range is the local address alone; a sweep of it with
+    // look-ups logs the local host's name, as the window shows it.
+    void sweepOfTheOwnAddressLogsTheHostName() {
+        const QString expected = qEnvironmentVariable("TOBRIK_EXPECT_LOCAL");
+        if (expected.isEmpty())
+            QSKIP("no local host expected in this lab run");
+        form->Form_Load();
+        form->optPCName[0]->setChecked(true);
+        tobrik::test::ClickStart(*form);
+        QCOMPARE(tobrik::test::LogRecords(logPath()),
+                 QStringList{expected.section('|', 0, 0) + ",--> OK," + expected.section('|', 1)});
+    }
 };
 
 QTEST_MAIN(LabWindowTest)
