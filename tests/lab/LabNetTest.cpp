@@ -173,9 +173,9 @@ TEST(LabDescriptors, EveryProbeClosesItsSocket) {
     tobrik::net::ScopedPlatform guard(observed);
     EchoReplyRecord record;
     for (const auto& path : paths) {
-        const auto before = tobrik::test::OpenDescriptors();
+        const auto before = tobrik::test::OpenDescriptors().size();
         const auto result = mdlKorvantiser::PingHost(path.address, kPayload, record);
-        EXPECT_EQ(tobrik::test::OpenDescriptors(), before) << path.what;
+        EXPECT_EQ(tobrik::test::OpenDescriptors().size(), before) << path.what;
         EXPECT_EQ(result, withSocket ? path.result : -1) << path.what;
     }
     const std::vector<bool> allCloseOnExec(withSocket ? std::size(paths) : 0, true);

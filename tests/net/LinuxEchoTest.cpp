@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <cstring>
 #include <netinet/in.h>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -124,6 +125,10 @@ struct EchoCase {
     std::int32_t status; // the reply's status, or lastError without one
     int sends, receives, queueReads;
 };
+
+void PrintTo(const EchoCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class LinuxEchoPath : public testing::TestWithParam<EchoCase> {};
 
