@@ -93,8 +93,8 @@ TEST_F(LabPing, SilentHostsTimeOut) {
 }
 
 TEST_F(LabPing, OtherIcmpTrafficDoesNotExtendTheWait) {
-    // A raw socket sees every ICMP packet of the namespace; steady traffic
-    // must not restart the time-out.
+    // A raw socket passes the replies to every request of this process (one
+    // identifier); steady traffic of that kind must not restart the time-out.
     std::atomic<bool> stop{false};
     std::thread chatter([&] {
         EchoReplyRecord other;
