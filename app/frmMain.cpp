@@ -175,6 +175,7 @@ void frmMain::startSweep() {
     services.clearClipboard();
     stopPending = false;
     echoWarningShown = false;
+    logFailureShown = false;
     cmdStart->setText(kStopCaption);
     lblChkIP->setVisible(true);
     lblResult->setVisible(true);
@@ -287,16 +288,26 @@ bool frmMain::writeLogLine() {
     std::string error;
     if (logFile.write(tobrik::log::FormatLogLine(line), error))
         return true;
+    reportLogFailure(error);
+    return false;
+}
+
+void frmMain::reportLogFailure(const std::string& error) {
+    if (logFailureShown)
+        return;
+    logFailureShown = true;
     services.messageBox(QString("%1\n%2\n%3").arg(kLogWriteFailed, strLogPath, fromUtf8(error)),
                         MessageStyle::Critical, kLogErrorTitle);
-    return false;
 }
 
 void frmMain::finishSweep() {
     // The viewer opens once per sweep: a stopped sweep finishes twice, and
-    // the second time finds the log already closed.
+    // the second time finds the log already closed. Closing writes out
+    // what the system still holds, so it can fail like a write.
     const bool wasOpen = logFile.isOpen();
-    logFile.close();
+    std::string error;
+    if (!logFile.close(error))
+        reportLogFailure(error);
     if (wasOpen)
         showLog();
     cmdStart->setText(kStartCaption);

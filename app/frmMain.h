@@ -67,6 +67,7 @@ class frmMain : public QWidget {
     bool probeAddress(qint64 lastOctet);
     void warnIfEchoUnavailable();
     bool writeLogLine();
+    void reportLogFailure(const std::string& error);
     void finishSweep();
     void showLog();
 
@@ -89,5 +90,8 @@ class frmMain : public QWidget {
     // one is suspended beneath it, and no new sweep may start meanwhile.
     int activeLoops = 0;
     bool echoWarningShown = false;
+    // A log that failed once in a sweep is reported once: a close that
+    // fails after a failed write adds no second message.
+    bool logFailureShown = false;
     bool unloaded = false;
 };

@@ -4,6 +4,11 @@
 
 #include <cerrno>
 #include <cstring>
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
 
 namespace tobrik::log {
 
@@ -11,6 +16,18 @@ namespace {
 
 std::string describeErrno(int error) {
     return error != 0 ? std::string(std::strerror(error)) : std::string("unknown error");
+}
+
+// Cuts the file back to size bytes and writes on from there.
+void takeBackTo(std::FILE* file, long size) {
+#ifdef _WIN32
+    _chsize_s(_fileno(file), size);
+#else
+    // Best effort: should this fail too, the write's own error is reported.
+    const bool cut = ftruncate(fileno(file), size) == 0;
+    static_cast<void>(cut);
+#endif
+    std::fseek(file, size, SEEK_SET);
 }
 
 std::FILE* openForOutput(const std::string& path) {
@@ -36,6 +53,10 @@ bool ResultLog::open(const std::string& path, std::string& error) {
         error = describeErrno(errno);
         return false;
     }
+    // Unbuffered: a line reaches the file in one write or fails there, and
+    // no failed remainder waits in a buffer to be written at close.
+    std::setvbuf(file_, nullptr, _IONBF, 0);
+    size_ = 0;
     return true;
 }
 
@@ -50,17 +71,30 @@ bool ResultLog::write(const std::string& text, std::string& error) {
     const bool flushed = std::fflush(file_) == 0;
     if (!written || !flushed) {
         error = describeErrno(errno);
+        // A disk that filled up in the middle of the line took part of it.
+        std::clearerr(file_);
+        takeBackTo(file_, size_);
         std::clearerr(file_);
         return false;
     }
+    size_ += static_cast<long>(bytes.size());
     return true;
 }
 
+bool ResultLog::close(std::string& error) {
+    if (!file_)
+        return true;
+    errno = 0;
+    const bool closed = std::fclose(file_) == 0;
+    file_ = nullptr;
+    if (!closed)
+        error = describeErrno(errno);
+    return closed;
+}
+
 void ResultLog::close() {
-    if (file_) {
-        std::fclose(file_);
-        file_ = nullptr;
-    }
+    std::string ignored;
+    close(ignored);
 }
 
 } // namespace tobrik::log

@@ -19,18 +19,25 @@ class ResultLog {
     // and sets error to the reason; the log stays closed.
     bool open(const std::string& path, std::string& error);
 
-    // Writes text (UTF-8) in the system's 8-bit code page and flushes it.
-    // On failure returns false and sets error; the log stays open. Writing
-    // to a closed log writes nothing and fails.
+    // Writes text (UTF-8) in the system's 8-bit code page straight to the
+    // file, with no buffer in between. On failure returns false and sets
+    // error; the log stays open and holds no part of text, so nothing half
+    // written is left on disk or waits to be written later. Writing to a
+    // closed log writes nothing and fails.
     bool write(const std::string& text, std::string& error);
 
-    // Closes the file; closing a closed log does nothing.
+    // Closes the file. When the system reports a failure, returns false and
+    // sets error; the log is closed either way. Closing a closed log does
+    // nothing and succeeds.
+    bool close(std::string& error);
+    // Closes the file where no one could be told of a failure.
     void close();
 
     bool isOpen() const { return file_ != nullptr; }
 
   private:
     std::FILE* file_ = nullptr;
+    long size_ = 0; // bytes of the whole texts written so far
 };
 
 } // namespace tobrik::log

@@ -109,6 +109,10 @@ Classification ClassifyPacket(const std::uint8_t* packet, std::size_t length, Pa
     if (length - offset < kIcmpHeaderSize)
         return result;
     const std::uint8_t* icmp = packet + offset;
+    // The kernel checks the ICMP checksum only after handing a copy to the
+    // raw sockets; a damaged message must not count as an answer.
+    if (form == PacketForm::WithIpHeader && InternetChecksum(icmp, length - offset) != 0)
+        return result;
     const std::uint8_t type = icmp[0];
     const std::uint8_t code = icmp[1];
 

@@ -44,6 +44,8 @@ std::uint16_t InternetChecksum(const std::uint8_t* data, std::size_t length);
 
 // What packet (length bytes, any content) means for the request id.
 // source is the sender's address as the socket reported it (network order).
+// A raw socket's packet counts only with a valid ICMP checksum (a datagram
+// socket gets only messages that the kernel has checked).
 Classification ClassifyPacket(const std::uint8_t* packet, std::size_t length, PacketForm form,
                               const EchoRequestId& id, std::uint32_t source);
 

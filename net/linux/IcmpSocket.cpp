@@ -4,7 +4,6 @@
 #include <cstring>
 #include <fstream>
 #include <netinet/in.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 namespace tobrik::net::linux_net {
@@ -59,11 +58,19 @@ std::string rawProblem(int error) {
     return std::string("A raw ICMP socket could not be created: ") + std::strerror(error) + ".";
 }
 
-std::string unavailableReason(int datagramError, int rawError) {
+// datagramError is why no datagram socket was opened, or 0 when one was
+// opened but refused IP_RECVERR (optionError).
+std::string unavailableReason(int datagramError, int optionError, int rawError) {
     const bool denied = isPermissionError(datagramError) || isPermissionError(rawError);
     std::string reason = denied ? "Sending ICMP echo requests is not permitted for this program. "
                                 : "No ICMP socket could be opened. ";
-    reason += datagramProblem(datagramError) + " " + rawProblem(rawError);
+    if (datagramError != 0)
+        reason += datagramProblem(datagramError);
+    else
+        reason += std::string("An unprivileged ICMP socket could not be told to report ICMP "
+                              "errors (IP_RECVERR): ") +
+                  std::strerror(optionError) + ".";
+    reason += " " + rawProblem(rawError);
     if (denied)
         reason += " To allow it, widen the ping group range, e.g. "
                   "sysctl -w net.ipv4.ping_group_range=\"0 2147483647\", or grant the "
@@ -74,29 +81,40 @@ std::string unavailableReason(int datagramError, int rawError) {
 
 } // namespace
 
-IcmpSocket OpenIcmpSocket() {
+IcmpSocket OpenIcmpSocket(SocketCalls& calls) {
     IcmpSocket result;
-    int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, IPPROTO_ICMP);
+    int datagramError = 0;
+    int optionError = 0;
+    int fd = calls.openSocket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, IPPROTO_ICMP);
     if (fd >= 0) {
-        result.fd = fd;
-        result.kind = IcmpSocketKind::Datagram;
-        return result;
+        // ICMP errors reach a datagram socket only through its error queue.
+        // Without it an unreachable host would wait out the whole time-out
+        // as if silent, so a socket that refuses the option is not used.
+        const int on = 1;
+        if (calls.setOption(fd, SOL_IP, IP_RECVERR, &on, sizeof on) == 0) {
+            result.fd = fd;
+            result.kind = IcmpSocketKind::Datagram;
+            return result;
+        }
+        optionError = errno;
+        calls.closeSocket(fd);
+    } else {
+        datagramError = errno;
     }
-    const int datagramError = errno;
-    fd = socket(AF_INET, SOCK_RAW | SOCK_CLOEXEC, IPPROTO_ICMP);
+    fd = calls.openSocket(AF_INET, SOCK_RAW | SOCK_CLOEXEC, IPPROTO_ICMP);
     if (fd >= 0) {
         result.fd = fd;
         result.kind = IcmpSocketKind::Raw;
         return result;
     }
-    result.problem = unavailableReason(datagramError, errno);
+    result.problem = unavailableReason(datagramError, optionError, errno);
     return result;
 }
 
 IcmpSocketKind AvailableIcmpSocketKind() {
-    const IcmpSocket socket = OpenIcmpSocket();
+    const IcmpSocket socket = OpenIcmpSocket(systemSocketCalls());
     if (socket.fd >= 0)
-        close(socket.fd);
+        systemSocketCalls().closeSocket(socket.fd);
     return socket.kind;
 }
 

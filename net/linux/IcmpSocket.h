@@ -1,6 +1,8 @@
 #pragma once
 // Opening the socket that carries ICMP echo requests on Linux.
 
+#include "linux/SocketCalls.h"
+
 #include <string>
 
 namespace tobrik::net::linux_net {
@@ -19,8 +21,10 @@ struct IcmpSocket {
 
 // Tries an ICMP datagram socket first (allowed without privileges where
 // net.ipv4.ping_group_range includes one of the caller's groups) and falls
-// back to a raw socket (root or CAP_NET_RAW).
-IcmpSocket OpenIcmpSocket();
+// back to a raw socket (root or CAP_NET_RAW). A datagram socket that cannot
+// report ICMP errors (IP_RECVERR) is closed and the raw socket tried. Both
+// are opened close-on-exec.
+IcmpSocket OpenIcmpSocket(SocketCalls& calls);
 
 // Which kind OpenIcmpSocket would give this process now; opens and closes
 // a socket to find out.

@@ -5,18 +5,17 @@
 #include "IpStatus.h"
 
 #include <algorithm>
-#include <arpa/inet.h>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <climits>
 #include <cstring>
 #include <linux/errqueue.h>
+#include <linux/filter.h>
+#include <linux/icmp.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <random>
-#include <sys/socket.h>
-#include <unistd.h>
 
 namespace tobrik::net::linux_net {
 
@@ -84,15 +83,22 @@ void writeRecord(std::uint8_t* area, std::size_t size, std::int32_t status, std:
 
 struct Answer {
     bool found = false;
+    bool failed = false; // the socket could not be read
     std::int32_t status = 0;
     std::uint32_t source = 0;
     const std::uint8_t* data = nullptr;
     std::size_t dataLength = 0;
 };
 
+bool isRetryable(int error) {
+    return error == EAGAIN || error == EWOULDBLOCK || error == EINTR;
+}
+
 // Reads every queued ICMP error of a datagram socket; the one that quotes
-// our request is the answer.
-Answer drainErrorQueue(int fd, const EchoRequestId& id) {
+// our request is the answer. A read that fails for any reason but an empty
+// queue or a signal fails the answer.
+Answer drainErrorQueue(SocketCalls& calls, int fd, const EchoRequestId& id,
+                       std::uint32_t& packetsRead) {
     Answer answer;
     for (;;) {
         std::uint8_t quoted[576];
@@ -106,12 +112,15 @@ Answer drainErrorQueue(int fd, const EchoRequestId& id) {
         message.msg_iovlen = 1;
         message.msg_control = control;
         message.msg_controllen = sizeof control;
-        const ssize_t length = recvmsg(fd, &message, MSG_ERRQUEUE | MSG_DONTWAIT);
+        const ssize_t length = calls.receiveMessage(fd, &message, MSG_ERRQUEUE | MSG_DONTWAIT);
         if (length < 0) {
             if (errno == EINTR)
                 continue;
+            if (errno != EAGAIN && errno != EWOULDBLOCK && !answer.found)
+                answer.failed = true;
             return answer;
         }
+        ++packetsRead;
         if (answer.found)
             continue; // keep draining so that poll does not report it again
         const sock_extended_err* error = nullptr;
@@ -131,19 +140,55 @@ Answer drainErrorQueue(int fd, const EchoRequestId& id) {
     }
 }
 
+// A raw socket receives every ICMP packet of the host. Two filters leave it
+// only what can answer a request of this process: the kernel's ICMP type
+// filter passes echo replies and the errors that quote a request, and a
+// socket filter drops echo replies that carry another identifier. Both
+// only spare work; the classifier still decides, so a socket without them
+// works as well, just busier.
+bool narrowRawSocket(SocketCalls& calls, int fd, std::uint16_t identifier) {
+    icmp_filter types{};
+    types.data = ~((1u << ICMP_ECHOREPLY) | (1u << ICMP_DEST_UNREACH) | (1u << ICMP_SOURCE_QUENCH) |
+                   (1u << ICMP_REDIRECT) | (1u << ICMP_TIME_EXCEEDED) | (1u << ICMP_PARAMETERPROB));
+    const bool typed = calls.setOption(fd, SOL_RAW, ICMP_FILTER, &types, sizeof types) == 0;
+
+    // The packet starts with the IPv4 header; X takes its length.
+    sock_filter code[] = {
+        BPF_STMT(BPF_LDX | BPF_B | BPF_MSH, 0),
+        BPF_STMT(BPF_LD | BPF_B | BPF_IND, 0),                     // ICMP type
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, ICMP_ECHOREPLY, 0, 2), // no reply: keep
+        BPF_STMT(BPF_LD | BPF_H | BPF_IND, 4),                     // identifier
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, identifier, 0, 1),
+        BPF_STMT(BPF_RET | BPF_K, 0xFFFFFFFFu), // keep the whole packet
+        BPF_STMT(BPF_RET | BPF_K, 0),           // drop it
+    };
+    sock_fprog program{static_cast<unsigned short>(sizeof code / sizeof code[0]), code};
+    const bool identified =
+        calls.setOption(fd, SOL_SOCKET, SO_ATTACH_FILTER, &program, sizeof program) == 0;
+    return typed && identified;
+}
+
+// Discards what reached a raw socket before its filters were in place.
+void discardQueued(SocketCalls& calls, int fd) {
+    std::uint8_t scrap[1];
+    for (;;) {
+        if (calls.receiveFrom(fd, scrap, sizeof scrap, MSG_DONTWAIT, nullptr, nullptr) < 0 &&
+            errno != EINTR)
+            return;
+    }
+}
+
 } // namespace
 
-LinuxEchoHandle::LinuxEchoHandle(int fd, IcmpSocketKind kind) : fd_(fd), kind_(kind) {
-    if (kind_ == IcmpSocketKind::Datagram) {
-        // ICMP errors reach a datagram socket only through its error queue.
-        const int on = 1;
-        setsockopt(fd_, SOL_IP, IP_RECVERR, &on, sizeof on);
-    }
+LinuxEchoHandle::LinuxEchoHandle(int fd, IcmpSocketKind kind, SocketCalls& calls)
+    : fd_(fd), kind_(kind), calls_(calls) {
+    if (kind_ == IcmpSocketKind::Raw && narrowRawSocket(calls_, fd_, processIdentifier()))
+        discardQueued(calls_, fd_);
 }
 
 LinuxEchoHandle::~LinuxEchoHandle() {
     if (fd_ >= 0)
-        close(fd_);
+        calls_.closeSocket(fd_);
 }
 
 EchoOutcome LinuxEchoHandle::sendEcho(std::uint32_t addr, const std::string& payload,
@@ -152,6 +197,8 @@ EchoOutcome LinuxEchoHandle::sendEcho(std::uint32_t addr, const std::string& pay
     if (replyArea == nullptr || replySize < kEchoReplyHeaderSize)
         return {0, IpStatus::BufferTooSmall};
 
+    // The kernel replaces a datagram socket's identifier with its own, so
+    // only the sequence number tells our replies there.
     EchoRequestId id;
     id.sequence = nextSequence();
     id.identifier = processIdentifier();
@@ -165,69 +212,88 @@ EchoOutcome LinuxEchoHandle::sendEcho(std::uint32_t addr, const std::string& pay
     target.sin_addr.s_addr = addr;
     const auto sentAt = Clock::now();
     const auto deadline = sentAt + std::chrono::milliseconds(timeoutMs);
-    if (sendto(fd_, request.data(), request.size(), 0, reinterpret_cast<sockaddr*>(&target),
-               sizeof target) < 0)
+    ssize_t sent;
+    do
+        sent = calls_.sendTo(fd_, request.data(), request.size(), 0,
+                             reinterpret_cast<sockaddr*>(&target), sizeof target);
+    while (sent < 0 && errno == EINTR);
+    if (sent < 0)
         return {0, statusForSendError(errno)};
-    if (kind_ == IcmpSocketKind::Datagram) {
-        // The kernel replaced the identifier with the socket's port.
-        sockaddr_in bound{};
-        socklen_t boundLength = sizeof bound;
-        if (getsockname(fd_, reinterpret_cast<sockaddr*>(&bound), &boundLength) == 0)
-            id.identifier = ntohs(bound.sin_port);
-    }
 
+    EchoOutcome outcome;
+    const auto failed = [&outcome](std::int32_t status) {
+        outcome.lastError = status;
+        return outcome;
+    };
     std::uint8_t packet[65536];
     for (;;) {
         const auto now = Clock::now();
         if (now >= deadline)
-            return {0, IpStatus::RequestTimedOut};
+            return failed(IpStatus::RequestTimedOut);
         // Round up so that the wait never ends just short of the deadline.
         const auto remaining = std::chrono::ceil<std::chrono::milliseconds>(deadline - now).count();
         pollfd entry{fd_, POLLIN, 0};
         const int ready =
-            poll(&entry, 1, static_cast<int>(std::min<long long>(remaining, INT_MAX)));
+            calls_.waitFor(&entry, 1, static_cast<int>(std::min<long long>(remaining, INT_MAX)));
         if (ready < 0) {
             if (errno == EINTR)
                 continue;
-            return {0, IpStatus::GeneralFailure};
+            return failed(IpStatus::GeneralFailure);
         }
         if (ready == 0)
             continue;
+        if (entry.revents & POLLNVAL)
+            return failed(IpStatus::GeneralFailure);
 
         Answer answer;
         if (entry.revents & POLLERR) {
             if (kind_ == IcmpSocketKind::Datagram)
-                answer = drainErrorQueue(fd_, id);
+                answer = drainErrorQueue(calls_, fd_, id, outcome.packetsRead);
             // A pending socket error that no queued packet explains would
             // keep poll from waiting; reading it clears it.
             int pending = 0;
             socklen_t pendingLength = sizeof pending;
-            getsockopt(fd_, SOL_SOCKET, SO_ERROR, &pending, &pendingLength);
+            calls_.getOption(fd_, SOL_SOCKET, SO_ERROR, &pending, &pendingLength);
         }
-        if (!answer.found && (entry.revents & POLLIN)) {
+        if (!answer.found && !answer.failed && (entry.revents & POLLIN)) {
             sockaddr_in from{};
             socklen_t fromLength = sizeof from;
-            const ssize_t length = recvfrom(fd_, packet, sizeof packet, MSG_DONTWAIT,
-                                            reinterpret_cast<sockaddr*>(&from), &fromLength);
-            if (length < 0)
-                continue; // nothing to read after all, or a socket error already handled
-            const auto verdict = ClassifyPacket(packet, static_cast<std::size_t>(length), form, id,
-                                                from.sin_addr.s_addr);
-            if (verdict.verdict != Verdict::Unrelated) {
-                answer.found = true;
-                answer.status = verdict.status;
-                answer.source = verdict.source;
-                if (verdict.verdict == Verdict::EchoReply) {
-                    answer.data = packet + verdict.dataOffset;
-                    answer.dataLength = verdict.dataLength;
+            const ssize_t length =
+                calls_.receiveFrom(fd_, packet, sizeof packet, MSG_DONTWAIT,
+                                   reinterpret_cast<sockaddr*>(&from), &fromLength);
+            if (length < 0) {
+                if (isRetryable(errno))
+                    continue;
+                // A datagram socket reports an ICMP error that arrived
+                // since poll as the error of this read; its error queue
+                // holds the details. Any other failure ends the wait.
+                if (kind_ == IcmpSocketKind::Datagram)
+                    answer = drainErrorQueue(calls_, fd_, id, outcome.packetsRead);
+                if (!answer.found)
+                    answer.failed = true;
+            } else {
+                ++outcome.packetsRead;
+                const auto verdict = ClassifyPacket(packet, static_cast<std::size_t>(length), form,
+                                                    id, from.sin_addr.s_addr);
+                if (verdict.verdict != Verdict::Unrelated) {
+                    answer.found = true;
+                    answer.status = verdict.status;
+                    answer.source = verdict.source;
+                    if (verdict.verdict == Verdict::EchoReply) {
+                        answer.data = packet + verdict.dataOffset;
+                        answer.dataLength = verdict.dataLength;
+                    }
                 }
             }
         }
         if (answer.found) {
             writeRecord(replyArea, replySize, answer.status, answer.source, Clock::now() - sentAt,
                         answer.data, answer.dataLength);
-            return {1, 0};
+            outcome.replies = 1;
+            return outcome;
         }
+        if (answer.failed)
+            return failed(IpStatus::GeneralFailure);
     }
 }
 

@@ -3,13 +3,15 @@
 
 #include "NetPlatform.h"
 #include "linux/IcmpSocket.h"
+#include "linux/SocketCalls.h"
 
 namespace tobrik::net::linux_net {
 
 class LinuxEchoHandle final : public EchoHandle {
   public:
-    // Takes ownership of fd, an ICMP socket of the given kind.
-    LinuxEchoHandle(int fd, IcmpSocketKind kind);
+    // Takes ownership of fd, an ICMP socket of the given kind, used through
+    // calls. A raw socket is narrowed to the packets that can answer.
+    LinuxEchoHandle(int fd, IcmpSocketKind kind, SocketCalls& calls);
     ~LinuxEchoHandle() override;
     LinuxEchoHandle(const LinuxEchoHandle&) = delete;
     LinuxEchoHandle& operator=(const LinuxEchoHandle&) = delete;
@@ -20,6 +22,7 @@ class LinuxEchoHandle final : public EchoHandle {
   private:
     int fd_;
     IcmpSocketKind kind_;
+    SocketCalls& calls_;
 };
 
 } // namespace tobrik::net::linux_net

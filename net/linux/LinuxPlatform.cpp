@@ -27,14 +27,15 @@ class LinuxPlatform final : public NetPlatform {
     int cleanup() override { return 0; }
 
     std::unique_ptr<EchoHandle> openEcho() override {
-        auto socket = linux_net::OpenIcmpSocket();
+        auto& calls = linux_net::systemSocketCalls();
+        auto socket = linux_net::OpenIcmpSocket(calls);
         std::lock_guard lock(mutex_);
         if (socket.fd < 0) {
             reason_ = socket.problem;
             return nullptr;
         }
         reason_.clear();
-        return std::make_unique<linux_net::LinuxEchoHandle>(socket.fd, socket.kind);
+        return std::make_unique<linux_net::LinuxEchoHandle>(socket.fd, socket.kind, calls);
     }
 
     std::string echoUnavailableReason() const override {

@@ -1,9 +1,13 @@
 #!/usr/bin/env python3
 """Floods ICMP echo requests at the given addresses, round robin, as fast as
-one process can send them, until terminated. Needs a raw socket (root).
+one process can send them, until terminated or until LIFETIME seconds have
+passed. Needs a raw socket (root).
 
-Prints "flooding" once the first thousand requests are out, and on SIGTERM
-the number of requests sent. Its own identifier is its process id; replies
+Usage: flood.py LIFETIME ADDRESS...
+
+Prints "flooding" once a thousand requests per address are out, and when it
+ends (SIGTERM, SIGINT or its lifetime) "sent N failed M": the requests sent
+and the sends that failed. Its own identifier is its process id; replies
 are never read (the socket's receive buffer is kept tiny and overflows)."""
 import os
 import signal
@@ -14,21 +18,25 @@ from icmp_packets import icmp  # noqa: E402
 
 
 def main():
-    targets = [(address, 0) for address in sys.argv[1:]]
+    lifetime = int(sys.argv[1])
+    targets = [(address, 0) for address in sys.argv[2:]]
     sock = socket.socket(socket.AF_INET, socket.SOCK_RAW, socket.IPPROTO_ICMP)
     sock.setsockopt(socket.SOL_SOCKET, socket.SO_RCVBUF, 1)
     ident = os.getpid() & 0xFFFF
     sent = 0
+    failed = 0
 
     def stop(*_):
-        print("sent %d" % sent, flush=True)
+        print("sent %d failed %d" % (sent, failed), flush=True)
         os._exit(0)
 
-    signal.signal(signal.SIGTERM, stop)
-    signal.signal(signal.SIGINT, stop)
+    for stopping in (signal.SIGTERM, signal.SIGINT, signal.SIGALRM):
+        signal.signal(stopping, stop)
+    signal.alarm(lifetime)
     packets = []
     for seq in range(4096):
         packets.append(icmp(8, 0, ident, seq, b"flood" * 8))
+    announced = False
     while True:
         for packet in packets:
             for target in targets:
@@ -36,8 +44,9 @@ def main():
                     sock.sendto(packet, target)
                     sent += 1
                 except OSError:
-                    pass
-            if sent == 1000 * len(targets):
+                    failed += 1
+            if not announced and sent >= 1000 * len(targets):
+                announced = True
                 print("flooding", flush=True)
 
 

@@ -2,13 +2,16 @@
 """Answers echo requests to one local lab address late, in place of the
 kernel (the lab drops requests to 10.77.0.4 before the kernel sees them).
 
-Usage: late_responder.py ADDRESS DELAY_MS
+Usage: late_responder.py ADDRESS DELAY_MS LIFETIME
+
+Ends after LIFETIME seconds unless terminated before.
 
 Captures the requests on lo (packet sockets see them before the firewall
 drops them) and sends each an echo reply from ADDRESS after DELAY_MS. Prints
 "ready" once listening and one line "replied SEQ" per reply sent."""
 import heapq
 import select
+import signal
 import socket
 import struct
 import sys
@@ -23,6 +26,8 @@ PACKET_OUTGOING = 4
 
 def main():
     address, delay = sys.argv[1], int(sys.argv[2]) / 1000.0
+    signal.signal(signal.SIGALRM, lambda *_: os._exit(0))
+    signal.alarm(int(sys.argv[3]))
     wanted = socket.inet_aton(address)
     capture = socket.socket(socket.AF_PACKET, socket.SOCK_DGRAM, socket.htons(ETH_P_IP))
     capture.bind(("lo", ETH_P_IP))

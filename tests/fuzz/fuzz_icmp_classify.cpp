@@ -8,11 +8,11 @@
 // past its end.
 //
 // The verdict must equal that of a second, independent reading of the
-// packet: an echo reply only with code 0 and the request's identifier (when
-// matched) and sequence, its data exactly the rest of the packet; an error
-// only for an error type quoting a complete IPv4 header carrying ICMP and
-// the request's echo header; every other packet (truncated IPv4 headers,
-// other requests, other identifiers or sequences) unrelated.
+// packet: in the raw form nothing whose ICMP checksum fails; an echo reply only with code 0 and the
+// request's identifier (when matched) and sequence, its data exactly the rest of the packet; an
+// error only for an error type quoting a complete IPv4 header carrying ICMP and the request's echo
+// header; every other packet (truncated IPv4 headers, other requests, other identifiers or
+// sequences) unrelated.
 
 #include "FuzzCheck.h"
 #include "IcmpPacket.h"
@@ -43,6 +43,16 @@ long ipPayload(const std::uint8_t* p, std::size_t n) {
     return static_cast<long>(ihl);
 }
 
+// True when the bytes sum to all ones in one's complement (a valid checksum).
+bool checksumHolds(const std::uint8_t* p, std::size_t n) {
+    unsigned long sum = 0;
+    for (std::size_t i = 0; i < n; ++i)
+        sum += i % 2 == 0 ? static_cast<unsigned long>(p[i]) << 8 : p[i];
+    while (sum > 0xFFFF)
+        sum = (sum & 0xFFFF) + (sum >> 16);
+    return sum == 0xFFFF;
+}
+
 bool sameRequest(const std::uint8_t* icmp, const EchoRequestId& id) {
     return (!id.matchIdentifier || u16(icmp + 4) == id.identifier) && u16(icmp + 6) == id.sequence;
 }
@@ -56,6 +66,8 @@ Verdict expectedVerdict(const std::uint8_t* p, std::size_t n, PacketForm form,
     if (n < icmpAt + 8)
         return Verdict::Unrelated;
     const std::uint8_t* icmp = p + icmpAt;
+    if (form == PacketForm::WithIpHeader && !checksumHolds(icmp, n - icmpAt))
+        return Verdict::Unrelated;
     if (icmp[0] == 0)
         return icmp[1] == 0 && sameRequest(icmp, id) ? Verdict::EchoReply : Verdict::Unrelated;
     if (icmp[0] != 3 && icmp[0] != 4 && icmp[0] != 11 && icmp[0] != 12)

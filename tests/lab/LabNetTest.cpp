@@ -8,6 +8,7 @@
 #include "EchoReplyRecord.h"
 #include "IpStatus.h"
 #include "Ipv4Address.h"
+#include "ObservedPlatform.h"
 #include "TimedProbe.h"
 #include "linux/IcmpSocket.h"
 #include "mdlKorvantiser.h"
@@ -20,6 +21,7 @@
 #include <cstdlib>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -91,8 +93,8 @@ TEST_F(LabPing, SilentHostsTimeOut) {
 }
 
 TEST_F(LabPing, OtherIcmpTrafficDoesNotExtendTheWait) {
-    // A raw socket sees every ICMP packet of the namespace; steady traffic
-    // must not restart the time-out.
+    // A raw socket passes the replies to every request of this process (one
+    // identifier); steady traffic of that kind must not restart the time-out.
     std::atomic<bool> stop{false};
     std::thread chatter([&] {
         EchoReplyRecord other;
@@ -148,6 +150,36 @@ TEST(LabNoIcmp, PingFailsAndTheProblemNamesTheRemedies) {
     EXPECT_NE(problem.find("not permitted"), std::string::npos) << problem;
     EXPECT_NE(problem.find("net.ipv4.ping_group_range"), std::string::npos) << problem;
     EXPECT_NE(problem.find("setcap cap_net_raw+ep"), std::string::npos) << problem;
+}
+
+// However a probe ends, it leaves no descriptor open behind it, and its
+// socket is never inherited by a program started meanwhile (the viewer).
+// The raw and datagram runs take every path with a socket, the run
+// without ICMP the path without one.
+TEST(LabDescriptors, EveryProbeClosesItsSocket) {
+    const bool withSocket = env("TOBRIK_EXPECT_SOCKET") != "none";
+    struct Path {
+        const char* what;
+        const char* address;
+        std::int32_t result;
+    };
+    const Path paths[] = {
+        {"reply", "10.77.0.1", 0},
+        {"time-out", "10.77.0.50", IpStatus::RequestTimedOut},
+        {"ICMP error", "10.77.0.3", IpStatus::DestHostUnreachable},
+        {"failed send", "10.77.1.5", IpStatus::DestHostUnreachable},
+    };
+    tobrik::test::ObservedPlatform observed;
+    tobrik::net::ScopedPlatform guard(observed);
+    EchoReplyRecord record;
+    for (const auto& path : paths) {
+        const auto before = tobrik::test::OpenDescriptors().size();
+        const auto result = mdlKorvantiser::PingHost(path.address, kPayload, record);
+        EXPECT_EQ(tobrik::test::OpenDescriptors().size(), before) << path.what;
+        EXPECT_EQ(result, withSocket ? path.result : -1) << path.what;
+    }
+    const std::vector<bool> allCloseOnExec(withSocket ? std::size(paths) : 0, true);
+    EXPECT_EQ(observed.closeOnExec, allCloseOnExec);
 }
 
 TEST(LabNames, ReverseLookUpGivesWholeNames) {

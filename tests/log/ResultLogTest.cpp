@@ -10,6 +10,12 @@
 #include <fstream>
 #include <iterator>
 
+#ifdef __linux__
+#include <csignal>
+#include <sys/resource.h>
+#include <unistd.h>
+#endif
+
 namespace fs = std::filesystem;
 using tobrik::log::FormatLogLine;
 using tobrik::log::LogLine;
@@ -110,5 +116,51 @@ TEST(ResultLogDevice, WriteFailureOnAFullDeviceIsReported) {
     EXPECT_FALSE(log.write("2026/01/01 00:00:00,127.0.0.1,--> OK,\r\n", error));
     EXPECT_NE(error.find("space"), std::string::npos) << error;
     EXPECT_TRUE(log.isOpen());
+    // Nothing of the failed line waits to be written at close.
+    error.clear();
+    EXPECT_TRUE(log.close(error)) << error;
+}
+
+// A disk that fills up in the middle of a line (here: the file size limit)
+// takes part of it; the log holds whole lines only, also after closing.
+TEST_F(ResultLogFile, ALineCutShortIsTakenBack) {
+    ResultLog log;
+    ASSERT_TRUE(log.open(path.string(), error));
+    ASSERT_TRUE(log.write("first line\r\n", error));
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = saved;
+    small.rlim_cur = 20;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    const bool written = log.write("second line, too long to fit\r\n", error);
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previous);
+    EXPECT_FALSE(written);
+    EXPECT_EQ(readAll(path), "first line\r\n");
+    // The log goes on after the failed line.
+    ASSERT_TRUE(log.write("third line\r\n", error)) << error;
+    EXPECT_TRUE(log.close(error)) << error;
+    EXPECT_EQ(readAll(path), "first line\r\nthird line\r\n");
+}
+
+// The system reports a failure at close (here: the descriptor is gone).
+TEST_F(ResultLogFile, AFailingCloseIsReported) {
+    ResultLog log;
+    ASSERT_TRUE(log.open(path.string(), error));
+    ASSERT_TRUE(log.write("line\r\n", error));
+    int descriptor = -1;
+    for (const auto& entry : fs::directory_iterator("/proc/self/fd")) {
+        std::error_code ignored;
+        if (fs::read_symlink(entry.path(), ignored) == path)
+            descriptor = std::stoi(entry.path().filename().string());
+    }
+    ASSERT_GE(descriptor, 0);
+    ASSERT_EQ(::close(descriptor), 0);
+    error.clear();
+    EXPECT_FALSE(log.close(error));
+    EXPECT_FALSE(error.empty());
+    EXPECT_FALSE(log.isOpen());
+    EXPECT_TRUE(log.close(error)); // closing again does nothing
 }
 #endif

@@ -20,6 +20,14 @@ constexpr std::uint32_t kSource = 0x0100007F; // 127.0.0.1 in network order
 const EchoRequestId kRawId{0x1234, 0x0042, true};
 const EchoRequestId kDatagramId{0, 0x0042, false};
 
+// The ICMP message with its checksum filled in.
+Bytes withChecksum(Bytes packet) {
+    const std::uint16_t sum = InternetChecksum(packet.data(), packet.size());
+    packet[2] = static_cast<std::uint8_t>(sum >> 8);
+    packet[3] = static_cast<std::uint8_t>(sum);
+    return packet;
+}
+
 Bytes icmp(std::uint8_t type, std::uint8_t code, std::uint16_t identifier, std::uint16_t sequence,
            const std::string& payload = "Korvantis") {
     Bytes packet(8 + payload.size(), 0);
@@ -30,7 +38,7 @@ Bytes icmp(std::uint8_t type, std::uint8_t code, std::uint16_t identifier, std::
     packet[6] = static_cast<std::uint8_t>(sequence >> 8);
     packet[7] = static_cast<std::uint8_t>(sequence);
     std::copy(payload.begin(), payload.end(), packet.begin() + 8);
-    return packet;
+    return withChecksum(packet);
 }
 
 // An IPv4 header of ihl 32-bit words (options zero-filled) before body.
@@ -50,7 +58,7 @@ Bytes error(std::uint8_t type, std::uint8_t code, const Bytes& quoted) {
     packet[0] = type;
     packet[1] = code;
     std::copy(quoted.begin(), quoted.end(), packet.begin() + 8);
-    return packet;
+    return withChecksum(packet);
 }
 
 Classification classify(const Bytes& packet, PacketForm form, const EchoRequestId& id) {
@@ -109,6 +117,14 @@ TEST(ClassifyPacket, IgnoresPacketsForOtherRequests) {
     // A redirect quoting our request is advice, not an answer.
     const auto quotedUs = withIp(icmp(8, 0, 0x1234, 0x0042));
     EXPECT_EQ(classify(withIp(error(5, 1, quotedUs)), form, kRawId).verdict, Verdict::Unrelated);
+    // A raw socket gets messages before the kernel checks them: a reply or
+    // an error that was damaged on the way (its checksum fails) is none.
+    auto damagedReply = withIp(icmp(0, 0, 0x1234, 0x0042));
+    damagedReply.back() ^= 0x01;
+    EXPECT_EQ(classify(damagedReply, form, kRawId).verdict, Verdict::Unrelated);
+    auto damagedError = withIp(error(3, 1, quotedUs));
+    damagedError[20 + 1] = 2; // host unreachable turned into protocol unreachable
+    EXPECT_EQ(classify(damagedError, form, kRawId).verdict, Verdict::Unrelated);
 }
 
 TEST(ClassifyPacket, ErrorQuotingOurRequestEndsTheWait) {
@@ -171,7 +187,8 @@ TEST(ClassifyPacket, EveryPrefixOfAnAnswerIsSafe) {
     for (std::size_t length = 0; length <= reply.size(); ++length) {
         const auto c = classify(Bytes(reply.begin(), reply.begin() + length),
                                 PacketForm::WithIpHeader, kRawId);
-        if (length < 28) {
+        // Cut short, the message no longer matches its checksum.
+        if (length < reply.size()) {
             EXPECT_EQ(c.verdict, Verdict::Unrelated) << length;
         } else {
             EXPECT_EQ(c.verdict, Verdict::EchoReply) << length;

@@ -1,0 +1,264 @@
+// The Linux echo service over scripted socket calls: the failures that a
+// real socket gives rarely or never on demand. Every row also checks that
+// the socket is closed exactly once.
+
+#include "IcmpPacket.h"
+#include "IpStatus.h"
+#include "linux/IcmpSocket.h"
+#include "linux/LinuxEchoHandle.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cerrno>
+#include <cstring>
+#include <netinet/in.h>
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace tobrik::net;
+using namespace tobrik::net::linux_net;
+
+constexpr int kDatagramFd = 101;
+constexpr int kRawFd = 102;
+
+// Fake descriptors; each call fails with the errno scripted for it, in call
+// order, and succeeds once its script is used up (0 in a script: succeed).
+class ScriptedCalls : public SocketCalls {
+  public:
+    IcmpSocketKind kind = IcmpSocketKind::Datagram; // form of the replies
+    int datagramError = 0, rawError = 0, recvErrError = 0;
+    std::vector<int> sendErrors, receiveErrors;
+    int queueError = EAGAIN; // the error queue: empty unless scripted
+    short pollEvents = POLLIN;
+
+    int opened = 0, closed = 0, sends = 0, receives = 0, queueReads = 0, waits = 0;
+
+    int openSocket(int, int type, int) override {
+        const bool raw = (type & SOCK_RAW) == SOCK_RAW;
+        if (const int error = raw ? rawError : datagramError) {
+            errno = error;
+            return -1;
+        }
+        ++opened;
+        return raw ? kRawFd : kDatagramFd;
+    }
+    int setOption(int, int, int name, const void*, socklen_t) override {
+        // The raw socket's filters are refused too, so that no read is
+        // spent on discarding what came before them.
+        const int error = name == IP_RECVERR ? recvErrError : ENOPROTOOPT;
+        errno = error;
+        return error ? -1 : 0;
+    }
+    int getOption(int, int, int, void* value, socklen_t* length) override {
+        std::memset(value, 0, *length);
+        return 0;
+    }
+    ssize_t sendTo(int, const void* data, size_t length, int, const sockaddr*, socklen_t) override {
+        if (next(sendErrors, sends))
+            return -1;
+        request.assign(static_cast<const std::uint8_t*>(data),
+                       static_cast<const std::uint8_t*>(data) + length);
+        return static_cast<ssize_t>(length);
+    }
+    int waitFor(pollfd* entries, nfds_t, int) override {
+        ++waits;
+        entries[0].revents = pollEvents;
+        return 1;
+    }
+    ssize_t receiveFrom(int, void* buffer, size_t length, int, sockaddr*, socklen_t*) override {
+        if (next(receiveErrors, receives))
+            return -1;
+        const auto packet = reply();
+        const std::size_t size = std::min(length, packet.size());
+        std::memcpy(buffer, packet.data(), size);
+        return static_cast<ssize_t>(size);
+    }
+    ssize_t receiveMessage(int, msghdr*, int) override {
+        ++queueReads;
+        errno = queueError;
+        return -1;
+    }
+    int closeSocket(int) override {
+        ++closed;
+        return 0;
+    }
+
+  private:
+    // True (errno set) when call number count is scripted to fail.
+    static bool next(const std::vector<int>& script, int& count) {
+        const auto index = static_cast<std::size_t>(count++);
+        if (index >= script.size() || script[index] == 0)
+            return false;
+        errno = script[index];
+        return true;
+    }
+    // The echo reply to the request sent, as the socket kind hands it over.
+    std::vector<std::uint8_t> reply() const {
+        std::vector<std::uint8_t> icmp = request;
+        icmp[0] = 0;
+        icmp[2] = icmp[3] = 0;
+        const std::uint16_t sum = InternetChecksum(icmp.data(), icmp.size());
+        icmp[2] = static_cast<std::uint8_t>(sum >> 8);
+        icmp[3] = static_cast<std::uint8_t>(sum);
+        if (kind == IcmpSocketKind::Datagram)
+            return icmp;
+        std::vector<std::uint8_t> packet(20, 0);
+        packet[0] = 0x45;
+        packet[8] = 64;
+        packet[9] = IPPROTO_ICMP;
+        packet.insert(packet.end(), icmp.begin(), icmp.end());
+        return packet;
+    }
+    std::vector<std::uint8_t> request;
+};
+
+struct EchoCase {
+    const char* name;
+    IcmpSocketKind kind;
+    std::vector<int> sendErrors, receiveErrors;
+    short pollEvents;
+    int queueError;
+    std::int32_t status; // the reply's status, or lastError without one
+    int sends, receives, queueReads;
+};
+
+void PrintTo(const EchoCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class LinuxEchoPath : public testing::TestWithParam<EchoCase> {};
+
+TEST_P(LinuxEchoPath, EndsAsScripted) {
+    const EchoCase& c = GetParam();
+    ScriptedCalls calls;
+    calls.kind = c.kind;
+    calls.sendErrors = c.sendErrors;
+    calls.receiveErrors = c.receiveErrors;
+    calls.pollEvents = c.pollEvents;
+    calls.queueError = c.queueError;
+    std::array<std::uint8_t, 278> area{};
+    EchoOutcome outcome;
+    {
+        LinuxEchoHandle handle(c.kind == IcmpSocketKind::Raw ? kRawFd : kDatagramFd, c.kind, calls);
+        outcome = handle.sendEcho(0x0100007F, "Korvantis", area.data(), area.size(), 300);
+    }
+    if (c.status == 0) {
+        EXPECT_EQ(outcome.replies, 1u);
+        std::int32_t status = -1;
+        std::memcpy(&status, area.data() + 4, sizeof status);
+        EXPECT_EQ(status, 0);
+    } else {
+        EXPECT_EQ(outcome.replies, 0u);
+        EXPECT_EQ(outcome.lastError, c.status);
+    }
+    EXPECT_EQ(calls.sends, c.sends);
+    EXPECT_EQ(calls.receives, c.receives);
+    EXPECT_EQ(calls.queueReads, c.queueReads);
+    EXPECT_EQ(calls.closed, 1);
+}
+
+constexpr auto kDatagram = IcmpSocketKind::Datagram;
+constexpr auto kRaw = IcmpSocketKind::Raw;
+
+INSTANTIATE_TEST_SUITE_P(
+    Faults, LinuxEchoPath,
+    testing::Values(EchoCase{"send_interrupted_by_a_signal_is_sent_again",
+                             kDatagram,
+                             {EINTR, EINTR},
+                             {},
+                             POLLIN,
+                             EAGAIN,
+                             0,
+                             3,
+                             1,
+                             0},
+                    EchoCase{"send_that_fails_says_why",
+                             kRaw,
+                             {EHOSTUNREACH},
+                             {},
+                             POLLIN,
+                             EAGAIN,
+                             IpStatus::DestHostUnreachable,
+                             1,
+                             0,
+                             0},
+                    EchoCase{"read_with_nothing_there_waits_on",
+                             kRaw,
+                             {},
+                             {EAGAIN, EINTR},
+                             POLLIN,
+                             EAGAIN,
+                             0,
+                             1,
+                             3,
+                             0},
+                    EchoCase{"failing_read_on_a_raw_socket_ends_the_wait",
+                             kRaw,
+                             {},
+                             {ENOMEM},
+                             POLLIN,
+                             EAGAIN,
+                             IpStatus::GeneralFailure,
+                             1,
+                             1,
+                             0},
+                    // A datagram socket first looks for an ICMP error behind the failure.
+                    EchoCase{"failing_read_on_a_datagram_socket_ends_the_wait",
+                             kDatagram,
+                             {},
+                             {EBADF},
+                             POLLIN,
+                             EAGAIN,
+                             IpStatus::GeneralFailure,
+                             1,
+                             1,
+                             1},
+                    EchoCase{"failing_error_queue_ends_the_wait",
+                             kDatagram,
+                             {},
+                             {},
+                             POLLERR,
+                             ENOMEM,
+                             IpStatus::GeneralFailure,
+                             1,
+                             0,
+                             1},
+                    EchoCase{"descriptor_that_poll_refuses_ends_the_wait",
+                             kDatagram,
+                             {},
+                             {},
+                             POLLNVAL,
+                             EAGAIN,
+                             IpStatus::GeneralFailure,
+                             1,
+                             0,
+                             0}),
+    [](const testing::TestParamInfo<EchoCase>& info) { return std::string(info.param.name); });
+
+// A datagram socket that cannot report ICMP errors is not used: the raw
+// socket is tried instead, or the reason names the refused option.
+TEST(OpenIcmpSocket, DatagramSocketWithoutErrorReportsIsClosedForRaw) {
+    ScriptedCalls calls;
+    calls.recvErrError = ENOPROTOOPT;
+    const IcmpSocket raw = OpenIcmpSocket(calls);
+    EXPECT_EQ(raw.kind, IcmpSocketKind::Raw);
+    EXPECT_EQ(raw.fd, kRawFd);
+    EXPECT_EQ(calls.closed, 1); // the datagram socket
+
+    ScriptedCalls denied;
+    denied.recvErrError = ENOPROTOOPT;
+    denied.rawError = EPERM;
+    const IcmpSocket none = OpenIcmpSocket(denied);
+    EXPECT_EQ(none.kind, IcmpSocketKind::None);
+    EXPECT_EQ(none.fd, -1);
+    EXPECT_EQ(denied.closed, denied.opened);
+    EXPECT_NE(none.problem.find("IP_RECVERR"), std::string::npos) << none.problem;
+    EXPECT_NE(none.problem.find(std::strerror(ENOPROTOOPT)), std::string::npos) << none.problem;
+    EXPECT_NE(none.problem.find("setcap cap_net_raw+ep"), std::string::npos) << none.problem;
+}
+
+} // namespace
