@@ -150,6 +150,7 @@ class LayoutTest : public QObject {
 
         if (auto* label = qobject_cast<QLabel*>(widget)) {
             QCOMPARE(label->text(), caption);
+            QCOMPARE(label->textFormat(), Qt::PlainText);
             QVERIFY(label->alignment() & Qt::AlignLeft);
             QCOMPARE(label->frameShape(), QFrame::NoFrame);
             QVERIFY(label->autoFillBackground());

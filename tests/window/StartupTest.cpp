@@ -4,6 +4,7 @@
 #include "FakeNetPlatform.h"
 #include "FakeWindowServices.h"
 #include "Ipv4Address.h"
+#include "SweepDriver.h"
 #include "frmMain.h"
 
 #include <QApplication>
@@ -66,6 +67,9 @@ class StartupTest : public QObject {
                                         << "pc01" << QStringList{"192", "168", "10", "5"};
         QTest::newRow("single zeros") << "10.0.0.1"
                                       << "ten" << QStringList{"10", "0", "0", "1"};
+        QTest::newRow("name that looks like markup")
+            << "10.0.0.1"
+            << "<b>pc01</b>&amp;" << QStringList{"10", "0", "0", "1"};
         QTest::newRow("no reverse name") << "10.0.0.1"
                                          << "" << QStringList{"10", "0", "0", "1"};
         QTest::newRow("no local address") << ""
@@ -88,6 +92,8 @@ class StartupTest : public QObject {
         QCOMPARE(texts(form.txtSIP), octets);
         QCOMPARE(texts(form.txtEIP), octets);
         QCOMPARE(form.lblHostName->text(), reverseName);
+        QCOMPARE(tobrik::test::ShownText(form.lblMyIPAddr), localAddress);
+        QCOMPARE(tobrik::test::ShownText(form.lblHostName), reverseName);
         // Every look-up started the sockets library and stopped it once.
         QCOMPARE(local.cleanups, local.startups);
     }
