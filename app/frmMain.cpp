@@ -10,6 +10,7 @@
 #include "ui_frmMain.h"
 
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -36,6 +37,7 @@ frmMain::frmMain(WindowServices& services, QWidget* parent)
     gatherControlArrays();
     applyInitialStates();
     connect(cmdStart, &QPushButton::clicked, this, &frmMain::cmdStart_Click);
+    cmdStart->installEventFilter(this);
     for (int i = 0; i < 4; ++i)
         connect(txtSIP[i], &QLineEdit::textChanged, this, [this, i] { txtSIP_Change(i); });
 }
@@ -106,6 +108,21 @@ void frmMain::setUpOptionGroup() {
     for (auto* option : optPCName)
         connect(option, &QRadioButton::toggled, this, followChoice);
     followChoice();
+}
+
+// A command button that has the focus is pressed by Enter as well as by
+// Space, as on Windows; Qt's push button outside a dialog takes only Space.
+// The button stays neither default nor auto-default, so Enter in another
+// control presses nothing.
+bool frmMain::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == cmdStart && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            cmdStart->click();
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 // ---- Start-up and shutdown ------------------------------------------------
