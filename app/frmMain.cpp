@@ -16,6 +16,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <limits>
 
 using namespace tobrik::app;
 using namespace tobrik::app::texts;
@@ -88,6 +89,9 @@ void frmMain::setUpOctetBoxes() {
         box->raise();
         // Digits are typed directly, never composed by an input method.
         box->setAttribute(Qt::WA_InputMethodEnabled, false);
+        // A box takes text of any length (Qt would cut it at 32767); only
+        // the range validation refuses what is too long.
+        box->setMaxLength(std::numeric_limits<int>::max());
         // QLineEdit keeps 2 px beside its text inside the frame; giving one
         // of them back on each side lets three digits fit the 28 px box.
         box->setTextMargins(-1, 0, -1, 0);

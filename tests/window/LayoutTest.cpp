@@ -18,6 +18,7 @@
 #include <QStyle>
 #include <QStyleOption>
 #include <QTest>
+#include <limits>
 #include <memory>
 
 using tobrik::test::FakeWindowServices;
@@ -163,7 +164,7 @@ class LayoutTest : public QObject {
             QVERIFY(!button->text().contains('&'));
         } else if (auto* edit = qobject_cast<QLineEdit*>(widget)) {
             QCOMPARE(edit->text(), caption);
-            QCOMPARE(edit->maxLength(), 32767);
+            QCOMPARE(edit->maxLength(), std::numeric_limits<int>::max());
             QVERIFY(!edit->testAttribute(Qt::WA_InputMethodEnabled));
         }
     }

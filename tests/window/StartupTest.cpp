@@ -51,6 +51,11 @@ class StartupTest : public QObject {
         QCOMPARE(form.txtEIP[index]->text(), QString("10"));
         box->setText("abc");
         QCOMPARE(form.txtEIP[index]->text(), QString("abc"));
+        // No length limit, neither for set nor for typed text.
+        box->setText(QString(40000, '0'));
+        QTest::keyClick(box, Qt::Key_End);
+        QTest::keyClick(box, Qt::Key_1);
+        QCOMPARE(form.txtEIP[index]->text(), QString(40000, '0') + "1");
         box->clear();
         QCOMPARE(form.txtEIP[index]->text(), QString());
         // Only the matching end box changes.
