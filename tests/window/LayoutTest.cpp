@@ -295,6 +295,7 @@ class LayoutTest : public QObject {
         QCOMPARE(form->minimumSize(), QSize(240, 212));
         QCOMPARE(form->maximumSize(), QSize(240, 212));
         QCOMPARE(form->windowTitle(), QString("Tobrik"));
+        QCOMPARE(QApplication::applicationVersion(), QString("1.01"));
         const Qt::WindowFlags flags = form->windowFlags();
         QVERIFY(flags & Qt::WindowCloseButtonHint);
         QVERIFY(flags & Qt::WindowSystemMenuHint);
