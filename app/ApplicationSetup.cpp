@@ -32,7 +32,7 @@ bool DisplayAvailable(const char* program) {
 
 void SetUpApplication(QApplication& application) {
     QApplication::setApplicationName("Tobrik");
-    QApplication::setApplicationVersion("1.01");
+    QApplication::setApplicationVersion(TOBRIK_VERSION_TEXT); // from the CMake project
     QApplication::setOrganizationName("dorIzezovedivu");
     QApplication::setStyle(new DialogStyle);
     QApplication::setFont(DialogFont());

@@ -10,11 +10,13 @@
 #include "ui_frmMain.h"
 
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <limits>
 
 using namespace tobrik::app;
 using namespace tobrik::app::texts;
@@ -36,6 +38,7 @@ frmMain::frmMain(WindowServices& services, QWidget* parent)
     gatherControlArrays();
     applyInitialStates();
     connect(cmdStart, &QPushButton::clicked, this, &frmMain::cmdStart_Click);
+    cmdStart->installEventFilter(this);
     for (int i = 0; i < 4; ++i)
         connect(txtSIP[i], &QLineEdit::textChanged, this, [this, i] { txtSIP_Change(i); });
 }
@@ -86,6 +89,9 @@ void frmMain::setUpOctetBoxes() {
         box->raise();
         // Digits are typed directly, never composed by an input method.
         box->setAttribute(Qt::WA_InputMethodEnabled, false);
+        // A box takes text of any length (Qt would cut it at 32767); only
+        // the range validation refuses what is too long.
+        box->setMaxLength(std::numeric_limits<int>::max());
         // QLineEdit keeps 2 px beside its text inside the frame; giving one
         // of them back on each side lets three digits fit the 28 px box.
         box->setTextMargins(-1, 0, -1, 0);
@@ -106,6 +112,21 @@ void frmMain::setUpOptionGroup() {
     for (auto* option : optPCName)
         connect(option, &QRadioButton::toggled, this, followChoice);
     followChoice();
+}
+
+// A command button that has the focus is pressed by Enter as well as by
+// Space, as on Windows; Qt's push button outside a dialog takes only Space.
+// The button stays neither default nor auto-default, so Enter in another
+// control presses nothing.
+bool frmMain::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == cmdStart && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            cmdStart->click();
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 // ---- Start-up and shutdown ------------------------------------------------

@@ -9,6 +9,7 @@ build="$root/build/test"
 
 "$root/scripts/setup.sh" base test lab
 "$root/scripts/japanese-locale.sh"
+"$root/scripts/check-format.sh"
 
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=ON >/dev/null
 cmake --build "$build" -j"$(nproc)"

@@ -15,15 +15,29 @@
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
+#include <functional>
 
 using tobrik::test::FakeWindowServices;
 
 namespace {
-const QString kLongName = "lab-host-with-a-very-long-name-that-needs-more-than-fifteen-bytes-0070";
-}
 
-class LabWindowTest : public QObject, protected tobrik::test::LabWindow<FakeWindowServices> {
+const QString kLongName = "lab-host-with-a-very-long-name-that-needs-more-than-fifteen-bytes-0070";
+
+// Runs a hook each time the sweep processes events (once before every
+// address), ahead of the events already queued.
+class HookedServices : public FakeWindowServices {
+  public:
+    std::function<void()> beforeEvents;
+    void processEvents() override {
+        if (beforeEvents)
+            beforeEvents();
+        FakeWindowServices::processEvents();
+    }
+};
+
+} // namespace
+
+class LabWindowTest : public QObject, protected tobrik::test::LabWindow<HookedServices> {
     Q_OBJECT
 
   private:
@@ -42,7 +56,10 @@ class LabWindowTest : public QObject, protected tobrik::test::LabWindow<FakeWind
     }
 
     void init() { openWindow(); }
-    void cleanup() { closeWindow(); }
+    void cleanup() {
+        services.beforeEvents = nullptr;
+        closeWindow();
+    }
 
     void sweepLogsExactlyTheAnsweringHostsWithTheirNames() {
         QCOMPARE(sweep("10.77.0", 1, 5, true),
@@ -75,10 +92,14 @@ class LabWindowTest : public QObject, protected tobrik::test::LabWindow<FakeWind
     }
 
     void stopKeepsTheLinesBeforeItAndOpensOneViewer() {
-        // Silent addresses take 500 ms each; the click arrives during the
-        // second probe and is taken before the third.
-        QTimer::singleShot(750, form.get(),
-                           [this] { QTest::mouseClick(form->cmdStart, Qt::LeftButton); });
+        // The click arrives during the second probe and is taken at the
+        // event processing before the third.
+        services.beforeEvents = [this, rounds = 0]() mutable {
+            if (++rounds == 3)
+                QMetaObject::invokeMethod(
+                    form.get(), [this] { QTest::mouseClick(form->cmdStart, Qt::LeftButton); },
+                    Qt::QueuedConnection);
+        };
         QCOMPARE(sweep("10.77.0", 50, 60, false),
                  (QStringList{"10.77.0.50,--> NG,", "10.77.0.51,--> NG,"}));
         QCOMPARE(services.viewerStarts.size(), 1);

@@ -1,6 +1,8 @@
 #!/bin/bash
 # Runs a command inside a network namespace built for this run alone and
-# removes the namespace afterwards, also on failure or signal.
+# removes the namespace afterwards, also on failure or signal. Every process
+# still running in the namespace then (a helper that a failed test left
+# behind) is killed first.
 #
 # Usage: in_lab.sh [--hostname NAME] [--ping-range "LO HI"] [--hosts FILE] [--nsswitch LINE]
 #                  [--uplink ADDR/LEN] [--default-route DEV] [--link-down DEV]... [--] CMD ARGS...
@@ -128,12 +130,28 @@ if [ -n "$hostname_opt" ]; then
 fi
 [ ${#LONG_NAME} -eq 70 ] || cannot_build "the long lab host name is ${#LONG_NAME} bytes, not 70"
 
+# Kills every process in network namespace $1 and waits until none is left:
+# deleting a namespace only removes its name, and whatever still runs in it
+# would go on running.
+kill_namespace_processes() {
+    local pids
+    for _ in $(seq 50); do
+        pids=$(ip netns pids "$1" 2>/dev/null)
+        [ -n "$pids" ] || return 0
+        # shellcheck disable=SC2086 # one argument per process id
+        kill -KILL $pids 2>/dev/null
+        sleep 0.1
+    done
+    echo "in_lab.sh: processes still running in $1: $pids" >&2
+}
+
 # A lab whose script was killed outright (SIGKILL, as a test runner's
 # time-out may do) could not tear itself down; remove those first.
 for stale in $(ip netns list 2>/dev/null | awk '/^tobrik-lab-[0-9]+-/ {print $1}'); do
     owner=${stale#tobrik-lab-}
     owner=${owner%%-*}
     if ! kill -0 "$owner" 2>/dev/null; then
+        kill_namespace_processes "$stale"
         ip netns delete "$stale" 2>/dev/null
         rm -rf "/etc/netns/$stale"
     fi
@@ -145,6 +163,7 @@ created=0
 
 teardown() {
     if [ "$created" = 1 ]; then
+        kill_namespace_processes "$NS"
         ip netns delete "$NS" 2>/dev/null
     fi
     rm -rf "$NS_ETC"

@@ -1,10 +1,13 @@
 #pragma once
 // Driving the real main window in tests: entering a range, starting a sweep
-// with a click, and reading back what the sweep wrote to the result log.
+// with a click, and reading back what a label shows and what the sweep
+// wrote to the result log.
 
 #include "frmMain.h"
 
+#include <QAccessible>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QStringList>
@@ -21,6 +24,15 @@ inline void EnterRange(frmMain& form, const QStringList& start, const QString& e
 
 inline void ClickStart(frmMain& form) {
     QTest::mouseClick(form.cmdStart, Qt::LeftButton);
+}
+
+// What a label shows, as a screen reader reads it: rich text without its
+// markup, plain text as it is.
+inline QString ShownText(QLabel* label) {
+    if (label->text().isEmpty())
+        return {}; // a screen reader would name the frame instead
+    QAccessibleInterface* view = QAccessible::queryAccessibleInterface(label);
+    return view ? view->text(QAccessible::Name) : QString();
 }
 
 // The log's lines without their CR LF; {"<unterminated>"} when the text

@@ -18,6 +18,7 @@
 #include <QStyle>
 #include <QStyleOption>
 #include <QTest>
+#include <limits>
 #include <memory>
 
 using tobrik::test::FakeWindowServices;
@@ -150,6 +151,7 @@ class LayoutTest : public QObject {
 
         if (auto* label = qobject_cast<QLabel*>(widget)) {
             QCOMPARE(label->text(), caption);
+            QCOMPARE(label->textFormat(), Qt::PlainText);
             QVERIFY(label->alignment() & Qt::AlignLeft);
             QCOMPARE(label->frameShape(), QFrame::NoFrame);
             QVERIFY(label->autoFillBackground());
@@ -162,7 +164,7 @@ class LayoutTest : public QObject {
             QVERIFY(!button->text().contains('&'));
         } else if (auto* edit = qobject_cast<QLineEdit*>(widget)) {
             QCOMPARE(edit->text(), caption);
-            QCOMPARE(edit->maxLength(), 32767);
+            QCOMPARE(edit->maxLength(), std::numeric_limits<int>::max());
             QVERIFY(!edit->testAttribute(Qt::WA_InputMethodEnabled));
         }
     }
@@ -248,20 +250,43 @@ class LayoutTest : public QObject {
         QCOMPARE(focusName(), QString("txtSIP_3"));
     }
 
-    void enterAndEscapePressNoButton() {
+    // Enter presses the command button that has the focus, as on Windows;
+    // the button is neither default nor cancel button, so Enter and Esc
+    // elsewhere press nothing.
+    void keysPressOnlyTheFocusedButton_data() {
+        QTest::addColumn<QString>("focus");
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("clicks");
+        for (const char* box : {"txtSIP_3", "txtEIP_3", "txtSIP_0"}) {
+            QTest::addRow("Return in %s", box) << QString(box) << int(Qt::Key_Return) << 0;
+            QTest::addRow("keypad Enter in %s", box) << QString(box) << int(Qt::Key_Enter) << 0;
+            QTest::addRow("Esc in %s", box) << QString(box) << int(Qt::Key_Escape) << 0;
+        }
+        QTest::newRow("Return in optPCName_1") << "optPCName_1" << int(Qt::Key_Return) << 0;
+        QTest::newRow("Return on cmdStart") << "cmdStart" << int(Qt::Key_Return) << 1;
+        QTest::newRow("keypad Enter on cmdStart") << "cmdStart" << int(Qt::Key_Enter) << 1;
+        QTest::newRow("Space on cmdStart") << "cmdStart" << int(Qt::Key_Space) << 1;
+        QTest::newRow("Esc on cmdStart") << "cmdStart" << int(Qt::Key_Escape) << 0;
+    }
+
+    void keysPressOnlyTheFocusedButton() {
+        QFETCH(QString, focus);
+        QFETCH(int, key);
+        QFETCH(int, clicks);
         auto form = shownForm();
         QVERIFY(!form->cmdStart->isDefault());
         QVERIFY(!form->cmdStart->autoDefault());
-        QSignalSpy clicks(form->cmdStart, &QPushButton::clicked);
-        for (QWidget* focus :
-             {static_cast<QWidget*>(form->txtSIP[3]), static_cast<QWidget*>(form->cmdStart)}) {
-            focus->setFocus();
-            for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape})
-                QTest::keyClick(focus, key);
-        }
-        QCOMPARE(clicks.count(), 0);
+        services.messages.clear();
+        services.answers = {tobrik::app::kAnswerCancel}; // a click ends at the confirmation
+        QSignalSpy clicked(form->cmdStart, &QPushButton::clicked);
+        control<QWidget>(*form, focus)->setFocus();
+        QCOMPARE(focusName(), focus);
+        const auto modifier = key == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier;
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key(key), modifier);
+        QCOMPARE(clicked.count(), clicks);
+        QCOMPARE(int(services.messages.size()), clicks);
         QVERIFY(form->isVisible());
-        QVERIFY(services.messages.empty());
+        services.answers.clear();
     }
 
     void windowHasAFixedDialogFrame() {
@@ -270,6 +295,7 @@ class LayoutTest : public QObject {
         QCOMPARE(form->minimumSize(), QSize(240, 212));
         QCOMPARE(form->maximumSize(), QSize(240, 212));
         QCOMPARE(form->windowTitle(), QString("Tobrik"));
+        QCOMPARE(QApplication::applicationVersion(), QString("1.01"));
         const Qt::WindowFlags flags = form->windowFlags();
         QVERIFY(flags & Qt::WindowCloseButtonHint);
         QVERIFY(flags & Qt::WindowSystemMenuHint);

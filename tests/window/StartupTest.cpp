@@ -4,6 +4,7 @@
 #include "FakeNetPlatform.h"
 #include "FakeWindowServices.h"
 #include "Ipv4Address.h"
+#include "SweepDriver.h"
 #include "frmMain.h"
 
 #include <QApplication>
@@ -50,6 +51,11 @@ class StartupTest : public QObject {
         QCOMPARE(form.txtEIP[index]->text(), QString("10"));
         box->setText("abc");
         QCOMPARE(form.txtEIP[index]->text(), QString("abc"));
+        // No length limit, neither for set nor for typed text.
+        box->setText(QString(40000, '0'));
+        QTest::keyClick(box, Qt::Key_End);
+        QTest::keyClick(box, Qt::Key_1);
+        QCOMPARE(form.txtEIP[index]->text(), QString(40000, '0') + "1");
         box->clear();
         QCOMPARE(form.txtEIP[index]->text(), QString());
         // Only the matching end box changes.
@@ -66,6 +72,9 @@ class StartupTest : public QObject {
                                         << "pc01" << QStringList{"192", "168", "10", "5"};
         QTest::newRow("single zeros") << "10.0.0.1"
                                       << "ten" << QStringList{"10", "0", "0", "1"};
+        QTest::newRow("name that looks like markup")
+            << "10.0.0.1"
+            << "<b>pc01</b>&amp;" << QStringList{"10", "0", "0", "1"};
         QTest::newRow("no reverse name") << "10.0.0.1"
                                          << "" << QStringList{"10", "0", "0", "1"};
         QTest::newRow("no local address") << ""
@@ -88,6 +97,8 @@ class StartupTest : public QObject {
         QCOMPARE(texts(form.txtSIP), octets);
         QCOMPARE(texts(form.txtEIP), octets);
         QCOMPARE(form.lblHostName->text(), reverseName);
+        QCOMPARE(tobrik::test::ShownText(form.lblMyIPAddr), localAddress);
+        QCOMPARE(tobrik::test::ShownText(form.lblHostName), reverseName);
         // Every look-up started the sockets library and stopped it once.
         QCOMPARE(local.cleanups, local.startups);
     }

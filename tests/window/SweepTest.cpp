@@ -319,12 +319,17 @@ class SweepTest : public QObject, protected tobrik::test::ScriptedWindow {
             if (address == "10.0.9.3")
                 later([&] { form->optPCName[1]->setChecked(true); });
             if (address == "10.0.9.4")
-                later([&] { form->txtSIP[1]->setText("x"); });
+                later([&] {
+                    form->txtSIP[0]->setText("<s>10");
+                    form->txtSIP[1]->setText("x");
+                });
         };
         click();
         QCOMPARE(logRecords(),
                  (QStringList{"10.0.0.1,--> OK,", "10.0.0.2,--> OK,b", "10.0.9.3,--> OK,c",
-                              "10.0.9.4,--> OK,", "10.x.9.5,--> NG,", "10.x.9.6,--> NG,"}));
+                              "10.0.9.4,--> OK,", "<s>10.x.9.5,--> NG,", "<s>10.x.9.6,--> NG,"}));
+        // The last address stays shown as typed, not as markup.
+        QCOMPARE(tobrik::test::ShownText(form->lblChkIP), QString("<s>10.x.9.6"));
     }
 
     void missingEchoServiceWarnsOncePerSweep() {
