@@ -6,6 +6,7 @@
 #include "Ipv4Address.h"
 #include "frmMain.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -88,6 +89,12 @@ class StartupTest : public QObject {
         QCOMPARE(texts(form.txtSIP), octets);
         QCOMPARE(texts(form.txtEIP), octets);
         QCOMPARE(form.lblHostName->text(), reverseName);
+        // A screen reader hears the values with what they are.
+        auto spoken = [](QWidget* widget) {
+            return QAccessible::queryAccessibleInterface(widget)->text(QAccessible::Name);
+        };
+        QCOMPARE(spoken(form.lblMyIPAddr), ("IPアドレス " + localAddress).trimmed());
+        QCOMPARE(spoken(form.lblHostName), ("コンピュータ名 " + reverseName).trimmed());
         // Every look-up started the sockets library and stopped it once.
         QCOMPARE(local.cleanups, local.startups);
     }
