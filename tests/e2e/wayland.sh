@@ -91,7 +91,7 @@ fi
 "$accessible" enable || fail "the accessibility bus did not start"
 start_program
 app=$started
-within 15 "$accessible" window "$app" Tobrik 0 ||
+"$accessible" window "$app" Tobrik 15 ||
     fail "no window titled Tobrik on the $mode session"
 if [ "$mode" = xwayland ]; then
     has_window "$app" Tobrik || fail "the window is not an X11 window on XWayland ($DISPLAY)"
