@@ -30,6 +30,32 @@ bool DisplayAvailable(const char* program) {
     return true;
 }
 
+const char* ChoosePlatform(const char* qpaPlatform, const char* waylandDisplay,
+                           const char* display) {
+    auto set = [](const char* value) { return value && *value; };
+    if (set(qpaPlatform))
+        return nullptr;
+    if (set(display))
+        return "xcb";
+    if (set(waylandDisplay))
+        return "wayland";
+    return nullptr;
+}
+
+QtArguments::QtArguments(int argc, char** argv) : values_(argv, argv + argc) {
+#if defined(Q_OS_LINUX)
+    if (const char* platform =
+            ChoosePlatform(std::getenv("QT_QPA_PLATFORM"), std::getenv("WAYLAND_DISPLAY"),
+                           std::getenv("DISPLAY"))) {
+        platform_ = platform;
+        values_.insert(values_.begin() + (argc > 0 ? 1 : 0), {option_.data(), platform_.data()});
+    }
+#endif
+    count_ = static_cast<int>(values_.size());
+    // argv ends with a null pointer, and Qt may rely on it.
+    values_.push_back(nullptr);
+}
+
 void SetUpApplication(QApplication& application) {
     QApplication::setApplicationName("Tobrik");
     QApplication::setApplicationVersion(TOBRIK_VERSION_TEXT); // from the CMake project

@@ -11,7 +11,13 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QProcess>
+#include <QStandardPaths>
 #include <cstdlib>
+
+#if defined(Q_OS_UNIX)
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 namespace tobrik::app {
 
@@ -30,12 +36,46 @@ QMessageBox::Icon iconOf(int style) {
     }
 }
 
+#if defined(Q_OS_UNIX)
+// A folder that only this user can write: a lock that a dead instance left
+// there can be taken over. In a shared folder such as /tmp (sticky) a lock
+// left by another user could not be removed and would refuse every start.
+QString privateFolder(const QString& path) {
+    ::mkdir(QFile::encodeName(path).constData(), 0700);
+    struct stat info {};
+    if (::lstat(QFile::encodeName(path).constData(), &info) != 0 || !S_ISDIR(info.st_mode) ||
+        info.st_uid != ::geteuid())
+        return {};
+    if ((info.st_mode & 077) != 0 && ::chmod(QFile::encodeName(path).constData(), 0700) != 0)
+        return {};
+    return path;
+}
+#endif
+
+// The user's runtime folder, or else a folder of the user's own under the
+// temporary folder; empty when neither can be had.
+QString instanceLockFolder() {
+#if defined(Q_OS_UNIX)
+    // Without XDG_RUNTIME_DIR Qt would warn and pick a folder named after
+    // the user, which a user without a name cannot have.
+    if (!qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {
+        const QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+        if (!runtime.isEmpty())
+            return runtime;
+    }
+    return privateFolder(QDir::tempPath() + "/tobrik-" + QString::number(::geteuid()));
+#else
+    // Windows gives every user a temporary folder of their own.
+    return QDir::tempPath();
+#endif
+}
+
 // One lock per executable: each copy of the program writes its own log
 // beside itself, and only two instances of the same copy would collide.
-QString instanceLockPath() {
+QString instanceLockPath(const QString& folder) {
     const QByteArray key = QCryptographicHash::hash(
         QCoreApplication::applicationFilePath().toUtf8(), QCryptographicHash::Sha1);
-    return QDir::tempPath() + "/tobrik-" + QString::fromLatin1(key.toHex().left(16)) + ".lock";
+    return folder + "/tobrik-" + QString::fromLatin1(key.toHex().left(16)) + ".lock";
 }
 
 } // namespace
@@ -93,7 +133,13 @@ QString QtWindowServices::clipboardText() {
 }
 
 bool QtWindowServices::anotherInstanceRunning() {
-    instanceLock_ = std::make_unique<QLockFile>(instanceLockPath());
+    const QString folder = instanceLockFolder();
+    // Without a folder of the user's own (another user holds the fallback
+    // folder's name) the program starts rather than be refused by a lock
+    // it could never take.
+    if (folder.isEmpty())
+        return false;
+    instanceLock_ = std::make_unique<QLockFile>(instanceLockPath(folder));
     // A lock left by an instance that died is taken over by tryLock.
     return !instanceLock_->tryLock(0);
 }

@@ -17,6 +17,7 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <limits>
+#include <utility>
 
 using namespace tobrik::app;
 using namespace tobrik::app::texts;
@@ -29,6 +30,19 @@ std::string utf8(const QString& text) {
 QString fromUtf8(const std::string& text) {
     return QString::fromStdString(text);
 }
+
+// What a screen reader says for the controls whose captions do not say what
+// they are. Nothing on the screen shows these names.
+const char* const kStartOctetName = "スタートIP 第%1オクテット";
+const char* const kEndOctetName = "エンドIP 第%1オクテット";
+const char* const kNameGroupName = "コンピュータ名の取得";
+const char* const kLocalFrameName = "My Computer";
+const char* const kLocalAddressName = "IPアドレス";
+const char* const kLocalNameName = "コンピュータ名";
+const char* const kCheckedAddressName = "確認中のIPアドレス";
+const char* const kResultName = "確認結果";
+// The property of a value label that holds what the label shows.
+const char* const kValueNameProperty = "valueName";
 
 } // namespace
 
@@ -62,6 +76,7 @@ void frmMain::applyInitialStates() {
     lblResult->setVisible(false);
     setUpOctetBoxes();
     setUpOptionGroup();
+    setUpAccessibleNames();
     txtSIP[3]->setFocus();
 }
 
@@ -129,6 +144,37 @@ bool frmMain::eventFilter(QObject* watched, QEvent* event) {
     return QWidget::eventFilter(watched, event);
 }
 
+void frmMain::setUpAccessibleNames() {
+    for (int i = 0; i < 4; ++i) {
+        txtSIP[i]->setAccessibleName(QString(kStartOctetName).arg(i + 1));
+        txtEIP[i]->setAccessibleName(QString(kEndOctetName).arg(i + 1));
+    }
+    // The option buttons name their group, which their captions leave out;
+    // the frame's own caption is in half-width katakana, which speech
+    // synthesizers read less well.
+    ui->Frame2->setAccessibleName(kNameGroupName);
+    for (auto* option : optPCName)
+        option->setAccessibleName(QString(kNameGroupName) + " " + option->text());
+    ui->Frame1->setAccessibleName(kLocalFrameName);
+    // cmdStart keeps its caption as its name: it says what a click does.
+    const std::pair<QLabel*, const char*> values[] = {{lblMyIPAddr, kLocalAddressName},
+                                                      {lblHostName, kLocalNameName},
+                                                      {lblChkIP, kCheckedAddressName},
+                                                      {lblResult, kResultName}};
+    for (const auto& [label, what] : values) {
+        label->setProperty(kValueNameProperty, QString(what));
+        showValue(label, label->text());
+    }
+}
+
+// A label that shows a value is named by what it is and then the value, so
+// that a screen reader hears both; a fixed name would hide the value.
+void frmMain::showValue(QLabel* label, const QString& value) {
+    label->setText(value);
+    const QString what = label->property(kValueNameProperty).toString();
+    label->setAccessibleName(value.isEmpty() ? what : what + " " + value);
+}
+
 // ---- Start-up and shutdown ------------------------------------------------
 
 bool frmMain::Form_Initialize() {
@@ -139,14 +185,14 @@ bool frmMain::Form_Initialize() {
 }
 
 void frmMain::Form_Load() {
-    lblMyIPAddr->setText(fromUtf8(mdlKorvantiser::GetLocalIPAddress()));
+    showValue(lblMyIPAddr, fromUtf8(mdlKorvantiser::GetLocalIPAddress()));
     const auto octets = tobrik::logic::SplitOctets(utf8(lblMyIPAddr->text()));
     for (int i = 0; i < 4; ++i)
         txtSIP[i]->setText(fromUtf8(octets[static_cast<std::size_t>(i)]));
     for (int i = 0; i < 4; ++i)
         txtEIP[i]->setText(txtSIP[i]->text());
-    lblHostName->setText(
-        fromUtf8(mdlKorvantiser::GetHostNameByIP(mdlKorvantiser::GetLocalIPAddress())));
+    showValue(lblHostName,
+              fromUtf8(mdlKorvantiser::GetHostNameByIP(mdlKorvantiser::GetLocalIPAddress())));
 }
 
 void frmMain::closeEvent(QCloseEvent* event) {
@@ -272,7 +318,7 @@ bool frmMain::stopRequested() {
 bool frmMain::probeAddress(qint64 lastOctet) {
     strCheckIP = txtSIP[0]->text() + "." + txtSIP[1]->text() + "." + txtSIP[2]->text() + "." +
                  QString::number(lastOctet);
-    lblChkIP->setText(strCheckIP);
+    showValue(lblChkIP, strCheckIP);
     lblChkIP->repaint();
     if (!mdlKorvantiser::SocketsInitialize()) {
         strErrMsg = kSocketsStartFailed;
@@ -280,7 +326,7 @@ bool frmMain::probeAddress(qint64 lastOctet) {
         return false;
     }
     const auto status = mdlKorvantiser::PingHost(utf8(strCheckIP), kEchoPayload, udtEchoReply);
-    lblResult->setText(status == 0 ? kAnswered : kNotAnswered);
+    showValue(lblResult, status == 0 ? kAnswered : kNotAnswered);
     lblResult->repaint();
     mdlKorvantiser::SocketsCleanup();
     if (status == -1)

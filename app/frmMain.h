@@ -58,6 +58,8 @@ class frmMain : public QWidget {
     void setUpWindowFrame();
     void setUpOctetBoxes();
     void setUpOptionGroup();
+    void setUpAccessibleNames();
+    void showValue(QLabel* label, const QString& value);
 
     void startSweep();
     void stopSweep();

@@ -10,7 +10,8 @@
 int main(int argc, char* argv[]) {
     if (!tobrik::app::DisplayAvailable(argv[0]))
         return 1;
-    QApplication application(argc, argv);
+    tobrik::app::QtArguments arguments(argc, argv);
+    QApplication application(arguments.count(), arguments.values());
     tobrik::app::SetUpApplication(application);
     tobrik::app::QtWindowServices services;
     frmMain form(services);

@@ -5,7 +5,8 @@
 #    (many distributions allow every group; Debian's kernel default does not);
 #  - the capability CAP_NET_RAW on the executable, which opens a raw socket.
 # When neither holds, this grants the capability to the executable (asking
-# for sudo), after saying so. The program never needs to run as root.
+# for sudo), after saying so; without sudo it says what to run as root. The
+# program never needs to run as root.
 set -euo pipefail
 program="$1"
 
@@ -22,11 +23,19 @@ in_ping_range() {
 if ((EUID == 0)) || in_ping_range; then
     exit 0
 fi
-if getcap "$program" 2>/dev/null | grep -q cap_net_raw; then
+# getcap lies in /usr/sbin, which a user's PATH on Debian leaves out.
+getcap=$(PATH="$PATH:/usr/sbin:/sbin" command -v getcap || true)
+if [ -n "$getcap" ] && "$getcap" "$program" 2>/dev/null | grep -q cap_net_raw; then
     exit 0
 fi
 echo "tobrik: sending ICMP echo requests needs either your group in net.ipv4.ping_group_range"
-echo "        or the capability CAP_NET_RAW on the program; granting the capability to"
-echo "        $program (sudo setcap cap_net_raw+ep)."
+echo "        or the capability CAP_NET_RAW on the program."
+if ! command -v sudo >/dev/null 2>&1; then
+    echo "        sudo is not installed; to grant the capability, run as root:"
+    echo "        su -c \"setcap cap_net_raw+ep $(printf %q "$program")\""
+    echo "tobrik: until then every address will read --> NG." >&2
+    exit 0
+fi
+echo "        Granting the capability to $program (sudo setcap cap_net_raw+ep)."
 sudo setcap cap_net_raw+ep "$program" ||
     echo "tobrik: could not grant it; every address will read --> NG until one of the two is set." >&2

@@ -1,7 +1,8 @@
 #!/bin/bash
 # One instance at a time: a second one shows only its refusal and ends; a
-# killed instance does not block the next; of eight started at once exactly
-# one stays. Runs inside the lab (the program looks up the local host).
+# killed instance does not block the next, nor does one of another user; of
+# eight started at once exactly one stays. Runs inside the lab (the program
+# looks up the local host).
 source "$(dirname "$0")/../support/desktop.sh"
 start_desktop
 install_program "$1"
@@ -27,6 +28,29 @@ third=$started
 wait_until 10 "a window after a killed instance" has_window "$third" Tobrik
 kill -9 "$third"
 wait "$third" 2>/dev/null
+
+# start_as UID: starts one instance as that user, with a runtime folder of
+# its own, as a login gives it.
+start_as() {
+    local runtime="$work/runtime-$1"
+    mkdir -p -m 0700 "$runtime"
+    chown "$1" "$runtime"
+    setpriv --reuid="$1" --regid="$1" --clear-groups --inh-caps=-all -- \
+        env XDG_RUNTIME_DIR="$runtime" "$program" 2>>"$work/program-errors" &
+    started=$!
+    children+=("$started")
+}
+start_as 65534
+other=$started
+wait_until 10 "another user's window" has_window "$other" Tobrik
+kill -9 "$other"
+wait "$other" 2>/dev/null
+start_as 65533
+fourth=$started
+within 10 has_window "$fourth" Tobrik ||
+    fail "a lock left by another user's killed instance refused the start"
+kill -9 "$fourth"
+wait "$fourth" 2>/dev/null
 
 pids=()
 for _ in 1 2 3 4 5 6 7 8; do

@@ -5,13 +5,13 @@
 
 #include "frmMain.h"
 
-#include <QAccessible>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QStringList>
 #include <QTest>
+#include <QTextDocument>
 
 namespace tobrik::test {
 
@@ -26,13 +26,17 @@ inline void ClickStart(frmMain& form) {
     QTest::mouseClick(form.cmdStart, Qt::LeftButton);
 }
 
-// What a label shows, as a screen reader reads it: rich text without its
-// markup, plain text as it is.
+// What a label shows on the screen: the text as it is when the label takes
+// it as plain text, else the text of the rich-text document it renders.
 inline QString ShownText(QLabel* label) {
-    if (label->text().isEmpty())
-        return {}; // a screen reader would name the frame instead
-    QAccessibleInterface* view = QAccessible::queryAccessibleInterface(label);
-    return view ? view->text(QAccessible::Name) : QString();
+    const QString text = label->text();
+    const bool rich = label->textFormat() == Qt::RichText ||
+                      (label->textFormat() == Qt::AutoText && Qt::mightBeRichText(text));
+    if (!rich)
+        return text;
+    QTextDocument document;
+    document.setHtml(text);
+    return document.toPlainText();
 }
 
 // The log's lines without their CR LF; {"<unterminated>"} when the text

@@ -6,6 +6,7 @@
 #include "FakeWindowServices.h"
 #include "frmMain.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QGroupBox>
 #include <QLabel>
@@ -167,6 +168,50 @@ class LayoutTest : public QObject {
             QCOMPARE(edit->maxLength(), std::numeric_limits<int>::max());
             QVERIFY(!edit->testAttribute(Qt::WA_InputMethodEnabled));
         }
+    }
+
+    void accessibleNamesSayWhatEachControlIs_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("spoken");
+        auto row = [](const QString& name, const char* spoken) {
+            QTest::newRow(qPrintable(name)) << name << QString::fromUtf8(spoken);
+        };
+        const char* const startOctets[] = {"スタートIP 第1オクテット", "スタートIP 第2オクテット",
+                                           "スタートIP 第3オクテット", "スタートIP 第4オクテット"};
+        const char* const endOctets[] = {"エンドIP 第1オクテット", "エンドIP 第2オクテット",
+                                         "エンドIP 第3オクテット", "エンドIP 第4オクテット"};
+        for (int i = 0; i < 4; ++i) {
+            row(QString("txtSIP_%1").arg(i), startOctets[i]);
+            row(QString("txtEIP_%1").arg(i), endOctets[i]);
+        }
+        row("optPCName_0", "コンピュータ名の取得 する");
+        row("optPCName_1", "コンピュータ名の取得 しない");
+        row("Frame2", "コンピュータ名の取得");
+        row("Frame1", "My Computer");
+        row("cmdStart", "開始");
+        // Labels that show a value say what it is, then the value.
+        row("lblMyIPAddr", "IPアドレス");
+        row("lblHostName", "コンピュータ名");
+        row("lblChkIP", "確認中のIPアドレス 255.255.255.255");
+        row("lblResult", "確認結果 --> OK");
+        row("lblStart", "スタートIP：");
+        row("lblEnd", "エンドIP：");
+        row("lblMyIP", "IP：");
+        row("lblName", "NAME：");
+        for (int i = 0; i < 6; ++i)
+            row(QString("lblDot_%1").arg(i), "．");
+        row("frmMain", "Tobrik");
+    }
+
+    void accessibleNamesSayWhatEachControlIs() {
+        QFETCH(QString, name);
+        QFETCH(QString, spoken);
+        auto form = shownForm();
+        QWidget* widget = name == "frmMain" ? form.get() : control<QWidget>(*form, name);
+        QVERIFY2(widget, qPrintable(name));
+        QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(widget);
+        QVERIFY(accessible);
+        QCOMPARE(accessible->text(QAccessible::Name), spoken);
     }
 
     void tabIndexesAreUniqueAndComplete() {

@@ -1,12 +1,14 @@
 // Start-up, shutdown and the mirroring of the start boxes, on the real main
 // window. The local host is scripted through the network seam.
 
+#include "ApplicationSetup.h"
 #include "FakeNetPlatform.h"
 #include "FakeWindowServices.h"
 #include "Ipv4Address.h"
 #include "SweepDriver.h"
 #include "frmMain.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -99,8 +101,48 @@ class StartupTest : public QObject {
         QCOMPARE(form.lblHostName->text(), reverseName);
         QCOMPARE(tobrik::test::ShownText(form.lblMyIPAddr), localAddress);
         QCOMPARE(tobrik::test::ShownText(form.lblHostName), reverseName);
+        // A screen reader hears the values with what they are.
+        auto spoken = [](QWidget* widget) {
+            return QAccessible::queryAccessibleInterface(widget)->text(QAccessible::Name);
+        };
+        QCOMPARE(spoken(form.lblMyIPAddr), ("IPアドレス " + localAddress).trimmed());
+        QCOMPARE(spoken(form.lblHostName), ("コンピュータ名 " + reverseName).trimmed());
         // Every look-up started the sockets library and stopped it once.
         QCOMPARE(local.cleanups, local.startups);
+    }
+
+    void platformFollowsTheSession_data() {
+        QTest::addColumn<QByteArray>("qpaPlatform");
+        QTest::addColumn<QByteArray>("waylandDisplay");
+        QTest::addColumn<QByteArray>("display");
+        QTest::addColumn<QByteArray>("chosen");
+        // nullptr stands for an unset variable, "" for one set empty.
+        auto row = [](const char* name, const char* qpa, const char* wayland, const char* x11,
+                      const char* chosen) {
+            QTest::newRow(name) << QByteArray(qpa) << QByteArray(wayland) << QByteArray(x11)
+                                << QByteArray(chosen);
+        };
+        row("X11", nullptr, nullptr, ":0", "xcb");
+        row("Wayland with XWayland", nullptr, "wayland-0", ":0", "xcb");
+        row("Wayland alone", nullptr, "wayland-0", nullptr, "wayland");
+        row("Wayland, DISPLAY empty", nullptr, "wayland-0", "", "wayland");
+        row("X11, WAYLAND_DISPLAY empty", nullptr, "", ":0", "xcb");
+        row("the user's choice", "wayland", "wayland-0", ":0", nullptr);
+        row("an empty choice is none", "", "wayland-0", ":0", "xcb");
+        row("no display", nullptr, nullptr, nullptr, nullptr);
+    }
+
+    void platformFollowsTheSession() {
+        QFETCH(QByteArray, qpaPlatform);
+        QFETCH(QByteArray, waylandDisplay);
+        QFETCH(QByteArray, display);
+        QFETCH(QByteArray, chosen);
+        auto variable = [](const QByteArray& value) {
+            return value.isNull() ? nullptr : value.constData();
+        };
+        QCOMPARE(QByteArray(tobrik::app::ChoosePlatform(
+                     variable(qpaPlatform), variable(waylandDisplay), variable(display))),
+                 chosen);
     }
 
     void secondInstanceIsRefusedBeforeAnyLookUp() {

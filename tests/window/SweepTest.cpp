@@ -9,6 +9,7 @@
 #include "frmMain.h"
 #include "mdlKorvantiser.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
 #include <QDir>
@@ -154,6 +155,12 @@ class SweepTest : public QObject, protected tobrik::test::ScriptedWindow {
         QVERIFY(services->viewerStarts[0].endsWith(" " + logPath()));
         expectIdle();
         QCOMPARE(form->lblResult->text(), QString("--> OK"));
+        // A screen reader hears the last address and result with what they are.
+        auto spoken = [](QWidget* widget) {
+            return QAccessible::queryAccessibleInterface(widget)->text(QAccessible::Name);
+        };
+        QCOMPARE(spoken(form->lblChkIP), QString("確認中のIPアドレス 10.0.0.3"));
+        QCOMPARE(spoken(form->lblResult), QString("確認結果 --> OK"));
         // Each probe is bracketed by exactly one start and stop; the name
         // look-up (one, for the answering host with a name) brings its own.
         QCOMPARE(net->reverseLookups, 2);

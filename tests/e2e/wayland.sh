@@ -1,0 +1,115 @@
+#!/bin/bash
+# The real program in a Wayland session, under a headless Weston of the
+# test's own: with XWayland beside it (as GNOME and KDE run) the program
+# must run on X11 through XWayland; with Wayland alone it runs on Wayland.
+# Either way the window opens and a sweep of the pre-filled range logs the
+# local host and starts the viewer. Wayland lets no program type into
+# another, so the window is driven through the accessibility bus, as a
+# screen reader would drive it.
+#
+# Meant to run inside the lab with the host name tobrik-ten
+# (tests/lab/in_lab.sh --hostname tobrik-ten -- ...), where the local host
+# is 10.0.0.1 and answers.
+#
+# Usage: wayland.sh xwayland|wayland TOBRIK_BINARY
+
+set -u
+mode=$1
+binary=$2
+here="$(cd "$(dirname "$0")" && pwd)"
+accessible="$here/../support/accessible.py"
+
+case "$mode" in
+xwayland | wayland) ;;
+*)
+    echo "usage: $0 xwayland|wayland TOBRIK_BINARY" >&2
+    exit 2
+    ;;
+esac
+for tool in weston dbus-run-session xdotool; do
+    command -v "$tool" >/dev/null || {
+        echo "wayland: $tool is missing (scripts/packages/test.txt)" >&2
+        exit 1
+    }
+done
+[ "$mode" = wayland ] || command -v Xwayland >/dev/null || {
+    echo "wayland: Xwayland is missing (scripts/packages/test.txt)" >&2
+    exit 1
+}
+[ "${TOBRIK_LAB:-}" = 1 ] || {
+    echo "wayland: run me inside the lab: tests/lab/in_lab.sh --hostname tobrik-ten -- $0" >&2
+    exit 1
+}
+# A session bus of the test's own carries the accessibility bus.
+if [ -z "${TOBRIK_OWN_BUS:-}" ]; then
+    TOBRIK_OWN_BUS=1 exec dbus-run-session -- "$0" "$@" 2>&1
+fi
+
+source "$here/../support/desktop.sh"
+
+install_program "$binary"
+export LANG=C.UTF-8
+unset QT_QPA_PLATFORM LC_ALL LANGUAGE DISPLAY WAYLAND_DISPLAY
+# The session type as a login sets it: "wayland" for a desktop's Wayland
+# session, where Qt on its own would choose Wayland even with XWayland
+# there; "tty" for a compositor started from a console login.
+if [ "$mode" = xwayland ]; then
+    export XDG_SESSION_TYPE=wayland
+else
+    export XDG_SESSION_TYPE=tty
+fi
+
+# The compositor ends on TERM, so that it removes XWayland's display lock
+# and socket; the harness's own clean-up then ends the rest.
+compositor=
+stop_compositor() {
+    if [ -n "$compositor" ]; then
+        kill -TERM "$compositor" 2>/dev/null
+        within 5 exited "$compositor"
+    fi
+    cleanup
+}
+trap stop_compositor EXIT
+
+export XDG_RUNTIME_DIR="$work/runtime"
+mkdir -m 0700 "$XDG_RUNTIME_DIR"
+options=(--backend=headless-backend.so --socket=tobrik-wayland --no-config
+    --width=1024 --height=768 --log="$work/weston.log")
+[ "$mode" = xwayland ] && options+=(--xwayland)
+weston "${options[@]}" 2>/dev/null &
+compositor=$!
+children+=("$compositor")
+wait_until 10 "the compositor" test -S "$XDG_RUNTIME_DIR/tobrik-wayland"
+export WAYLAND_DISPLAY=tobrik-wayland
+if [ "$mode" = xwayland ]; then
+    x_display() { grep -o "xserver listening on display :[0-9]*" "$work/weston.log"; }
+    wait_until 10 "XWayland" x_display
+    DISPLAY=:$(x_display | grep -o "[0-9]*$")
+    export DISPLAY
+fi
+
+"$accessible" enable || fail "the accessibility bus did not start"
+start_program
+app=$started
+"$accessible" window "$app" Tobrik 15 ||
+    fail "no window titled Tobrik on the $mode session"
+if [ "$mode" = xwayland ]; then
+    has_window "$app" Tobrik || fail "the window is not an X11 window on XWayland ($DISPLAY)"
+    echo "ok   - the window opens on X11 through XWayland"
+else
+    echo "ok   - the window opens on Wayland alone"
+fi
+
+"$accessible" press "$app" Tobrik 開始 10 || fail "no button 開始"
+if ! "$accessible" press "$app" 処理の確認 OK 10; then
+    "$accessible" names "$app" 処理の確認 1 >&2
+    fail "no confirmation box with OK"
+fi
+viewer_started() { [ -s "$viewer_calls" ]; }
+wait_until 10 "the sweep to start the viewer" viewer_started
+grep -q "^[0-9/]* [0-9:]*,10\.0\.0\.1,--> OK,"$'\r'"\$" "$log" ||
+    fail "the sweep of the pre-filled 10.0.0.1 logged: $(cat -A "$log")"
+[ "$(cat "$viewer_calls")" = "$log" ] || fail "viewer calls: $(cat "$viewer_calls")"
+echo "ok   - a sweep of the pre-filled range logs 10.0.0.1 and starts the viewer"
+exited "$app" && fail "the program ended after the sweep"
+echo "$mode session: ok"

@@ -1,0 +1,119 @@
+#!/usr/bin/python3
+"""Drives a running program through the accessibility bus (AT-SPI), as a
+screen reader would: where no input can be injected (a Wayland compositor
+without a virtual keyboard), this still finds windows and presses buttons.
+
+Usage (on the session bus in DBUS_SESSION_BUS_ADDRESS):
+  accessible.py enable
+      turns the accessibility bus on, as a screen reader does at its start;
+      programs started afterwards take part.
+  accessible.py window PID TITLE SECONDS
+      succeeds once PID shows a window titled TITLE.
+  accessible.py press PID TITLE BUTTON SECONDS
+      presses the button named BUTTON in PID's window titled TITLE.
+  accessible.py names PID TITLE SECONDS
+      prints role and name of every object in that window, one a line.
+"""
+
+import sys
+import time
+import warnings
+
+import gi
+
+gi.require_version("Atspi", "2.0")
+from gi.repository import Atspi, Gio, GLib  # noqa: E402
+
+# Atspi marks its action calls deprecated in favour of others that Debian
+# 12's version does not have yet.
+warnings.simplefilter("ignore", DeprecationWarning)
+
+def enable():
+    bus = Gio.bus_get_sync(Gio.BusType.SESSION, None)
+    bus.call_sync("org.a11y.Bus", "/org/a11y/bus", "org.freedesktop.DBus.Properties", "Set",
+                  GLib.Variant("(ssv)", ("org.a11y.Status", "IsEnabled",
+                                         GLib.Variant("b", True))),
+                  None, Gio.DBusCallFlags.NONE, 5000, None)
+
+
+def children(node):
+    for i in range(node.get_child_count()):
+        child = node.get_child_at_index(i)
+        if child is not None:
+            yield child
+
+
+def windows_of(pid):
+    for app in children(Atspi.get_desktop(0)):
+        try:
+            if app.get_process_id() != pid:
+                continue
+            yield from children(app)
+        except GLib.Error:
+            continue
+
+
+def find_window(pid, title):
+    for window in windows_of(pid):
+        if window.get_name() == title:
+            return window
+    return None
+
+
+def descendants(node):
+    for child in children(node):
+        yield child
+        yield from descendants(child)
+
+
+def poll(seconds, attempt):
+    deadline = time.monotonic() + seconds
+    while True:
+        try:
+            found = attempt()
+        except GLib.Error:
+            found = None
+        if found is not None:
+            return found
+        if time.monotonic() > deadline:
+            return None
+        time.sleep(0.1)
+
+
+def press(pid, title, button, seconds):
+    def attempt():
+        window = find_window(pid, title)
+        if window is None:
+            return None
+        for node in descendants(window):
+            if node.get_role_name() == "push button" and node.get_name() == button:
+                for i in range(node.get_n_actions()):
+                    if node.get_action_name(i) == "Press":
+                        return node.do_action(i)
+        return None
+
+    return poll(seconds, attempt)
+
+
+def main(argv):
+    command = argv[1] if len(argv) > 1 else ""
+    if command == "enable" and len(argv) == 2:
+        enable()
+        return 0
+    if command == "window" and len(argv) == 5:
+        return 0 if poll(float(argv[4]), lambda: find_window(int(argv[2]), argv[3])) else 1
+    if command == "press" and len(argv) == 6:
+        return 0 if press(int(argv[2]), argv[3], argv[4], float(argv[5])) else 1
+    if command == "names" and len(argv) == 5:
+        window = poll(float(argv[4]), lambda: find_window(int(argv[2]), argv[3]))
+        if window is None:
+            return 1
+        for node in descendants(window):
+            print(f"{node.get_role_name()}\t{node.get_name()}")
+        return 0
+    print(__doc__, file=sys.stderr)
+    return 2
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv))
