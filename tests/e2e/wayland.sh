@@ -73,6 +73,10 @@ trap stop_compositor EXIT
 
 export XDG_RUNTIME_DIR="$work/runtime"
 mkdir -m 0700 "$XDG_RUNTIME_DIR"
+# The accessibility bus is started by the session bus, which must hand it
+# this runtime folder: without one it puts its socket under the shared
+# ~/.cache, where two of these tests at once would take each other's bus.
+dbus-update-activation-environment XDG_RUNTIME_DIR
 options=(--backend=headless-backend.so --socket=tobrik-wayland --no-config
     --width=1024 --height=768 --log="$work/weston.log")
 [ "$mode" = xwayland ] && options+=(--xwayland)

@@ -92,8 +92,17 @@ start_program() {
 }
 
 # window_of PID TITLE: the id of PID's window titled exactly TITLE.
+# xdotool's search dies on a BadWindow error when any window of the display
+# goes away while it walks the tree (an instance that just ended), so an
+# empty answer is asked again before it counts.
 window_of() {
-    xdotool search --all --onlyvisible --pid "$1" --name "^$2\$" 2>/dev/null | head -1
+    local id=
+    for _ in 1 2 3; do
+        id=$(xdotool search --all --onlyvisible --pid "$1" --name "^$2\$" 2>/dev/null | head -1)
+        [ -n "$id" ] && break
+        sleep 0.05
+    done
+    echo "$id"
 }
 
 has_window() { [ -n "$(window_of "$1" "$2")" ]; }
