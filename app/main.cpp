@@ -3,9 +3,11 @@
 
 #include "ApplicationSetup.h"
 #include "QtWindowServices.h"
+#include "Taskbar.h"
 #include "frmMain.h"
 
 #include <QApplication>
+#include <QWindow>
 
 int main(int argc, char* argv[]) {
     if (!tobrik::app::DisplayAvailable(argv[0]))
@@ -13,12 +15,14 @@ int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
     tobrik::app::SetUpApplication(application);
     tobrik::app::QtWindowServices services;
+    QWindow taskbarOwner;
     frmMain form(services);
     services.setMessageParent(&form);
     tobrik::app::RouteNetworkMessages(services);
     if (!form.Form_Initialize())
         return 0;
     form.Form_Load();
+    tobrik::app::KeepOffTaskbar(form, taskbarOwner);
     form.show();
     return application.exec();
 }
