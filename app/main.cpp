@@ -3,7 +3,7 @@
 
 #include "ApplicationSetup.h"
 #include "QtWindowServices.h"
-#include "Taskbar.h"
+#include "WindowPlacement.h"
 #include "frmMain.h"
 
 #include <QApplication>
@@ -23,6 +23,7 @@ int main(int argc, char* argv[]) {
         return 0;
     form.Form_Load();
     tobrik::app::KeepOffTaskbar(form, taskbarOwner);
+    tobrik::app::CentreWithFrame(form);
     form.show();
     return application.exec();
 }

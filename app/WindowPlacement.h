@@ -1,5 +1,5 @@
 #pragma once
-// Keeps the main window off the taskbar.
+// Where the main window shows: centred, and not on the taskbar.
 
 class QWidget;
 class QWindow;
@@ -12,5 +12,10 @@ namespace tobrik::app {
 // taskbar (_NET_WM_STATE_SKIP_TASKBAR). Call before the window is first
 // shown; `owner` must live as long as the window.
 void KeepOffTaskbar(QWidget& window, QWindow& owner);
+
+// Centres the window on its screen with its frame, as Windows centres a
+// dialog. Where the window system draws the frame itself (X11), the window
+// is already centred by its client area.
+void CentreWithFrame(QWidget& window);
 
 } // namespace tobrik::app

@@ -1,6 +1,7 @@
-#include "Taskbar.h"
+#include "WindowPlacement.h"
 
 #include <QGuiApplication>
+#include <QScreen>
 #include <QWidget>
 #include <QWindow>
 
@@ -58,6 +59,18 @@ void KeepOffTaskbar(QWidget& window, QWindow& owner) {
 #else
     (void)window;
 #endif
+#endif
+}
+
+void CentreWithFrame(QWidget& window) {
+#if defined(Q_OS_WIN)
+    // The frame's size is known once the native window exists.
+    window.winId();
+    if (const QScreen* screen = window.screen())
+        window.move(window.pos() + screen->availableGeometry().center() -
+                    window.frameGeometry().center());
+#else
+    (void)window;
 #endif
 }
 
