@@ -13,7 +13,7 @@
 
 namespace tobrik::app {
 
-bool DisplayAvailable(const char* program) {
+bool DisplayAvailable([[maybe_unused]] const char* program) {
 #if defined(Q_OS_LINUX)
     const char* platform = std::getenv("QT_QPA_PLATFORM");
     const bool ownPlatform = platform && *platform && std::string_view(platform) != "xcb" &&

@@ -1,6 +1,5 @@
 #include "DialogStyle.h"
 
-#include <QApplication>
 #include <QPainter>
 #include <QStyleFactory>
 #include <QStyleOptionGroupBox>
@@ -18,17 +17,23 @@ constexpr int kTitleGap = 2;
 } // namespace
 
 QFont DialogFont() {
-#if defined(Q_OS_WIN)
-    return QApplication::font("QMessageBox");
-#else
     QFont font;
+#if defined(Q_OS_WIN)
+    // The UI faces of a Japanese Windows: MS UI Gothic, the classic dialog
+    // face, then those of later versions. The system's message font may be
+    // one without kana, or a Western one that is missing.
+    font.setFamilies({"MS UI Gothic", "Yu Gothic UI", "Meiryo UI"});
+    // Glyph advances as the face designs them (DirectWrite), not widened to
+    // whole pixels by GDI's hinting, which would clip "255" in an octet box.
+    font.setHintingPreference(QFont::PreferNoHinting);
+#else
     // IPAPGothic has proportional kana; VL PGothic (full-width kana) is the
     // fallback that still shows every character.
     font.setFamilies({"IPAPGothic", "VL PGothic"});
+#endif
     font.setPointSize(9);
     font.setStyleHint(QFont::SansSerif);
     return font;
-#endif
 }
 
 DialogStyle::DialogStyle() : QProxyStyle(QStyleFactory::create("Fusion")) {}

@@ -7,9 +7,9 @@
 
 namespace tobrik::app {
 
-// The dialog font the window's fixed geometry is laid out for. On Windows
-// the system's own dialog font; elsewhere a proportional Japanese face at
-// 9 pt, whose proportional kana let every caption fit its label.
+// The dialog font the window's fixed geometry is laid out for: a
+// proportional Japanese face at 9 pt, whose proportional kana let every
+// caption fit its label; on Windows the UI faces of a Japanese Windows.
 QFont DialogFont();
 
 // Fusion, except that a group box draws its title on the top line of an

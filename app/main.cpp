@@ -3,9 +3,11 @@
 
 #include "ApplicationSetup.h"
 #include "QtWindowServices.h"
+#include "WindowPlacement.h"
 #include "frmMain.h"
 
 #include <QApplication>
+#include <QWindow>
 
 int main(int argc, char* argv[]) {
     if (!tobrik::app::DisplayAvailable(argv[0]))
@@ -14,12 +16,15 @@ int main(int argc, char* argv[]) {
     QApplication application(arguments.count(), arguments.values());
     tobrik::app::SetUpApplication(application);
     tobrik::app::QtWindowServices services;
+    QWindow taskbarOwner;
     frmMain form(services);
     services.setMessageParent(&form);
     tobrik::app::RouteNetworkMessages(services);
     if (!form.Form_Initialize())
         return 0;
     form.Form_Load();
+    tobrik::app::KeepOffTaskbar(form, taskbarOwner);
+    tobrik::app::CentreWithFrame(form);
     form.show();
     return application.exec();
 }

@@ -1,26 +1,40 @@
 #!/bin/bash
-# Cross-builds the network module and the result log for 64-bit Windows
-# (MinGW-w64, no Qt) and runs their tests under wine.
+# Cross-builds Tobrik for 64-bit Windows (MinGW-w64) and runs it and its
+# tests under wine.
 #
 # Usage (as root): bash scripts/windows-tests.sh
 #
-# 1. installs the Debian packages of scripts/packages/windows.txt that are
-#    missing, and the ja_JP.UTF-8 locale (wine's code page 932);
-# 2. configures and builds build-win with cmake/mingw-w64-x86_64.cmake;
-# 3. inside a network namespace lab (tests/lab/in_lab.sh) boots a wine
-#    prefix under build-win, keeps one wineserver running for all tests and
-#    runs ctest. Wine does its network calls partly in helper processes of
-#    that wineserver, so the whole wine session stays inside the lab.
+# 1. installs the Debian packages of scripts/packages/{base,test,windows}.txt
+#    that are missing, and the ja_JP.UTF-8 locale (wine's code page 932);
+# 2. configures and builds build-win with cmake/mingw-w64-x86_64.cmake: the
+#    network module, the result log and the window's logic, no Qt;
+# 3. builds Qt for Windows with scripts/qt-for-windows.sh, or reuses the
+#    one it cached (about half an hour the first time);
+# 4. configures build-win-gui with cmake/mingw-w64-x86_64-gui.cmake and
+#    builds tobrik.exe, the window tests and win_check; installs the release
+#    folder into build-win-gui/release and checks its DLLs
+#    (scripts/windows-release-check.sh);
+# 5. inside a network namespace lab (tests/lab/in_lab.sh) boots a wine
+#    prefix under build-win, keeps one wineserver running and runs ctest in
+#    build-win (unit and Win32 tests) and in build-win-gui (window tests,
+#    the version record and icon of tobrik.exe); then the end-to-end test
+#    runs the release folder's tobrik.exe under wine on an X server of its
+#    own, as a user would (tests/e2e/e2e.sh --wine). Wine does its network
+#    calls partly in helper processes of that wineserver, so the whole wine
+#    session stays inside the lab.
 #
-# Environment: TOBRIK_WIN_BUILD_DIR (default <repo>/build-win);
-# TOBRIK_SKIP_LAB=1 runs the tests on loopback alone, outside a lab, when the
-# lab cannot be built (the cases that need the lab skip then).
+# Environment: TOBRIK_WIN_BUILD_DIR (default <repo>/build-win),
+# TOBRIK_WIN_GUI_BUILD_DIR (default <repo>/build-win-gui); TOBRIK_SKIP_LAB=1
+# runs the tests on loopback alone, outside a lab, when the lab cannot be
+# built (the cases that need the lab skip then, and so does the end-to-end
+# test, with a message).
 # Exits non-zero on any failure.
 
 set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${TOBRIK_WIN_BUILD_DIR:-$root/build-win}
+gui_build=${TOBRIK_WIN_GUI_BUILD_DIR:-$root/build-win-gui}
 wine=/usr/lib/wine/wine64
 wineserver=/usr/lib/wine/wineserver64
 
@@ -56,12 +70,57 @@ run_wine_session() {
     # The boot starts wine's services now; a test that started them would
     # leave them holding ctest's output pipe.
     "$wine" wineboot -i >>"$build/wine-session.log" 2>&1
+
+    # Wine has none of Windows' Japanese UI faces; its font replacements
+    # give the first one the window asks for a Japanese face of this machine.
+    "$wine" reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'MS UI Gothic' \
+        /t REG_SZ /d IPAPGothic /f >>"$build/wine-session.log" 2>&1
     log "wine prefix ready in $(since "$start") s"
 
     start=$(now)
     local status=0
     ctest --test-dir "$build" --output-on-failure --timeout 120 || status=$?
     log "ctest finished in $(since "$start") s with status $status"
+
+    # The window tests show windows: wine needs an X server for them. Its
+    # desktop process takes the display of the first program that starts,
+    # so the wineserver starts anew with the X server there.
+    start=$(now)
+    "$wineserver" -k 2>/dev/null || true
+    "$wineserver" -w 2>/dev/null || true
+    local display_file=$gui_build/xvfb-display
+    : >"$display_file"
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$display_file" 2>/dev/null &
+    local xvfb=$!
+    trap '"$wineserver" -k 2>/dev/null || true; "$wineserver" -w 2>/dev/null || true; kill '"$xvfb"' 2>/dev/null || true; kill $(jobs -p) 2>/dev/null || true' EXIT
+    local waited=0
+    until [[ -s $display_file ]]; do
+        ((waited++ < 100)) || { log "no X server for the window tests"; return 1; }
+        sleep 0.1
+    done
+    export TOBRIK_WINE_DISPLAY=:$(head -n1 "$display_file")
+    # Wine activates a window it shows only through a window manager; the
+    # tests wait for their windows to become active.
+    DISPLAY=$TOBRIK_WINE_DISPLAY openbox --sm-disable >/dev/null 2>&1 &
+    local openbox=$!
+    "$wineserver" -p >>"$build/wine-session.log" 2>&1
+    # As above: wine's services start here, not under ctest's output pipe.
+    DISPLAY=$TOBRIK_WINE_DISPLAY "$wine" wineboot >>"$build/wine-session.log" 2>&1
+    LC_ALL=ja_JP.UTF-8 LANG=ja_JP.UTF-8 \
+        ctest --test-dir "$gui_build" -L window --output-on-failure --timeout 300 || status=$?
+    "$wineserver" -k 2>/dev/null || true
+    "$wineserver" -w 2>/dev/null || true
+    kill "$openbox" "$xvfb" 2>/dev/null || true
+    log "window tests under wine finished in $(since "$start") s (status so far $status)"
+
+    start=$(now)
+    if [[ ${TOBRIK_LAB:-} == 1 ]]; then
+        "$root/tests/e2e/e2e.sh" --wine "$gui_build/release" "$gui_build/wm_close" \
+            "$gui_build/e2e-artifacts" "$gui_build/win_check.exe" || status=$?
+        log "end-to-end test under wine finished in $(since "$start") s (status so far $status)"
+    else
+        log "LAB UNAVAILABLE: the end-to-end test under wine needs the lab; NOT RUN"
+    fi
     return "$status"
 }
 
@@ -76,7 +135,7 @@ fi
 }
 
 # 1. Packages and locale.
-"$root/scripts/setup.sh" windows
+"$root/scripts/setup.sh" base test windows
 "$root/scripts/japanese-locale.sh"
 
 # 2. Cross-build.
@@ -89,7 +148,29 @@ cmake "${configure[@]}"
 cmake --build "$build" -j2
 log "cross-build done in $(since "$start") s"
 
-# 3. Tests under wine, inside the lab. The lab's host name is one of its
+# 3. Qt for Windows, built once into its cache.
+start=$(now)
+qt=$("$root/scripts/qt-for-windows.sh" | tail -n1)
+log "Qt for Windows in $qt ($(since "$start") s)"
+
+# 4. tobrik.exe, the window tests and the release folder.
+start=$(now)
+configure=(-S "$root" -B "$gui_build" -DTOBRIK_QT_WINDOWS="$qt")
+if [[ ! -f $gui_build/CMakeCache.txt ]]; then
+    configure+=(-G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64-gui.cmake")
+fi
+cmake "${configure[@]}"
+cmake --build "$gui_build" -j2 --target tobrik win_check window_startup_test \
+    window_layout_test window_sweep_test fault_octet_input_test
+rm -rf "$gui_build/release"
+cmake --install "$gui_build" --prefix "$gui_build/release"
+"$root/scripts/windows-release-check.sh" "$gui_build/release"
+log "release folder: $(du -sh "$gui_build/release" | cut -f1), $(find "$gui_build/release" -type f | wc -l) files"
+# The end-to-end test closes windows as a window manager would.
+c++ -O1 -Wall -Wextra -o "$gui_build/wm_close" "$root/tests/e2e/wm_close.cpp" -lxcb
+log "tobrik.exe built and laid out in $(since "$start") s"
+
+# 5. Tests under wine, inside the lab. The lab's host name is one of its
 # hosts file's names.
 status=0
 "$root/tests/lab/in_lab.sh" --hostname tobrik-ten -- \

@@ -7,16 +7,28 @@
 # are silent, and the local host is 10.0.0.1.
 #
 # Usage: e2e.sh TOBRIK_BINARY WM_CLOSE_BINARY ARTIFACT_DIR
+#        e2e.sh --wine RELEASE_FOLDER WM_CLOSE_BINARY ARTIFACT_DIR WIN_CHECK_EXE
 #   WM_CLOSE_BINARY asks a window to close as a window manager would;
 #   ARTIFACT_DIR receives screenshots of the window.
+#   --wine runs the Windows program of RELEASE_FOLDER (cmake --install of the
+#   windows-cross-gui build) under wine in the prefix $WINEPREFIX, in code
+#   page 932 (LC_ALL=ja_JP.UTF-8), with wine's own notepad as the viewer;
+#   WIN_CHECK_EXE (tests/win32/win_check.cpp) reads the window's frame and
+#   owner through the Win32 API.
 
 set -u
 
+windows=
+if [ "${1:-}" = --wine ]; then
+    windows=1
+    shift
+fi
 binary=$1
 wm_close=$2
 artifacts=$3
+win_check=${4:-}
 
-for tool in Xvfb xdotool xclip xwininfo xprop import; do
+for tool in Xvfb xdotool xclip xwininfo xprop import iconv; do
     command -v "$tool" >/dev/null || {
         echo "e2e: $tool is missing (scripts/packages/test.txt)" >&2
         exit 1
@@ -42,6 +54,8 @@ miss() {
 }
 die() {
     miss "$*"
+    import -window root "$artifacts/screen-at-failure.png" 2>/dev/null &&
+        echo "the screen then: $artifacts/screen-at-failure.png" >&2
     echo "$passes passed, $misses failed"
     exit 1
 }
@@ -49,11 +63,22 @@ die() {
 # The program in a folder of the test's own (the log lands beside it), with
 # a recorder of its arguments as the viewer, on a virtual X server without a
 # window manager: the window's own position and hints are what is checked.
+# Under wine the viewer is wine's notepad, whose windows the test counts.
 mkdir -p "$artifacts"
-install_program "$binary"
-export LANG=C.UTF-8
-unset QT_QPA_PLATFORM LC_ALL LANGUAGE WAYLAND_DISPLAY
-start_x_server
+unset QT_QPA_PLATFORM LANGUAGE WAYLAND_DISPLAY
+if [ -n "$windows" ]; then
+    install_windows_program "$binary"
+    export LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8
+    start_x_server
+    start_wineserver
+    patience=30 # wine starts its own services with the first program
+else
+    install_program "$binary"
+    export LANG=C.UTF-8
+    unset LC_ALL
+    start_x_server
+    patience=10
+fi
 
 # ---- helpers that act on the window ---------------------------------------
 
@@ -63,7 +88,10 @@ window_shown() { [ -n "$(find_window "$1")" ]; }
 window_gone() { [ -z "$(find_window "$1")" ]; }
 
 # click X Y: clicks the main window at X, Y of its client area.
+# Without a window manager nothing gives the window the focus back when
+# another window (a message box, the viewer) closes; a person's click would.
 click() {
+    xdotool windowfocus --sync "$wid" 2>/dev/null
     xdotool mousemove --window "$wid" "$1" "$2" click 1
 }
 # type_into X Y TEXT: clicks a text box, replaces its text with TEXT.
@@ -74,15 +102,62 @@ type_into() {
 }
 # answer_box TITLE: waits for the message box TITLE and presses Enter in it.
 answer_box() {
-    within 10 window_shown "$1" || return 1
+    within "$patience" window_shown "$1" || return 1
     local box
     box=$(find_window "$1")
     xdotool windowfocus --sync "$box"
     xdotool key Return
     within 10 window_gone "$1"
 }
-viewer_count() { wc -l <"$viewer_calls"; }
+# The viewer: on Linux a recorder of its calls; under wine notepad, whose
+# windows "tobrik.log - メモ帳" are counted and closed once checked.
+viewers_closed=0
+viewer_windows() { xdotool search --onlyvisible --name '^tobrik\.log - ' 2>/dev/null; }
+viewer_count() {
+    if [ -n "$windows" ]; then
+        echo $((viewers_closed + $(viewer_windows | wc -l)))
+    else
+        wc -l <"$viewer_calls"
+    fi
+}
 viewer_count_is() { [ "$(viewer_count)" -eq "$1" ]; }
+# clipboard_is FILE: the X clipboard holds FILE's text (line ends aside).
+clipboard_is() { [ "$(xclip -o -selection clipboard | tr -d '\r')" = "$(tr -d '\r' <"$1")" ]; }
+notepad_command() { ps -eo args | grep -i '^[^ ]*notepad\.exe ' | head -n1; }
+notepad_gone() { [ -z "$(notepad_command)" ]; }
+# viewer_shows_log: the viewer was started on the log. Under wine: notepad's
+# window bears the log's name, and its text, selected and copied to the
+# clipboard, is the log's text; the window is then closed.
+viewer_shows_log() {
+    if [ -z "$windows" ]; then
+        [ "$(tail -n1 "$viewer_calls")" = "$log" ]
+        return
+    fi
+    local viewer
+    viewer=$(viewer_windows | head -n1)
+    [ -n "$viewer" ] || return 1
+    [ "$(xdotool getwindowname "$viewer")" = "tobrik.log - メモ帳" ] || {
+        echo "notepad's title: $(xdotool getwindowname "$viewer")" >&2
+        return 1
+    }
+    # Wine shows a program's Windows command line as its process arguments.
+    local command
+    command=$(notepad_command)
+    [ "${command#* }" = "Z:${log//\//\\}" ] || {
+        echo "notepad's command line: $command" >&2
+        return 1
+    }
+    iconv -f CP932 -t UTF-8 "$log" >"$work/log-text" || return 1
+    xdotool windowfocus --sync "$viewer"
+    xdotool key ctrl+a ctrl+c
+    within 5 clipboard_is "$work/log-text" || {
+        echo "notepad shows: $(xclip -o -selection clipboard)" >&2
+        return 1
+    }
+    "$wm_close" "$viewer"
+    within 10 notepad_gone || return 1
+    viewers_closed=$((viewers_closed + 1))
+}
 
 # Centres of the controls, in the window's client coordinates.
 SIP0=(91 19)
@@ -113,36 +188,58 @@ began=$SECONDS
 
 start_program
 app_pid=$started
-within 10 window_shown Tobrik || die "no window titled Tobrik: $(cat "$work/program-errors")"
+within "$patience" window_shown Tobrik || die "no window titled Tobrik: $(cat "$work/program-errors")"
 wid=$(find_window Tobrik)
-pass "the window appears titled Tobrik"
+pass "the window appears titled Tobrik after $((SECONDS - began)) s"
 geometry=$(xwininfo -id "$wid")
 if grep -q "Width: 240" <<<"$geometry" && grep -q "Height: 212" <<<"$geometry"; then
     pass "the window is 240 x 212"
 else
     miss "window size: $geometry"
 fi
-if grep -q "Absolute upper-left X:  392" <<<"$geometry" &&
+# Centred: on X11 the client area (no window manager, no frame); under wine
+# win_check sees the window with its frame as Windows does.
+if [ -n "$windows" ]; then
+    :
+elif grep -q "Absolute upper-left X:  392" <<<"$geometry" &&
     grep -q "Absolute upper-left Y:  278" <<<"$geometry"; then
     pass "the window is centred on the 1024 x 768 screen"
 else
     miss "window position: $geometry"
 fi
-# What the window asks of a window manager: a dialog, transient for the
-# application's leader (so no taskbar button), that cannot be resized.
-hints=$(xprop -id "$wid" _NET_WM_WINDOW_TYPE WM_TRANSIENT_FOR WM_NORMAL_HINTS)
-if grep -q "= _NET_WM_WINDOW_TYPE_DIALOG" <<<"$hints" &&
-    grep -q "WM_TRANSIENT_FOR(WINDOW): window id" <<<"$hints" &&
-    grep -q "minimum size: 240 by 212" <<<"$hints" &&
-    grep -q "maximum size: 240 by 212" <<<"$hints"; then
-    pass "a fixed-size dialog transient for its leader window"
+# No taskbar button: asked of the window manager on X11; under wine, wine
+# asks it for an owned window without WS_EX_APPWINDOW.
+if xprop -id "$wid" _NET_WM_STATE | grep -q "_NET_WM_STATE_SKIP_TASKBAR"; then
+    pass "the window asks to be left off the taskbar"
 else
-    miss "window manager hints: $hints"
+    miss "window state: $(xprop -id "$wid" _NET_WM_STATE)"
 fi
-if xprop -id "$wid" _NET_WM_ICON | head -n1 | grep -q "Icon (128 x 128)"; then
-    pass "the window carries the 128 x 128 icon"
+if [ -n "$windows" ]; then
+    # What Windows itself sees: frame styles and the hidden owner.
+    if "$wine" "$win_check" frame Tobrik >"$work/win-check" 2>&1; then
+        pass "the Win32 frame: title bar, window menu, close box, fixed size, owned, centred ($(grep -c '^ok' "$work/win-check") checks)"
+    else
+        miss "the Win32 frame:"$'\n'"$(cat "$work/win-check")"
+    fi
 else
-    miss "no 128 x 128 window icon"
+    # What the window asks of a window manager: a dialog, transient for the
+    # application's leader (so no taskbar button), that cannot be resized.
+    hints=$(xprop -id "$wid" _NET_WM_WINDOW_TYPE WM_TRANSIENT_FOR WM_NORMAL_HINTS)
+    if grep -q "= _NET_WM_WINDOW_TYPE_DIALOG" <<<"$hints" &&
+        grep -q "WM_TRANSIENT_FOR(WINDOW): window id" <<<"$hints" &&
+        grep -q "minimum size: 240 by 212" <<<"$hints" &&
+        grep -q "maximum size: 240 by 212" <<<"$hints"; then
+        pass "a fixed-size dialog transient for its leader window"
+    else
+        miss "window manager hints: $hints"
+    fi
+    # Windows sizes the window's icons itself; the file's icon is checked
+    # there (win_check resources).
+    if xprop -id "$wid" _NET_WM_ICON | head -n1 | grep -q "Icon (128 x 128)"; then
+        pass "the window carries the 128 x 128 icon"
+    else
+        miss "no 128 x 128 window icon"
+    fi
 fi
 xdotool windowfocus --sync "$wid"
 import -window "$wid" "$artifacts/window-start.png"
@@ -150,16 +247,25 @@ import -window "$wid" "$artifacts/window-start.png"
 # ---- a sweep of the pre-filled range: the local host itself -----------------
 
 start_sweep || die "no confirmation box"
-within 10 viewer_count_is 1 || die "the first sweep did not end"
-if grep -q "^[0-9/]* [0-9:]*,10\.0\.0\.1,--> OK,"$'\r'"\$" "$log"; then
-    pass "the range is pre-filled with the local address 10.0.0.1, which answers"
+within "$patience" viewer_count_is 1 || die "the first sweep did not end"
+# The local address: on Linux the hosts file's address of the host name;
+# Windows answers for its own name with an interface address instead.
+if [ -n "$windows" ]; then
+    local_line="10\.77\.0\.(1|2|20),--> OK,|10\.0\.0\.1,--> OK,|10\.77\.0\.(3|4),--> NG,"
+else
+    local_line="10\.0\.0\.1,--> OK,"
+fi
+if grep -qE "^[0-9/]+ [0-9:]+,($local_line)"$'\r'"\$" "$log" && [ "$(log_lines)" = 1 ]; then
+    pass "the range is pre-filled with the local address, $(cut -d, -f2,3 "$log")"
 else
     miss "pre-filled sweep log: $(cat -A "$log")"
 fi
-if [ "$(cat "$viewer_calls")" = "$log" ]; then
+if [ -z "$windows" ] && [ "$(cat "$viewer_calls")" != "$log" ]; then
+    miss "viewer calls: $(cat "$viewer_calls")"
+elif viewer_shows_log; then
     pass "the viewer is started once with the log's path"
 else
-    miss "viewer calls: $(cat "$viewer_calls")"
+    miss "the viewer does not show the log"
 fi
 
 # ---- a typed range with host names ----------------------------------------------
@@ -167,7 +273,7 @@ fi
 click "${OPT_YES[@]}"
 type_range 10 77 0 1 4
 start_sweep || die "no confirmation box"
-within 15 viewer_count_is 2 || die "the sweep of 10.77.0.1-4 did not end"
+within "$patience" viewer_count_is 2 || die "the sweep of 10.77.0.1-4 did not end"
 expected="10.77.0.1,--> OK,lab-host-abcde
 10.77.0.2,--> OK,lab-host-abcdef
 10.77.0.3,--> NG,
@@ -178,8 +284,15 @@ if [ "$actual" = "$expected" ]; then
 else
     miss "log of 10.77.0.1-4:"$'\n'"$actual"
 fi
-[ "$(tail -n1 "$viewer_calls")" = "$log" ] && pass "the viewer shows the new log" ||
-    miss "viewer calls: $(cat "$viewer_calls")"
+# Every line ends in CR LF, and the bytes are text of the system's code page
+# (UTF-8 on Linux, Shift-JIS under wine's code page 932).
+if ! grep -qv $'\r$' "$log" && iconv -f "$([ -n "$windows" ] && echo CP932 || echo UTF-8)" \
+    -t UTF-8 "$log" >/dev/null; then
+    pass "the log is text of the system code page with CR LF line ends"
+else
+    miss "log bytes: $(od -c "$log" | head)"
+fi
+viewer_shows_log && pass "the viewer shows the new log" || miss "the viewer does not show the new log"
 
 # ---- a refused range --------------------------------------------------------------
 
@@ -210,20 +323,41 @@ else
 fi
 kill -0 "$app_pid" 2>/dev/null || die "the first instance ended too"
 
-# ---- a stop from another program ------------------------------------------------
+# ---- a stop by click ----------------------------------------------------------------
 
 # 10.77.0.5-60 are silent: half a second each, 28 s in all.
 type_range 10 77 0 5 60
 start_sweep || die "no confirmation box"
 within 10 has_lines 2 || die "the long sweep did not start"
 import -window "$wid" "$artifacts/window-sweeping.png"
-printf 'Tobrik STOP' | xclip -selection clipboard
+click "${START[@]}"
 if within 5 viewer_count_is 3; then
+    stopped_at=$(log_lines)
+    pass "a click on 中止 ends the sweep after $stopped_at of 56 addresses"
+    sleep 1
+    if [ "$(log_lines)" = "$stopped_at" ] && [ "$stopped_at" -lt 56 ] &&
+        grep -q ",10\.77\.0\.5,--> NG,"$'\r'"\$" "$log"; then
+        pass "the lines before the stop are kept and no more follow"
+    else
+        miss "log after the stop: $(cat -A "$log")"
+    fi
+else
+    miss "the sweep did not stop for the click ($(log_lines) lines)"
+fi
+viewer_shows_log || miss "the viewer does not show the stopped sweep's log"
+
+# ---- a stop from another program ------------------------------------------------
+
+start_sweep || die "no confirmation box"
+within 10 has_lines 2 || die "the long sweep did not start"
+printf 'Tobrik STOP' | xclip -selection clipboard
+if within 5 viewer_count_is 4; then
     pass "\"Tobrik STOP\" on the clipboard ends the sweep after $(log_lines) of 56 addresses"
 else
     miss "the sweep did not stop for the clipboard ($(log_lines) lines)"
 fi
 [ "$(log_lines)" -lt 56 ] || miss "the stopped sweep went to its end"
+viewer_count_is 4 && viewer_shows_log
 
 # ---- closing the window during a sweep ------------------------------------------
 
@@ -241,8 +375,9 @@ if [ "$lines_at_close" -ge 2 ] && ! grep -qv $'\r$' "$log"; then
 else
     miss "log after closing: $(cat -A "$log")"
 fi
-viewer_count_is 3 && pass "no viewer starts after closing" ||
-    miss "viewer calls after closing: $(cat "$viewer_calls")"
+sleep 1
+viewer_count_is 4 && pass "no viewer starts after closing" ||
+    miss "viewers after closing: $(viewer_count)"
 
 echo "e2e took $((SECONDS - began)) s"
 echo "$passes passed, $misses failed"

@@ -10,6 +10,7 @@
 #include "mdlKorvantiser.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QTemporaryDir>
 #include <QTest>
 #include <memory>
@@ -24,7 +25,8 @@ class ScriptedWindow {
     std::unique_ptr<FakeWindowServices> services;
     std::unique_ptr<frmMain> form;
 
-    QString logPath() const { return dir->path() + "/tobrik.log"; }
+    // As the program reports its folder: with the platform's separators.
+    QString logPath() const { return QDir::toNativeSeparators(dir->path() + "/tobrik.log"); }
 
     // Builds the window and shows it active; false when it did not become
     // active. The network module's messages go to the recorded boxes.
@@ -33,7 +35,7 @@ class ScriptedWindow {
         net = std::make_unique<FakeNetPlatform>();
         netGuard = std::make_unique<net::ScopedPlatform>(*net);
         services = std::make_unique<FakeWindowServices>();
-        services->directory = dir->path();
+        services->directory = QDir::toNativeSeparators(dir->path());
         app::RouteNetworkMessages(*services);
         form = std::make_unique<frmMain>(*services);
         form->show();

@@ -13,6 +13,10 @@ cleanup() {
     for pid in "${children[@]}"; do
         kill -9 "$pid" 2>/dev/null
     done
+    if [ -n "${wineserver:-}" ]; then
+        "$wineserver" -k 2>/dev/null
+        "$wineserver" -w 2>/dev/null
+    fi
     rm -rf "$work"
 }
 trap cleanup EXIT
@@ -82,6 +86,33 @@ printf '%s\n' "\$*" >>"$viewer_calls"
 RECORDER
     chmod 755 "$work/bin/xdg-open"
     export PATH="$work/bin:$PATH"
+}
+
+# install_windows_program FOLDER: the Windows program's release folder in
+# $work/app, started under wine (64-bit) in the prefix $WINEPREFIX. Its
+# viewer is wine's own notepad.
+install_windows_program() {
+    [ -n "${WINEPREFIX:-}" ] || fail "install_windows_program needs WINEPREFIX"
+    mkdir -p "$work/app" "$work/bin"
+    cp -r "$1"/. "$work/app/"
+    wine=/usr/lib/wine/wine64
+    wineserver=/usr/lib/wine/wineserver64
+    log="$work/app/tobrik.log"
+    program="$work/bin/tobrik"
+    printf '#!/bin/sh
+exec %s %s
+' "$wine" "$work/app/tobrik.exe" >"$program"
+    chmod 755 "$program"
+    export WINEDEBUG=${WINEDEBUG:--all} WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree=;mshtml=}
+}
+
+# start_wineserver: a wineserver of the test's own for $WINEPREFIX, on this
+# X server (wine's desktop process, which bridges the clipboard, joins the
+# display of the first program); stopped on exit.
+start_wineserver() {
+    "$wineserver" -k 2>/dev/null
+    "$wineserver" -w 2>/dev/null
+    "$wineserver" -p >>"$work/program-errors" 2>&1 || fail "cannot start the wineserver"
 }
 
 # start_program: starts one instance; its pid is in $started.

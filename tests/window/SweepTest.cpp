@@ -363,6 +363,9 @@ class SweepTest : public QObject, protected tobrik::test::ScriptedWindow {
     }
 
     void logWriteFailureEndsTheSweepWithOneMessage() {
+#if defined(Q_OS_WIN)
+        QSKIP("needs /dev/full, a file that takes no data");
+#endif
         QVERIFY(QFile::link("/dev/full", logPath()));
         setRange({"10", "0", "0", "1"}, "5");
         click();

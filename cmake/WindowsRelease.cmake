@@ -1,0 +1,108 @@
+# The release folder of the Windows program, as Qt's deployment tool lays it
+# out: cmake --install <build> --prefix <folder> puts into <folder>
+#   tobrik.exe, the Qt DLLs and MinGW runtime DLLs it imports,
+#   platforms/qwindows.dll, styles/qwindowsvistastyle.dll (and what they
+#   import), translations/qtbase_ja.qm (the message-box buttons in Japanese),
+# all executables and DLLs stripped. scripts/windows-release-check.sh checks
+# that nothing else is needed; scripts/windows-zip.sh packs the folder.
+# Included from ui/CMakeLists.txt, where the program is installed.
+
+set(TOBRIK_QT_TRANSLATIONS /usr/share/qt6/translations
+    CACHE PATH "Qt's translations (Debian's qt6-translations-l10n; .qm files are platform-neutral)")
+
+# The plugins a Qt widgets program loads on Windows, by their folder.
+set(_tobrik_plugins
+    platforms Qt6::QWindowsIntegrationPlugin
+    styles Qt6::QWindowsVistaStylePlugin)
+set(_tobrik_plugin_files)
+while(_tobrik_plugins)
+    list(POP_FRONT _tobrik_plugins folder target)
+    install(FILES $<TARGET_FILE:${target}> DESTINATION ${folder})
+    list(APPEND _tobrik_plugin_files $<TARGET_FILE:${target}>)
+endwhile()
+install(FILES ${TOBRIK_QT_TRANSLATIONS}/qtbase_ja.qm DESTINATION translations)
+
+get_target_property(_tobrik_qt_core Qt6::Core IMPORTED_LOCATION_RELEASE)
+get_filename_component(_tobrik_qt_bin "${_tobrik_qt_core}" DIRECTORY)
+
+# The DLLs that the program and its plugins import, found by reading their
+# import tables (objdump), from Qt's folder and the MinGW runtime's; the
+# Windows DLLs stay unresolved and are not copied.
+install(CODE "
+    set(CMAKE_GET_RUNTIME_DEPENDENCIES_PLATFORM windows+pe)
+    set(CMAKE_GET_RUNTIME_DEPENDENCIES_TOOL objdump)
+    set(CMAKE_GET_RUNTIME_DEPENDENCIES_COMMAND \"${CMAKE_OBJDUMP}\")
+    set(tobrik_exe \"$<TARGET_FILE:tobrik>\")
+    set(tobrik_plugins \"${_tobrik_plugin_files}\")
+    set(tobrik_dll_dirs \"${_tobrik_qt_bin};${TOBRIK_MINGW_DLL_DIRS}\")
+    set(tobrik_strip \"${CMAKE_STRIP}\")
+")
+install(CODE [[
+    cmake_policy(PUSH)
+    cmake_policy(VERSION 3.25)
+    # CMake reads the names in import tables in lower case, as Windows
+    # compares them, but looks them up in the folders as they stand: a DLL
+    # named with capitals (Qt6Core.dll) stays unresolved. Those are looked
+    # up here without case, and what they import is read in the next round.
+    set(known_names)
+    set(known_paths)
+    foreach(dir IN LISTS tobrik_dll_dirs)
+        file(GLOB dlls "${dir}/*.dll")
+        foreach(dll IN LISTS dlls)
+            get_filename_component(name "${dll}" NAME)
+            string(TOLOWER "${name}" name)
+            list(APPEND known_names "${name}")
+            list(APPEND known_paths "${dll}")
+        endforeach()
+    endforeach()
+    set(resolved)
+    set(libraries)
+    set(windows_dlls)
+    while(TRUE) # until a round finds no DLL new
+        file(GET_RUNTIME_DEPENDENCIES
+            EXECUTABLES "${tobrik_exe}"
+            MODULES ${tobrik_plugins}
+            LIBRARIES ${libraries}
+            DIRECTORIES ${tobrik_dll_dirs}
+            RESOLVED_DEPENDENCIES_VAR found
+            UNRESOLVED_DEPENDENCIES_VAR unresolved)
+        list(APPEND resolved ${found})
+        set(added FALSE)
+        set(windows_dlls)
+        foreach(name IN LISTS unresolved)
+            list(FIND known_names "${name}" index)
+            if(index EQUAL -1)
+                list(APPEND windows_dlls "${name}")
+                continue()
+            endif()
+            list(GET known_paths ${index} dll)
+            if(NOT dll IN_LIST libraries)
+                list(APPEND libraries "${dll}")
+                set(added TRUE)
+            endif()
+        endforeach()
+        if(NOT added)
+            break()
+        endif()
+    endwhile()
+    list(APPEND resolved ${libraries})
+    list(REMOVE_DUPLICATES resolved)
+    set(folder "$ENV{DESTDIR}${CMAKE_INSTALL_PREFIX}")
+    foreach(dll IN LISTS resolved)
+        file(INSTALL "${dll}" DESTINATION "${folder}")
+    endforeach()
+    list(JOIN windows_dlls " " windows_dlls)
+    message(STATUS "Left to Windows: ${windows_dlls}")
+    # Debug information is for the developer, not the user: libstdc++-6.dll
+    # alone shrinks from 23 MB to 2 MB.
+    set(binaries ${CMAKE_INSTALL_MANIFEST_FILES})
+    list(FILTER binaries INCLUDE REGEX "\\.(exe|dll)$")
+    foreach(binary IN LISTS binaries)
+        execute_process(COMMAND "${tobrik_strip}" --strip-all "${binary}"
+                        RESULT_VARIABLE failed)
+        if(failed)
+            message(FATAL_ERROR "cannot strip ${binary}")
+        endif()
+    endforeach()
+    cmake_policy(POP)
+]])
