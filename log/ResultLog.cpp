@@ -72,7 +72,6 @@ bool ResultLog::write(const std::string& text, std::string& error) {
     if (!written || !flushed) {
         error = describeErrno(errno);
         // A disk that filled up in the middle of the line took part of it.
-        std::clearerr(file_);
         takeBackTo(file_, size_);
         std::clearerr(file_);
         return false;

@@ -116,7 +116,7 @@ Answer drainErrorQueue(SocketCalls& calls, int fd, const EchoRequestId& id,
         if (length < 0) {
             if (errno == EINTR)
                 continue;
-            if (errno != EAGAIN && errno != EWOULDBLOCK && !answer.found)
+            if (!isRetryable(errno) && !answer.found)
                 answer.failed = true;
             return answer;
         }
