@@ -88,20 +88,27 @@ RECORDER
     export PATH="$work/bin:$PATH"
 }
 
-# install_windows_program FOLDER: the Windows program's release folder in
-# $work/app, started under wine (64-bit) in the prefix $WINEPREFIX. Its
+# install_windows_program FOLDER [--in-place]: the Windows program's release
+# folder in $work/app, or with --in-place FOLDER itself (a copy installed in
+# the prefix), started under wine (64-bit) in the prefix $WINEPREFIX. Its
 # viewer is wine's own notepad.
 install_windows_program() {
     [ -n "${WINEPREFIX:-}" ] || fail "install_windows_program needs WINEPREFIX"
-    mkdir -p "$work/app" "$work/bin"
-    cp -r "$1"/. "$work/app/"
+    local app="$work/app"
+    mkdir -p "$work/bin"
+    if [ "${2:-}" = --in-place ]; then
+        app=$1
+    else
+        mkdir -p "$app"
+        cp -r "$1"/. "$app/"
+    fi
     wine=/usr/lib/wine/wine64
     wineserver=/usr/lib/wine/wineserver64
-    log="$work/app/tobrik.log"
+    log="$app/tobrik.log"
     program="$work/bin/tobrik"
     printf '#!/bin/sh
-exec %s %s
-' "$wine" "$work/app/tobrik.exe" >"$program"
+exec %s "%s"
+' "$wine" "$app/tobrik.exe" >"$program"
     chmod 755 "$program"
     export WINEDEBUG=${WINEDEBUG:--all} WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree=;mshtml=}
 }
