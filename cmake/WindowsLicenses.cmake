@@ -17,9 +17,11 @@ cmake_policy(VERSION 3.25)
 # What each Debian source package is and under which licence it is shipped;
 # the files named are written into licenses/.
 set(title_qt6-base "Qt 6 (Core, Gui, Widgets and the Windows plugins)")
-set(licence_qt6-base "GNU Lesser General Public License version 3 (LGPL-3.txt, which adds to GPL-3.txt)")
+set(licence_qt6-base "GNU Lesser General Public License version 3 (LGPL-3.txt, which adds to GPL-3.txt);
+             the code of other projects inside Qt under the licences its copyright file gives")
 set(texts_qt6-base LGPL-3 GPL-3)
-set(note_qt6-base "The program loads these DLLs from its folder: a build of your own of the same Qt version, put in their place, takes over.")
+set(note_qt6-base "The program loads these DLLs from its folder: your own build of the same
+  Qt version, put in their place, takes over.")
 set(title_qt6-translations "Qt's Japanese translation")
 set(licence_qt6-translations "GNU General Public License version 3 with The Qt Company GPL Exception 1.0 (GPL-3.txt; the exception in the copyright file)")
 set(texts_qt6-translations GPL-3)
@@ -110,6 +112,17 @@ ${title_${source}}
 ")
     if(DEFINED note_${source})
         string(APPEND readme "  ${note_${source}}\n")
+    endif()
+    if(source STREQUAL "gcc-mingw-w64")
+        # Debian builds it from its gcc-<major> source, whose version begins
+        # the binary package's (12.2.0-14+deb12u1 in 12.2.0-14+deb12u1+25.2+b1).
+        string(FIND "${binary_version}" "+${version}" at)
+        string(SUBSTRING "${binary_version}" 0 ${at} gcc_version)
+        string(REGEX MATCH "^[0-9]+" gcc_major "${gcc_version}")
+        string(REPLACE "+" "%2B" url_version "${gcc_version}")
+        string(APPEND readme "             with GCC's own source, Debian's gcc-${gcc_major} ${gcc_version}
+             https://snapshot.debian.org/package/gcc-${gcc_major}/${url_version}/
+")
     endif()
     list(APPEND texts ${texts_${source}})
 endforeach()
