@@ -78,17 +78,17 @@ check_installer() {
     rm -rf "$folder" # an earlier run's log
     "$wine" "$release_artifacts/tobrik-$version-setup-x64.exe" /S >>"$build/wine-session.log" 2>&1 ||
         check "the installer exits with 0" false
-    check "installed: the release folder's files, and uninstall.exe" \
+    check "installed: the release folder's files" \
         diff -r -x uninstall.exe "$gui_build/release" "$folder"
     check "installed: uninstall.exe" test -f "$folder/uninstall.exe"
     check "installed: the Start-menu shortcut to tobrik.exe" \
         grep -qaF 'AppData\Local\Programs\Tobrik\tobrik.exe' "$menu/Tobrik.lnk"
     entry=$("$wine" reg query "$key" | tr -d '\r')
-    check "installed: the uninstall entry, Tobrik $version by dorIzezovedivu" \
-        grep -qzE "DisplayName +REG_SZ +Tobrik
-.*DisplayVersion +REG_SZ +$version
-.*Publisher +REG_SZ +dorIzezovedivu
-" <<<"$entry"
+    local value
+    for value in "DisplayName Tobrik" "DisplayVersion $version" "Publisher dorIzezovedivu"; do
+        check "installed: the uninstall entry's $value" \
+            grep -qE "^ +${value% *} +REG_SZ +${value#* }\$" <<<"$entry"
+    done
     log "installed in $(since "$start") s"
 
     if [[ ${TOBRIK_LAB:-} == 1 ]]; then
