@@ -10,9 +10,10 @@
 #include <QWindow>
 
 int main(int argc, char* argv[]) {
-    if (!tobrik::app::DisplayAvailable(argv[0]))
+    const tobrik::app::PlatformChoice platform = tobrik::app::SessionPlatform();
+    if (!tobrik::app::DisplayAvailable(platform, argv[0]))
         return 1;
-    tobrik::app::QtArguments arguments(argc, argv);
+    tobrik::app::QtArguments arguments(argc, argv, platform.platform);
     QApplication application(arguments.count(), arguments.values());
     tobrik::app::SetUpApplication(application);
     tobrik::app::QtWindowServices services;
