@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QWindow>
+#include <memory>
 
 int main(int argc, char* argv[]) {
     const tobrik::app::PlatformChoice platform = tobrik::app::SessionPlatform();
@@ -17,15 +18,14 @@ int main(int argc, char* argv[]) {
     QApplication application(arguments.count(), arguments.values());
     tobrik::app::SetUpApplication(application);
     tobrik::app::QtWindowServices services;
-    QWindow taskbarOwner;
+    std::unique_ptr<QWindow> taskbarOwner; // outlives the window it owns
     frmMain form(services);
     services.setMessageParent(&form);
     tobrik::app::RouteNetworkMessages(services);
     if (!form.Form_Initialize())
         return 0;
     form.Form_Load();
-    tobrik::app::KeepOffTaskbar(form, taskbarOwner);
-    tobrik::app::CentreWithFrame(form);
+    taskbarOwner = tobrik::app::KeepOffTaskbar(form);
     form.show();
     return application.exec();
 }

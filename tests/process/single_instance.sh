@@ -2,8 +2,8 @@
 # One instance at a time: a second one shows only its refusal and ends; a
 # killed instance does not block the next, nor does one of another user; of
 # eight started at once exactly one stays; a lock that cannot be made does
-# not refuse the start. Runs inside the lab (the program looks up the local
-# host).
+# not refuse the start. The first window opens centred, frame included, under
+# openbox. Runs inside the lab (the program looks up the local host).
 source "$(dirname "$0")/../support/desktop.sh"
 start_desktop
 install_program "$1"
@@ -11,6 +11,24 @@ install_program "$1"
 start_program
 first=$started
 wait_until 10 "the first window" has_window "$first" Tobrik
+
+# The window opens centred in the work area with the frame that the window
+# manager gave it (within 2 px); $frame says where the frame and area were.
+frame_centred() {
+    local id x y w h l r t b ax ay aw ah
+    id=$(window_of "$first" Tobrik)
+    read -r x y w h < <(xwininfo -id "$id" | awk '/Absolute upper-left X/ {x = $4}
+        /Absolute upper-left Y/ {y = $4} /Width:/ {w = $2} /Height:/ {h = $2}
+        END {print x, y, w, h}')
+    read -r l r t b < <(xprop -id "$id" _NET_FRAME_EXTENTS | tr -dc '0-9 \n' | xargs)
+    read -r ax ay aw ah _ < <(xprop -root _NET_WORKAREA | tr -dc '0-9 \n' | xargs)
+    frame="$((x - l)) $((y - t)) $((w + l + r)) $((h + t + b)) in $ax $ay $aw $ah"
+    [ "$t" -gt 0 ] || return 1
+    local dx=$((2 * (x - l) + w + l + r - 2 * ax - aw)) dy=$((2 * (y - t) + h + t + b - 2 * ay - ah))
+    ((dx >= -4 && dx <= 4 && dy >= -4 && dy <= 4))
+}
+frame=
+within 5 frame_centred || fail "the framed window is not centred: ${frame:-no frame}"
 
 start_program
 second=$started
