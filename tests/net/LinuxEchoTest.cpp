@@ -8,6 +8,7 @@
 #include "linux/LinuxEchoHandle.h"
 
 #include <gtest/gtest.h>
+#include <linux/icmp.h>
 
 #include <array>
 #include <cerrno>
@@ -34,6 +35,7 @@ class ScriptedCalls : public SocketCalls {
     std::vector<int> sendErrors, receiveErrors;
     int queueError = EAGAIN; // the error queue: empty unless scripted
     short pollEvents = POLLIN;
+    std::uint32_t passedTypes = 0; // by the raw socket's ICMP type filter
 
     int opened = 0, closed = 0, sends = 0, receives = 0, queueReads = 0, waits = 0;
 
@@ -46,7 +48,9 @@ class ScriptedCalls : public SocketCalls {
         ++opened;
         return raw ? kRawFd : kDatagramFd;
     }
-    int setOption(int, int, int name, const void*, socklen_t) override {
+    int setOption(int, int level, int name, const void* value, socklen_t) override {
+        if (level == SOL_RAW && name == ICMP_FILTER)
+            passedTypes = ~static_cast<const icmp_filter*>(value)->data;
         // The raw socket's filters are refused too, so that no read is
         // spent on discarding what came before them.
         const int error = name == IP_RECVERR ? recvErrError : ENOPROTOOPT;
@@ -159,6 +163,10 @@ TEST_P(LinuxEchoPath, EndsAsScripted) {
     EXPECT_EQ(calls.receives, c.receives);
     EXPECT_EQ(calls.queueReads, c.queueReads);
     EXPECT_EQ(calls.closed, 1);
+    // A raw socket passes echo reply, destination unreachable, source
+    // quench, time exceeded and parameter problem: what can answer, and no
+    // redirect.
+    EXPECT_EQ(calls.passedTypes, c.kind == IcmpSocketKind::Raw ? 0x1819u : 0u);
 }
 
 constexpr auto kDatagram = IcmpSocketKind::Datagram;
