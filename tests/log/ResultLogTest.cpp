@@ -152,14 +152,17 @@ TEST_F(ResultLogFile, ThePlaceIsBesideTheExecutableOrTheUsersOwn) {
         EXPECT_EQ(opening.opened, row.opened) << opening.error;
         EXPECT_EQ(log.isOpen(), row.opened);
         EXPECT_EQ(fs::exists(opening.path), row.opened);
-        if (!row.opened)
+        if (!row.opened) {
             EXPECT_EQ(opening.error, "Permission denied");
+        }
 #ifndef _WIN32
-        if (!row.created.empty())
+        if (!row.created.empty()) {
             EXPECT_EQ(fs::status(place(row.created)).permissions(), fs::perms::owner_all);
+        }
 #endif
-        if (row.created.empty())
+        if (row.created.empty()) {
             EXPECT_FALSE(fs::exists(own / "state") || fs::exists(own / "local")) << "nothing made";
+        }
     }
 }
 
