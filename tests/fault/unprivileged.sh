@@ -13,6 +13,10 @@
 #                     socket, without root.
 #   ping-range        a plain copy and a ping group range that includes
 #                     nobody: real answers through a ping socket.
+#   installed         PROGRAM as a package installed it (/usr/bin/tobrik),
+#                     with the capability its installation granted and the
+#                     default ping group range: real answers through a raw
+#                     socket, the log in nobody's ~/.local/state/tobrik.
 source "$(dirname "$0")/../support/desktop.sh"
 mode=$1
 start_desktop
@@ -26,6 +30,10 @@ capability)
     setcap cap_net_raw+ep "$program" || fail "setcap failed"
     ;;
 ping-range) chmod 777 "$work/app" ;;
+installed)
+    program=$2
+    log="$work/home/.local/state/tobrik/tobrik.log"
+    ;;
 *) fail "unknown mode $mode" ;;
 esac
 
@@ -56,7 +64,7 @@ uid=$(awk '/^Uid:/ {print $2}' "/proc/$pid/status")
 effective=$(awk '/^CapEff:/ {print $2}' "/proc/$pid/status")
 # CAP_NET_RAW is capability 13; nothing else may be effective.
 expected_caps=0000000000000000
-[ "$mode" = capability ] && expected_caps=0000000000002000
+[ "$mode" = capability ] || [ "$mode" = installed ] && expected_caps=0000000000002000
 [ "$effective" = "$expected_caps" ] || fail "effective capabilities $effective, not $expected_caps"
 echo "$mode: running as nobody (uid $uid), effective capabilities $effective"
 # Focus starts in the start's last octet; Tab leads to the end octet.
@@ -68,6 +76,6 @@ wait_until 20 "the viewer" test -s "$viewer_calls"
 [ "$(cat "$viewer_calls")" = "$log" ] || fail "viewer started with: $(cat "$viewer_calls")"
 has_window "$pid" "PingError" && fail "the program says it cannot send ICMP"
 exited "$pid" && fail "the program ended"
-[ "$mode" != read-only-folder ] || [ ! -e "$work/app/tobrik.log" ] ||
-    fail "a log was written beside the program"
+beside="${program%/*}/tobrik.log"
+[ "$log" = "$beside" ] || [ ! -e "$beside" ] || fail "a log was written beside the program"
 echo "$mode: swept as nobody with real answers: ok"
