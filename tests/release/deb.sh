@@ -27,7 +27,8 @@ trap 'installed && apt purge tobrik' EXIT
 "$root/scripts/deb.sh" "$out"
 deb="$out/tobrik_$(dpkg-parsechangelog -l "$root/debian/changelog" -S Version)"
 deb+="_$(dpkg-architecture -qDEB_HOST_ARCH).deb"
-report=$(lintian --fail-on error,warning --show-overrides "$deb" 2>&1) ||
+# (Overridden tags, shown with --show-overrides, would count as failures.)
+report=$(lintian --fail-on error,warning --display-info "$deb" 2>&1) ||
     fail "lintian finds errors or warnings:"$'\n'"$report"
 grep -v "root privileges" <<<"$report" || true
 
