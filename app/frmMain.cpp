@@ -2,10 +2,12 @@
 
 #include "Ipv4Address.h"
 #include "LogLine.h"
+#include "LogPlace.h"
 #include "NumericText.h"
 #include "OctetSplit.h"
 #include "RangeValidation.h"
 #include "SweepTexts.h"
+#include "WindowPlacement.h"
 #include "mdlKorvantiser.h"
 #include "ui_frmMain.h"
 
@@ -15,7 +17,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QScreen>
 #include <limits>
 #include <utility>
 
@@ -36,7 +37,6 @@ QString fromUtf8(const std::string& text) {
 const char* const kStartOctetName = "スタートIP 第%1オクテット";
 const char* const kEndOctetName = "エンドIP 第%1オクテット";
 const char* const kNameGroupName = "コンピュータ名の取得";
-const char* const kLocalFrameName = "My Computer";
 const char* const kLocalAddressName = "IPアドレス";
 const char* const kLocalNameName = "コンピュータ名";
 const char* const kCheckedAddressName = "確認中のIPアドレス";
@@ -82,14 +82,12 @@ void frmMain::applyInitialStates() {
 
 void frmMain::setUpWindowFrame() {
     // A fixed dialog frame with a title, the window menu and a close box, no
-    // minimize or maximize. As a dialog, X11 makes it transient for the
-    // application's leader window, which keeps it off the taskbar.
+    // minimize or maximize, centred when it opens.
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
                    Qt::MSWindowsFixedSizeDialogHint);
     setFixedSize(size());
-    if (const QScreen* screen = this->screen())
-        move(screen->availableGeometry().center() - rect().center());
+    CentreWhenShown(*this);
 }
 
 void frmMain::setUpOctetBoxes() {
@@ -155,7 +153,6 @@ void frmMain::setUpAccessibleNames() {
     ui->Frame2->setAccessibleName(kNameGroupName);
     for (auto* option : optPCName)
         option->setAccessibleName(QString(kNameGroupName) + " " + option->text());
-    ui->Frame1->setAccessibleName(kLocalFrameName);
     // cmdStart keeps its caption as its name: it says what a click does.
     const std::pair<QLabel*, const char*> values[] = {{lblMyIPAddr, kLocalAddressName},
                                                       {lblHostName, kLocalNameName},
@@ -275,13 +272,17 @@ bool frmMain::rangeAccepted() {
     return true;
 }
 
+// The log beside the executable, or in the user's own folder where that
+// cannot be written; the message names the last path tried.
 bool frmMain::openLog() {
-    strLogPath = fromUtf8(tobrik::log::LogPathIn(utf8(services.executableDirectory())));
-    std::string error;
-    if (logFile.open(utf8(strLogPath), error))
+    const auto opening = tobrik::log::OpenLogWhereUserCanWrite(
+        logFile, utf8(services.executableDirectory()), services.logPlaces());
+    strLogPath = fromUtf8(opening.path);
+    if (opening.opened)
         return true;
-    services.messageBox(QString("%1\n%2\n%3").arg(kLogOpenFailed, strLogPath, fromUtf8(error)),
-                        MessageStyle::Critical, kLogErrorTitle);
+    services.messageBox(
+        QString("%1\n%2\n%3").arg(kLogOpenFailed, strLogPath, fromUtf8(opening.error)),
+        MessageStyle::Critical, kLogErrorTitle);
     return false;
 }
 
