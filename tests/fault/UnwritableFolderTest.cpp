@@ -17,6 +17,8 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <cerrno>
+#include <cstring>
 #include <unistd.h>
 
 using tobrik::test::FakeNetPlatform;
@@ -51,7 +53,8 @@ class UnwritableFolderTest : public QObject {
         const auto& error = services.messages[1];
         QCOMPARE(error.title, QString("ログエラー"));
         QCOMPARE(error.style, 0x10);
-        QCOMPARE(error.text, QString("ログファイルを開けません。\n%1\nPermission denied").arg(log));
+        QCOMPARE(error.text, QString("ログファイルを開けません。\n%1\n%2")
+                                 .arg(log, QString::fromLocal8Bit(std::strerror(EACCES))));
         QCOMPARE(form.cmdStart->text(), QString("開始"));
         QVERIFY(!form.lblChkIP->isVisible());
         QCOMPARE(net.echoes, 0);
