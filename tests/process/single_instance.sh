@@ -7,15 +7,14 @@ source "$(dirname "$0")/../support/desktop.sh"
 start_desktop
 install_program "$1"
 
-start_program
-first=$started
-wait_until 10 "the first window" has_window "$first" Tobrik
+open_window
+first=$pid
 
 start_program
 second=$started
 wait_until 10 "the refusal" has_window "$second" "ロードエラー"
 has_window "$second" Tobrik && fail "the second instance showed its window"
-press "$(window_of "$second" "ロードエラー")" Return
+answer "$second" "ロードエラー" || fail "the refusal could not be answered"
 wait_until 5 "the second instance to end" exited "$second"
 wait "$second" || fail "the second instance ended with status $?"
 exited "$first" && fail "the first instance ended"
@@ -23,34 +22,19 @@ has_window "$first" Tobrik || fail "the first instance lost its window"
 
 kill -9 "$first"
 wait "$first" 2>/dev/null
-start_program
-third=$started
-wait_until 10 "a window after a killed instance" has_window "$third" Tobrik
-kill -9 "$third"
-wait "$third" 2>/dev/null
+open_window # after a killed instance
+kill -9 "$pid"
+wait "$pid" 2>/dev/null
 
-# start_as UID: starts one instance as that user, with a runtime folder of
-# its own, as a login gives it.
-start_as() {
-    local runtime="$work/runtime-$1"
-    mkdir -p -m 0700 "$runtime"
-    chown "$1" "$runtime"
-    setpriv --reuid="$1" --regid="$1" --clear-groups --inh-caps=-all -- \
-        env XDG_RUNTIME_DIR="$runtime" "$program" 2>>"$work/program-errors" &
-    started=$!
-    children+=("$started")
-}
-start_as 65534
-other=$started
-wait_until 10 "another user's window" has_window "$other" Tobrik
-kill -9 "$other"
-wait "$other" 2>/dev/null
-start_as 65533
-fourth=$started
-within 10 has_window "$fourth" Tobrik ||
+# Other users, each with a runtime folder of its own.
+open_window run_as 65534
+kill -9 "$pid"
+wait "$pid" 2>/dev/null
+start_program run_as 65533
+within 10 has_window "$started" Tobrik ||
     fail "a lock left by another user's killed instance refused the start"
-kill -9 "$fourth"
-wait "$fourth" 2>/dev/null
+kill -9 "$started"
+wait "$started" 2>/dev/null
 
 pids=()
 for _ in 1 2 3 4 5 6 7 8; do
@@ -72,7 +56,7 @@ done
 [ "$windows" = 1 ] || fail "$windows of eight instances opened their window"
 [ "${#refusals[@]}" = 7 ] || fail "${#refusals[@]} of eight instances were refused"
 for pid in "${refusals[@]}"; do
-    press "$(window_of "$pid" "ロードエラー")" Return
+    answer "$pid" "ロードエラー" || fail "a refusal could not be answered"
     wait_until 5 "a refused instance to end" exited "$pid"
 done
 running=0

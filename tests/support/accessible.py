@@ -9,12 +9,18 @@ Usage (on the session bus in DBUS_SESSION_BUS_ADDRESS):
       programs started afterwards take part.
   accessible.py window PID TITLE SECONDS
       succeeds once PID shows a window titled TITLE.
-  accessible.py press PID TITLE BUTTON SECONDS
-      presses the button named BUTTON in PID's window titled TITLE.
+  accessible.py press PID TITLE BUTTON SECONDS [PATH]
+      presses the button named BUTTON in PID's window titled TITLE and
+      prints its path (child indexes from the window). With PATH, the
+      button found there before is tried first: a program busy between
+      its events answers each question late, and a search asks many.
+  accessible.py type PID TITLE NAME TEXT SECONDS
+      replaces the text of the text box named NAME in that window by TEXT.
   accessible.py names PID TITLE SECONDS
       prints role and name of every object in that window, one a line.
 """
 
+import itertools
 import sys
 import time
 import warnings
@@ -60,10 +66,18 @@ def find_window(pid, title):
     return None
 
 
-def descendants(node):
-    for child in children(node):
-        yield child
-        yield from descendants(child)
+def descendants(node, path=()):
+    """Yields (path, node) for every object below node."""
+    for i, child in enumerate(children(node)):
+        yield path + (i,), child
+        yield from descendants(child, path + (i,))
+
+
+def at_path(node, path):
+    """[(path, node)] for the object at path below node, if there is one."""
+    for i in path:
+        node = node.get_child_at_index(i)
+    return [(path, node)] if path and node is not None else []
 
 
 def poll(seconds, attempt):
@@ -80,16 +94,27 @@ def poll(seconds, attempt):
         time.sleep(0.1)
 
 
-def press(pid, title, button, seconds):
+def press(pid, title, button, seconds, hint):
     def attempt():
         window = find_window(pid, title)
         if window is None:
             return None
-        for node in descendants(window):
+        for path, node in itertools.chain(at_path(window, hint), descendants(window)):
             if node.get_role_name() == "push button" and node.get_name() == button:
                 for i in range(node.get_n_actions()):
-                    if node.get_action_name(i) == "Press":
-                        return node.do_action(i)
+                    if node.get_action_name(i) == "Press" and node.do_action(i):
+                        return "/".join(map(str, path))
+        return None
+
+    return poll(seconds, attempt)
+
+
+def type_text(pid, title, name, text, seconds):
+    def attempt():
+        window = find_window(pid, title)
+        for _, node in descendants(window) if window is not None else ():
+            if node.get_name() == name and node.get_editable_text_iface() is not None:
+                return Atspi.EditableText.set_text_contents(node, text) or None
         return None
 
     return poll(seconds, attempt)
@@ -102,13 +127,19 @@ def main(argv):
         return 0
     if command == "window" and len(argv) == 5:
         return 0 if poll(float(argv[4]), lambda: find_window(int(argv[2]), argv[3])) else 1
-    if command == "press" and len(argv) == 6:
-        return 0 if press(int(argv[2]), argv[3], argv[4], float(argv[5])) else 1
+    if command == "press" and len(argv) in (6, 7):
+        hint = tuple(int(i) for i in argv[6].split("/")) if len(argv) == 7 else ()
+        path = press(int(argv[2]), argv[3], argv[4], float(argv[5]), hint)
+        if path is not None:
+            print(path)
+        return 0 if path is not None else 1
+    if command == "type" and len(argv) == 7:
+        return 0 if type_text(int(argv[2]), argv[3], argv[4], argv[5], float(argv[6])) else 1
     if command == "names" and len(argv) == 5:
         window = poll(float(argv[4]), lambda: find_window(int(argv[2]), argv[3]))
         if window is None:
             return 1
-        for node in descendants(window):
+        for _, node in descendants(window):
             print(f"{node.get_role_name()}\t{node.get_name()}")
         return 0
     print(__doc__, file=sys.stderr)
