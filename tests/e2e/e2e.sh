@@ -28,18 +28,9 @@ wm_close=$2
 artifacts=$3
 win_check=${4:-}
 
-for tool in Xvfb xdotool xclip xwininfo xprop import iconv; do
-    command -v "$tool" >/dev/null || {
-        echo "e2e: $tool is missing (scripts/packages/test.txt)" >&2
-        exit 1
-    }
-done
-[ "${TOBRIK_LAB:-}" = 1 ] || {
-    echo "e2e: run me inside the lab: tests/lab/in_lab.sh --hostname tobrik-ten -- $0" >&2
-    exit 1
-}
-
 source "$(dirname "$0")/../support/desktop.sh"
+needs Xvfb xdotool xclip xwininfo xprop import iconv
+needs_lab
 
 passes=0
 misses=0
@@ -65,18 +56,16 @@ die() {
 mkdir -p "$artifacts"
 export TOBRIK_ARTIFACTS=$artifacts
 unset QT_QPA_PLATFORM LANGUAGE WAYLAND_DISPLAY
+start_x_server
 if [ -n "$windows" ]; then
     install_windows_program "$binary"
     export LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8
-    start_x_server
     start_wineserver
     patience=30 # wine starts its own services with the first program
 else
     install_program "$binary"
     export LANG=C.UTF-8
     unset LC_ALL
-    start_x_server
-    patience=10
 fi
 
 # ---- helpers that act on the window ---------------------------------------

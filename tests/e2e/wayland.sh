@@ -26,26 +26,15 @@ xwayland | wayland) ;;
     exit 2
     ;;
 esac
-for tool in weston dbus-run-session xdotool; do
-    command -v "$tool" >/dev/null || {
-        echo "wayland: $tool is missing (scripts/packages/test.txt)" >&2
-        exit 1
-    }
-done
-[ "$mode" = wayland ] || command -v Xwayland >/dev/null || {
-    echo "wayland: Xwayland is missing (scripts/packages/test.txt)" >&2
-    exit 1
-}
-[ "${TOBRIK_LAB:-}" = 1 ] || {
-    echo "wayland: run me inside the lab: tests/lab/in_lab.sh --hostname tobrik-ten -- $0" >&2
-    exit 1
-}
 # A session bus of the test's own carries the accessibility bus.
 if [ -z "${TOBRIK_OWN_BUS:-}" ]; then
     TOBRIK_OWN_BUS=1 exec dbus-run-session -- "$0" "$@" 2>&1
 fi
 
 source "$here/../support/desktop.sh"
+needs weston xdotool
+[ "$mode" = wayland ] || needs Xwayland
+needs_lab
 
 install_program "$binary"
 export LANG=C.UTF-8

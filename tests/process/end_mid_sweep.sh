@@ -34,7 +34,6 @@ check_log
 echo "closed mid-sweep after $((SECONDS - started_at))s with $(log_lines) lines: ok"
 
 start_sweep
-kill -9 "$pid"
-wait "$pid" 2>/dev/null
+kill_program "$pid"
 check_log
 echo "killed mid-sweep with $(log_lines) lines: ok"

@@ -20,21 +20,17 @@ wait "$second" || fail "the second instance ended with status $?"
 exited "$first" && fail "the first instance ended"
 has_window "$first" Tobrik || fail "the first instance lost its window"
 
-kill -9 "$first"
-wait "$first" 2>/dev/null
+kill_program "$first"
 open_window # after a killed instance
-kill -9 "$pid"
-wait "$pid" 2>/dev/null
+kill_program "$pid"
 
 # Other users, each with a runtime folder of its own.
 open_window run_as 65534
-kill -9 "$pid"
-wait "$pid" 2>/dev/null
+kill_program "$pid"
 start_program run_as 65533
 within 10 has_window "$started" Tobrik ||
     fail "a lock left by another user's killed instance refused the start"
-kill -9 "$started"
-wait "$started" 2>/dev/null
+kill_program "$started"
 
 pids=()
 for _ in 1 2 3 4 5 6 7 8; do

@@ -10,10 +10,9 @@ Usage (on the session bus in DBUS_SESSION_BUS_ADDRESS):
   accessible.py window PID TITLE SECONDS
       succeeds once PID shows a window titled TITLE.
   accessible.py press PID TITLE BUTTON SECONDS [PATH]
-      presses the button named BUTTON in PID's window titled TITLE and
-      prints its path (child indexes from the window). With PATH, the
-      button found there before is tried first: a program busy between
-      its events answers each question late, and a search asks many.
+      presses the button named BUTTON in PID's window titled TITLE; prints
+      its PATH, where it is tried first the next time (a busy program
+      answers each question of a search late).
   accessible.py type PID TITLE NAME TEXT SECONDS
       replaces the text of the text box named NAME in that window by TEXT.
   accessible.py names PID TITLE SECONDS
@@ -67,17 +66,12 @@ def find_window(pid, title):
 
 
 def descendants(node, path=()):
-    """Yields (path, node) for every object below node."""
-    for i, child in enumerate(children(node)):
-        yield path + (i,), child
-        yield from descendants(child, path + (i,))
-
-
-def at_path(node, path):
-    """[(path, node)] for the object at path below node, if there is one."""
-    for i in path:
-        node = node.get_child_at_index(i)
-    return [(path, node)] if path and node is not None else []
+    """(path, object) for every object below node; a path holds child indexes."""
+    for i in range(node.get_child_count()):
+        child = node.get_child_at_index(i)
+        if child is not None:
+            yield path + (i,), child
+            yield from descendants(child, path + (i,))
 
 
 def poll(seconds, attempt):
@@ -94,30 +88,35 @@ def poll(seconds, attempt):
         time.sleep(0.1)
 
 
-def press(pid, title, button, seconds, hint):
+def act(pid, title, seconds, action, hint=()):
+    """Runs action on the objects of PID's window TITLE, the one at path hint
+    first, until it succeeds; the path of that object."""
+
     def attempt():
-        window = find_window(pid, title)
-        if window is None:
-            return None
-        for path, node in itertools.chain(at_path(window, hint), descendants(window)):
-            if node.get_role_name() == "push button" and node.get_name() == button:
-                for i in range(node.get_n_actions()):
-                    if node.get_action_name(i) == "Press" and node.do_action(i):
-                        return "/".join(map(str, path))
+        window = hinted = find_window(pid, title)
+        for i in hint:
+            hinted = hinted and hinted.get_child_at_index(i)
+        first = [(hint, hinted)] if hint and hinted else []
+        for path, node in itertools.chain(first, descendants(window) if window else ()):
+            if action(node):
+                return "/".join(map(str, path))
         return None
 
     return poll(seconds, attempt)
 
 
-def type_text(pid, title, name, text, seconds):
-    def attempt():
-        window = find_window(pid, title)
-        for _, node in descendants(window) if window is not None else ():
-            if node.get_name() == name and node.get_editable_text_iface() is not None:
-                return Atspi.EditableText.set_text_contents(node, text) or None
-        return None
+def pressing(button):
+    def action(node):
+        if node.get_role_name() != "push button" or node.get_name() != button:
+            return False
+        return any(node.get_action_name(i) == "Press" and node.do_action(i)
+                   for i in range(node.get_n_actions()))
+    return action
 
-    return poll(seconds, attempt)
+
+def typing(name, text):
+    return lambda node: (node.get_name() == name and node.get_editable_text_iface() is not None
+                         and Atspi.EditableText.set_text_contents(node, text))
 
 
 def main(argv):
@@ -129,12 +128,12 @@ def main(argv):
         return 0 if poll(float(argv[4]), lambda: find_window(int(argv[2]), argv[3])) else 1
     if command == "press" and len(argv) in (6, 7):
         hint = tuple(int(i) for i in argv[6].split("/")) if len(argv) == 7 else ()
-        path = press(int(argv[2]), argv[3], argv[4], float(argv[5]), hint)
-        if path is not None:
+        path = act(int(argv[2]), argv[3], float(argv[5]), pressing(argv[4]), hint)
+        if path:
             print(path)
-        return 0 if path is not None else 1
+        return 0 if path else 1
     if command == "type" and len(argv) == 7:
-        return 0 if type_text(int(argv[2]), argv[3], argv[4], argv[5], float(argv[6])) else 1
+        return 0 if act(int(argv[2]), argv[3], float(argv[6]), typing(argv[4], argv[5])) else 1
     if command == "names" and len(argv) == 5:
         window = poll(float(argv[4]), lambda: find_window(int(argv[2]), argv[3]))
         if window is None:

@@ -57,6 +57,16 @@ wait_until() {
     within "$seconds" "$@" || fail "timed out after ${seconds}s waiting for $what"
 }
 
+# needs TOOL...: ends the test when a tool is missing; needs_lab ends it
+# outside the network lab.
+needs() {
+    local tool
+    for tool; do
+        command -v "$tool" >/dev/null || fail "$tool is missing (scripts/packages/test.txt)"
+    done
+}
+needs_lab() { [ "${TOBRIK_LAB:-}" = 1 ] || fail "run me inside the lab: tests/lab/in_lab.sh --hostname tobrik-ten -- $0"; }
+
 # start_x_server: an X server of the test's own on a free display.
 start_x_server() {
     Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
@@ -113,10 +123,9 @@ install_windows_program() {
     chmod 755 "$program"
 }
 
-# start_wineserver: a wineserver of the test's own for $WINEPREFIX (one
-# left from an earlier run goes first), on this X server: wine's desktop
-# process, which bridges the clipboard, joins the display of the first
-# program. Stopped on exit.
+# start_wineserver: a wineserver of the test's own for $WINEPREFIX, after
+# one left from an earlier run; wine's desktop process, which bridges the
+# clipboard, joins the display of the first program. Stopped on exit.
 start_wineserver() {
     "$wineserver" -k 2>/dev/null || true
     "$wineserver" -w 2>/dev/null || true
@@ -124,9 +133,9 @@ start_wineserver() {
 }
 
 # run_as USER COMMAND...: replaces the shell (call it in a subshell or in
-# the background) by COMMAND run as USER (a name, or a uid without one) with
-# USER's group, no other groups and no capabilities, in a home folder and a
-# runtime folder of its own, as a login gives them.
+# the background) by COMMAND as USER (a name, or a uid without one), with
+# its group alone and no capabilities, in a home and a runtime folder of
+# its own, as a login gives them.
 run_as() {
     local user=$1 home="$work/home-$1" group
     shift
@@ -155,11 +164,10 @@ open_window() {
     window=$(window_of "$pid" Tobrik)
 }
 
-# window_of PID TITLE: the id of PID's window titled exactly TITLE (of any
-# program when PID is empty). xdotool's search dies on a BadWindow error
-# when any window of the display goes away while it walks the tree (an
-# instance that just ended), so an empty answer is asked again before it
-# counts.
+# window_of PID TITLE: the id of PID's (any program's when PID is empty)
+# window titled exactly TITLE. xdotool's search dies on a BadWindow error
+# when any window goes away while it walks the tree (an instance that just
+# ended), so an empty answer is asked again before it counts.
 window_of() {
     local id= owner=()
     [ -n "$1" ] && owner=(--pid "$1")
@@ -188,9 +196,9 @@ press() {
     xdotool key --delay 20 "$@"
 }
 
-# answer PID TITLE: waits for PID's message box TITLE (any program's when
-# PID is empty), presses Return in it and waits for it to close; false when
-# it does not come or does not go.
+# answer PID TITLE: presses Return in PID's message box TITLE (any
+# program's when PID is empty) once it shows; false when it does not come
+# or does not go.
 answer() {
     within "$patience" has_window "$1" "$2" || return 1
     press "$(window_of "$1" "$2")" Return
@@ -200,30 +208,27 @@ answer() {
 # confirm: answers the confirmation of a sweep in $pid's window.
 confirm() { answer "$pid" "処理の確認" || fail "no confirmation box to answer"; }
 
-# sweep_by_keys [END_OCTET]: in $pid's fresh $window, where the focus is in
-# the start's last octet, types END_OCTET into the end octet (leaves it
-# when not given), presses the start button with the keyboard and confirms.
-# The last sweep's log goes first, so that every line counted afterwards is
-# this sweep's.
+# sweep_by_keys [END_OCTET]: in $pid's fresh $window (the focus in the
+# start's last octet) types END_OCTET, if given, into the end octet, starts
+# with the keyboard and confirms. The last sweep's log goes first, so that
+# every line counted afterwards is this sweep's.
 sweep_by_keys() {
-    local keys=(Tab) digits
-    if [ $# -gt 0 ]; then
-        read -ra digits <<<"$(sed 's/./& /g' <<<"$1")"
-        keys+=(ctrl+a "${digits[@]}")
-    fi
     rm -f "$log"
-    press "$window" "${keys[@]}" Tab Tab space
+    press "$window" Tab
+    [ $# = 0 ] || { xdotool key ctrl+a && xdotool type --delay 20 "$1"; }
+    xdotool key --delay 20 Tab Tab space
     confirm
 }
 
-# exited PID: true once PID has ended.
+# exited PID: true once PID has ended; kill_program PID: ends it at once.
 exited() { ! kill -0 "$1" 2>/dev/null; }
+kill_program() { kill -9 "$1" 2>/dev/null; wait "$1" 2>/dev/null || true; }
 
 log_lines() { if [ -f "$log" ]; then grep -c $'\r$' "$log" || true; else echo 0; fi; }
 has_lines() { [ "$(log_lines)" -ge "$1" ]; }
 
-# wait_for_sweep_start ADDRESS: waits until the log's first line is that of
-# ADDRESS, the sweep's first address (the sweep has emptied the clipboard
-# by then); false when it does not come.
+# wait_for_sweep_start ADDRESS: waits for the log's first line, that of the
+# sweep's first address (the sweep has emptied the clipboard by then); false
+# when it does not come.
 sweep_started() { head -n1 "$log" 2>/dev/null | grep -q "^[^,]*,${1//./\\.},"; }
 wait_for_sweep_start() { within "$patience" sweep_started "$1"; }

@@ -63,8 +63,7 @@ class ShiftJisLog : public testing::Test {
     void SetUp() override {
         if (GetACP() != 932) {
             // A continuous integration run must not pass by skipping.
-            const char* ci = std::getenv("CI");
-            if (ci && std::string(ci) == "true")
+            if (const char* ci = std::getenv("CI"); ci && std::string(ci) == "true")
                 FAIL() << "the ANSI code page is " << GetACP() << ", not 932";
             GTEST_SKIP() << "the ANSI code page is " << GetACP()
                          << ", not 932; run with LC_ALL=ja_JP.UTF-8 under wine";
