@@ -2,7 +2,7 @@
 # server (and a window manager) of the test's own, the program copied into a
 # folder of its own (the log is written beside the executable), a viewer
 # that only records how it was started, other users and wine. Source it; it
-# sets up on load and cleans up on exit. Safe under set -euo pipefail.
+# sets up on load and cleans up on exit.
 
 set -u
 work=$(mktemp -d /tmp/tobrik-desktop.XXXXXX)
@@ -169,7 +169,7 @@ open_window() {
 # when any window goes away while it walks the tree (an instance that just
 # ended), so an empty answer is asked again before it counts.
 window_of() {
-    local id= owner=()
+    local id='' owner=()
     [ -n "$1" ] && owner=(--pid "$1")
     for _ in 1 2 3; do
         id=$(xdotool search --all --onlyvisible "${owner[@]}" --name "^$2\$" 2>/dev/null | head -1) || true
