@@ -1,8 +1,13 @@
 #!/usr/bin/env python3
 """Draws the program's icon: a radar screen whose sweep has found a few hosts.
 
-Writes tobrik.png (RGB with one transparent colour) and tobrik.ico (24-bit
-colour with a 1-bit mask), both 128 x 128, using only the standard library.
+The picture is drawn on a 128 x 128 grid and sampled 4 x 4 times per pixel at
+every size, so edges are smooth and small sizes keep the same picture. Writes,
+using only the standard library:
+  tobrik.png                              128 x 128, the window icon
+  tobrik.ico                              16, 24, 32, 48, 64, 128 and 256 px
+                                          (32-bit with alpha; 256 as PNG)
+  icons/hicolor/<N>x<N>/apps/tobrik.png   the Linux icon theme's sizes
 Usage: make_icon.py [OUTPUT_DIR]
 """
 import math
@@ -12,7 +17,9 @@ import zlib
 from pathlib import Path
 
 SIZE = 128
-KEY = (255, 0, 255)  # the transparent colour of the PNG
+ICO_SIZES = (16, 24, 32, 48, 64, 128, 256)
+THEME_SIZES = (16, 24, 32, 48, 64, 128, 256)
+SAMPLES = 4  # per pixel and axis
 
 
 def pixel(x, y):
@@ -46,46 +53,87 @@ def pixel(x, y):
     return tuple(colour)
 
 
-def rows():
-    return [[pixel(x, y) for x in range(SIZE)] for y in range(SIZE)]
+def render(size):
+    """RGBA rows of the icon at size x size pixels."""
+    scale = SIZE / size
+    image = []
+    for y in range(size):
+        row = []
+        for x in range(size):
+            total = [0, 0, 0]
+            covered = 0
+            for j in range(SAMPLES):
+                for i in range(SAMPLES):
+                    u = (x + (i + 0.5) / SAMPLES) * scale - 0.5
+                    v = (y + (j + 0.5) / SAMPLES) * scale - 0.5
+                    colour = pixel(u, v)
+                    if colour is not None:
+                        covered += 1
+                        total = [t + c for t, c in zip(total, colour)]
+            if covered == 0:
+                row.append((0, 0, 0, 0))
+            else:
+                rgb = tuple(round(t / covered) for t in total)
+                row.append(rgb + (round(255 * covered / SAMPLES**2),))
+        image.append(row)
+    return image
 
 
-def write_png(path, image):
+def png_bytes(image):
     def chunk(kind, data):
         body = kind + data
         return struct.pack(">I", len(data)) + body + struct.pack(">I", zlib.crc32(body))
 
-    raw = b"".join(b"\0" + bytes(c for p in row for c in (p or KEY)) for row in image)
+    size = len(image)
+    raw = b"".join(b"\0" + bytes(c for p in row for c in p) for row in image)
     png = b"\x89PNG\r\n\x1a\n"
-    png += chunk(b"IHDR", struct.pack(">IIBBBBB", SIZE, SIZE, 8, 2, 0, 0, 0))
-    png += chunk(b"tRNS", struct.pack(">HHH", *KEY))
+    png += chunk(b"IHDR", struct.pack(">IIBBBBB", size, size, 8, 6, 0, 0, 0))
     png += chunk(b"IDAT", zlib.compress(raw, 9))
     png += chunk(b"IEND", b"")
-    path.write_bytes(png)
+    return png
 
 
-def write_ico(path, image):
-    xor = b""
+def dib_bytes(image):
+    """A 32-bit BGRA bitmap with its 1-bit mask, as an icon directory entry holds it."""
+    size = len(image)
+    mask_stride = (size + 31) // 32 * 4
+    colour = b""
     mask = b""
     for row in reversed(image):  # bottom-up bitmaps
-        xor += bytes(c for p in row for c in reversed(p or (0, 0, 0)))  # BGR
+        colour += bytes(c for r, g, b, a in row for c in (b, g, r, a))
         bits = 0
         for x, p in enumerate(row):
-            if p is None:
-                bits |= 1 << (SIZE - 1 - x)
-        mask += bits.to_bytes(SIZE // 8, "big")  # 16 bytes: already 32-bit aligned
-    header = struct.pack("<IiiHHIIiiII", 40, SIZE, SIZE * 2, 1, 24, 0, len(xor) + len(mask), 0, 0, 0, 0)
-    bitmap = header + xor + mask
-    directory = struct.pack("<HHH", 0, 1, 1)
-    entry = struct.pack("<BBBBHHII", SIZE, SIZE, 0, 0, 1, 24, len(bitmap), 6 + 16)
-    path.write_bytes(directory + entry + bitmap)
+            if p[3] == 0:
+                bits |= 1 << (mask_stride * 8 - 1 - x)
+        mask += bits.to_bytes(mask_stride, "big")
+    header = struct.pack("<IiiHHIIiiII", 40, size, size * 2, 1, 32, 0, len(colour) + len(mask), 0, 0, 0, 0)
+    return header + colour + mask
+
+
+def ico_bytes(images):
+    """An icon file holding each image; 256 px as PNG, as Windows expects."""
+    count = len(images)
+    directory = struct.pack("<HHH", 0, 1, count)
+    entries = b""
+    data = b""
+    offset = 6 + 16 * count
+    for image in images:
+        size = len(image)
+        body = png_bytes(image) if size >= 256 else dib_bytes(image)
+        entries += struct.pack("<BBBBHHII", size % 256, size % 256, 0, 0, 1, 32, len(body), offset + len(data))
+        data += body
+    return directory + entries + data
 
 
 def main():
     out = Path(sys.argv[1] if len(sys.argv) > 1 else Path(__file__).parent)
-    image = rows()
-    write_png(out / "tobrik.png", image)
-    write_ico(out / "tobrik.ico", image)
+    images = {size: render(size) for size in sorted(set(ICO_SIZES) | set(THEME_SIZES))}
+    (out / "tobrik.png").write_bytes(png_bytes(images[SIZE]))
+    (out / "tobrik.ico").write_bytes(ico_bytes([images[size] for size in ICO_SIZES]))
+    for size in THEME_SIZES:
+        folder = out / "icons" / "hicolor" / f"{size}x{size}" / "apps"
+        folder.mkdir(parents=True, exist_ok=True)
+        (folder / "tobrik.png").write_bytes(png_bytes(images[size]))
 
 
 if __name__ == "__main__":

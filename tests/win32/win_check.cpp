@@ -201,11 +201,19 @@ void checkIcon(const std::wstring& file) {
     if (header) {
         const auto* entries = reinterpret_cast<const GroupEntry*>(header + 1);
         std::printf("# the icon holds %u image(s)\n", header->count);
+        // Each size Windows draws an icon at (a width of 0 stands for 256),
+        // and the window's 128-pixel picture.
         const GroupEntry* large = nullptr;
-        for (WORD i = 0; i < header->count; ++i)
-            if (entries[i].width == 128 && entries[i].height == 128)
-                large = &entries[i];
-        check(large != nullptr, "a 128 x 128 image in the icon");
+        for (const int size : {16, 24, 32, 48, 64, 128, 256}) {
+            const GroupEntry* found = nullptr;
+            for (WORD i = 0; i < header->count; ++i)
+                if (entries[i].width == size % 256 && entries[i].height == size % 256)
+                    found = &entries[i];
+            check(found != nullptr,
+                  ("a " + std::to_string(size) + " px image in the icon").c_str());
+            if (size == 128)
+                large = found;
+        }
         const HRSRC image =
             large ? FindResourceW(module, MAKEINTRESOURCEW(large->id), MAKEINTRESOURCEW(3))
                   : nullptr;
@@ -215,8 +223,8 @@ void checkIcon(const std::wstring& file) {
         // An icon image stores its colour bitmap and its 1-bit mask one
         // above the other: twice the height.
         check(bitmap && bitmap->biWidth == 128 && bitmap->biHeight == 256 &&
-                  bitmap->biBitCount == 24,
-              "the 128 x 128 image has 24-bit colour and a mask");
+                  bitmap->biBitCount == 32,
+              "the 128 x 128 image has 32-bit colour with alpha and a mask");
         // Windows' own choice for a 128-pixel icon finds that image.
         const int chosen =
             LookupIconIdFromDirectoryEx(reinterpret_cast<PBYTE>(const_cast<GroupHeader*>(header)),
