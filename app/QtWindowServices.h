@@ -26,6 +26,7 @@ class QtWindowServices : public WindowServices {
     bool anotherInstanceRunning() override;
     void endProgram() override;
     QString executableDirectory() override;
+    tobrik::log::LogPlaces& logPlaces() override { return logPlaces_; }
     QString nowText() override;
     bool startProgram(const QString& program, const QString& argument, QString& error) override;
 
@@ -37,6 +38,7 @@ class QtWindowServices : public WindowServices {
     QString clipboardCache_;
     bool clipboardStale_ = true;
     QMetaObject::Connection clipboardWatch_;
+    tobrik::log::LogPlaces logPlaces_;
 };
 
 } // namespace tobrik::app

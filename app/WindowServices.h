@@ -4,6 +4,8 @@
 // tests replace the parts that would need a person (message boxes) or leave
 // the test (starting the viewer, ending the program).
 
+#include "LogPlaces.h"
+
 #include <QString>
 
 namespace tobrik::app {
@@ -44,6 +46,8 @@ class WindowServices {
 
     // The running executable's directory, without a trailing separator.
     virtual QString executableDirectory() = 0;
+    // The environment, folders and files behind the log's place.
+    virtual tobrik::log::LogPlaces& logPlaces() = 0;
     // The current local time as "yyyy/mm/dd hh:mm:ss".
     virtual QString nowText() = 0;
     // Starts program with one argument, detached, without a shell. On

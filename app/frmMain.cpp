@@ -2,6 +2,7 @@
 
 #include "Ipv4Address.h"
 #include "LogLine.h"
+#include "LogPlace.h"
 #include "NumericText.h"
 #include "OctetSplit.h"
 #include "RangeValidation.h"
@@ -275,13 +276,17 @@ bool frmMain::rangeAccepted() {
     return true;
 }
 
+// The log beside the executable, or in the user's own folder where that
+// cannot be written; the message names the last path tried.
 bool frmMain::openLog() {
-    strLogPath = fromUtf8(tobrik::log::LogPathIn(utf8(services.executableDirectory())));
-    std::string error;
-    if (logFile.open(utf8(strLogPath), error))
+    const auto opening = tobrik::log::OpenLogWhereUserCanWrite(
+        logFile, utf8(services.executableDirectory()), services.logPlaces());
+    strLogPath = fromUtf8(opening.path);
+    if (opening.opened)
         return true;
-    services.messageBox(QString("%1\n%2\n%3").arg(kLogOpenFailed, strLogPath, fromUtf8(error)),
-                        MessageStyle::Critical, kLogErrorTitle);
+    services.messageBox(
+        QString("%1\n%2\n%3").arg(kLogOpenFailed, strLogPath, fromUtf8(opening.error)),
+        MessageStyle::Critical, kLogErrorTitle);
     return false;
 }
 

@@ -8,7 +8,7 @@
 # for sudo), after saying so; without sudo it says what to run as root. The
 # program never needs to run as root.
 set -euo pipefail
-program="$1"
+program="$(realpath "$1")" # su - starts in root's home
 
 in_ping_range() {
     read -r low high </proc/sys/net/ipv4/ping_group_range
@@ -32,7 +32,7 @@ echo "tobrik: sending ICMP echo requests needs either your group in net.ipv4.pin
 echo "        or the capability CAP_NET_RAW on the program."
 if ! command -v sudo >/dev/null 2>&1; then
     echo "        sudo is not installed; to grant the capability, run as root:"
-    echo "        su -c \"setcap cap_net_raw+ep $(printf %q "$program")\""
+    echo "        su - -c \"setcap cap_net_raw+ep $(printf %q "$program")\""
     echo "tobrik: until then every address will read --> NG." >&2
     exit 0
 fi

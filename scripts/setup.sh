@@ -27,7 +27,7 @@ if ((EUID != 0)); then
         # A Debian installed with a root password has no sudo.
         echo "setup: missing Debian packages: ${missing[*]}" >&2
         echo "setup: sudo is not installed; install them as root, then run this again:" >&2
-        echo "    su -c 'apt-get update && apt-get install --no-install-recommends ${missing[*]}'" >&2
+        echo "    su - -c 'apt-get update && apt-get install --no-install-recommends ${missing[*]}'" >&2
         exit 1
     fi
     sudo="sudo"

@@ -1,8 +1,10 @@
-// The log cannot be opened because the program runs as a user who may not
-// write its folder: run as nobody from a folder of root's (as_nobody.sh),
-// with the scripted network. The sweep is refused with one message naming
-// the log and the reason; nothing is probed, logged or put on the
-// clipboard, and the window sweeps normally once the log can be written.
+// The program runs as a user who may not write its folder: run as nobody
+// from a folder of root's (as_nobody.sh), with the scripted network. When
+// the user's state folder cannot be written either, the sweep is refused
+// with one message naming the log and the reason; nothing is probed,
+// logged or put on the clipboard. Where the state folder can be written the
+// log goes there, into folders made for the user alone; where the
+// program's folder can, beside the program again.
 
 #include "FakeNetPlatform.h"
 #include "FakeWindowServices.h"
@@ -33,12 +35,14 @@ class UnwritableFolderTest : public QObject {
             QSKIP("root may write every folder; run through as_nobody.sh");
         const QString folder = QCoreApplication::applicationDirPath();
         QVERIFY2(!QFileInfo(folder).isWritable(), qPrintable(folder));
-        const QString log = folder + "/tobrik.log";
+        QTemporaryDir home; // nobody's own
 
         FakeNetPlatform net;
         tobrik::net::ScopedPlatform netGuard(net);
         FakeWindowServices services;
         services.directory = folder;
+        // The state folder lies in the same folder nobody may not write.
+        services.places.environment["XDG_STATE_HOME"] = folder.toStdString();
         frmMain form(services);
         form.show();
         const QStringList start{"10", "0", "0", "1"};
@@ -53,25 +57,45 @@ class UnwritableFolderTest : public QObject {
         const auto& error = services.messages[1];
         QCOMPARE(error.title, QString("ログエラー"));
         QCOMPARE(error.style, 0x10);
+        const QString stateLog = folder + "/tobrik/tobrik.log";
         QCOMPARE(error.text, QString("ログファイルを開けません。\n%1\n%2")
-                                 .arg(log, QString::fromLocal8Bit(std::strerror(EACCES))));
+                                 .arg(stateLog, QString::fromLocal8Bit(std::strerror(EACCES))));
         QCOMPARE(form.cmdStart->text(), QString("開始"));
         QVERIFY(!form.lblChkIP->isVisible());
         QCOMPARE(net.echoes, 0);
-        QVERIFY(!QFile::exists(log));
+        QVERIFY(!QFile::exists(folder + "/tobrik.log"));
+        QVERIFY(!QFile::exists(stateLog));
         QVERIFY(services.viewerStarts.isEmpty());
         QCOMPARE(QGuiApplication::clipboard()->text(), QString("left by another program"));
 
-        // A folder that may be written: the same window sweeps.
-        QTemporaryDir writable;
-        services.directory = writable.path();
+        // A state folder nobody may write: the log goes there, into folders
+        // made for nobody alone, and the viewer opens it.
+        const QString state = home.path() + "/state";
+        services.places.environment["XDG_STATE_HOME"] = state.toStdString();
         QTest::mouseClick(form.cmdStart, Qt::LeftButton);
-        QCOMPARE(net.echoes, 3);
-        QFile written(writable.path() + "/tobrik.log");
-        QVERIFY(written.open(QIODevice::ReadOnly));
+        expectLog(state + "/tobrik/tobrik.log", services, 3);
+        QCOMPARE(services.viewerStarts, QStringList{"xdg-open " + state + "/tobrik/tobrik.log"});
+        const auto privateFolder = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                   QFile::ReadUser | QFile::WriteUser | QFile::ExeUser;
+        QCOMPARE(QFileInfo(state).permissions(), privateFolder);
+        QCOMPARE(QFileInfo(state + "/tobrik").permissions(), privateFolder);
+        QVERIFY(!QFile::exists(folder + "/tobrik.log"));
+
+        // A program folder that may be written: the log is beside it again.
+        services.directory = home.path();
+        QTest::mouseClick(form.cmdStart, Qt::LeftButton);
+        expectLog(home.path() + "/tobrik.log", services, 4);
+        QCOMPARE(net.echoes, 6);
+    }
+
+  private:
+    // The log holds the sweep's 3 lines, and messages were shown in all.
+    static void expectLog(const QString& path, const FakeWindowServices& services,
+                          std::size_t messages) {
+        QFile written(path);
+        QVERIFY2(written.open(QIODevice::ReadOnly), qPrintable(path));
         QCOMPARE(written.readAll().count("\r\n"), 3);
-        QCOMPARE(services.viewerStarts.size(), 1);
-        QCOMPARE(services.messages.size(), size_t(3)); // one more confirmation
+        QCOMPARE(services.messages.size(), messages); // one more confirmation each
     }
 };
 

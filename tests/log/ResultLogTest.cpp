@@ -1,7 +1,9 @@
-// The result log: line format, path, output mode and failures.
+// The result log: line format, place, output mode and failures.
 
 #include "ResultLog.h"
+#include "FakeLogPlaces.h"
 #include "LogLine.h"
+#include "LogPlace.h"
 #include "SystemCodePage.h"
 
 #include <gtest/gtest.h>
@@ -9,6 +11,8 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
+#include <vector>
 
 #ifdef __linux__
 #include <csignal>
@@ -65,6 +69,101 @@ TEST(LogLineFormat, PathJoinsTheDirectoryAsItStands) {
     EXPECT_EQ(tobrik::log::LogPathIn("/opt/tobrik"), "/opt/tobrik/tobrik.log");
     EXPECT_EQ(tobrik::log::LogPathIn("/"), "//tobrik.log");
 #endif
+}
+
+// Where the log goes. "@" stands for a folder of the row's own; "/" is the
+// platform's separator. The beside-the-executable folder is refused as a
+// folder the user cannot write; nothing is written outside "@".
+struct PlaceRow {
+    const char* name;
+    std::string executableDirectory;
+    std::map<std::string, std::string> environment;
+    std::vector<std::string> refused; // folders whose files cannot be opened
+    std::vector<std::string> tried;   // paths opened or tried, in order
+    bool opened;
+    std::string created; // a folder created for the user alone; "" when none is made
+};
+
+// clang-format off
+const std::vector<PlaceRow> kPlaceRows = {
+#ifdef _WIN32
+    {"portable copy: beside the executable", "@/app", {{"LOCALAPPDATA", "@/local"}}, {},
+     {"@/app/tobrik.log"}, true, ""},
+    {"folder that cannot be written: the local application data", "@/app",
+     {{"LOCALAPPDATA", "@/local"}}, {"@/app"},
+     {"@/app/tobrik.log", "@/local/Tobrik/tobrik.log"}, true, "@/local/Tobrik"},
+    {"a Program Files folder, whatever its case and slashes", "q:/program FILES (x86)/Tobrik",
+     {{"LOCALAPPDATA", "@/local"}, {"ProgramFiles(x86)", "Q:\\Program Files (x86)\\"}}, {"Q:"},
+     {"@/local/Tobrik/tobrik.log"}, true, "@/local/Tobrik"},
+    {"a folder named like Program Files is not one", "Q:/Program Files Tools",
+     {{"LOCALAPPDATA", "@/local"}, {"ProgramW6432", "Q:\\Program Files"}}, {"Q:"},
+     {"Q:/Program Files Tools/tobrik.log", "@/local/Tobrik/tobrik.log"}, true, "@/local/Tobrik"},
+    {"both refused: the last path tried fails", "@/app", {{"LOCALAPPDATA", "@/local"}}, {"@"},
+     {"@/app/tobrik.log", "@/local/Tobrik/tobrik.log"}, false, "@/local/Tobrik"},
+#else
+    {"portable copy: beside the executable", "@/app", {{"XDG_STATE_HOME", "@/state"}}, {},
+     {"@/app/tobrik.log"}, true, ""},
+    {"folder that cannot be written: the state folder, created private", "@/app",
+     {{"XDG_STATE_HOME", "@/state"}}, {"@/app"},
+     {"@/app/tobrik.log", "@/state/tobrik/tobrik.log"}, true, "@/state/tobrik"},
+    {"under /usr: the state folder, even for root", "/usr/bin",
+     {{"XDG_STATE_HOME", "@/state"}}, {"/usr"},
+     {"@/state/tobrik/tobrik.log"}, true, "@/state"},
+    {"a relative XDG_STATE_HOME counts for nothing", "/usr/local/bin",
+     {{"XDG_STATE_HOME", "state"}, {"HOME", "@/home"}}, {"/usr"},
+     {"@/home/.local/state/tobrik/tobrik.log"}, true, "@/home/.local/state"},
+    {"XDG_STATE_HOME unset: ~/.local/state", "@/app", {{"HOME", "@/home"}}, {"@/app"},
+     {"@/app/tobrik.log", "@/home/.local/state/tobrik/tobrik.log"}, true,
+     "@/home/.local/state/tobrik"},
+    {"a folder named like /usr is not under it", "/usrx", {{"HOME", "@/home"}}, {"/usrx"},
+     {"/usrx/tobrik.log", "@/home/.local/state/tobrik/tobrik.log"}, true,
+     "@/home/.local/state/tobrik"},
+    {"both refused: the last path tried fails", "@/app", {{"XDG_STATE_HOME", "@/state"}}, {"@"},
+     {"@/app/tobrik.log", "@/state/tobrik/tobrik.log"}, false, "@/state/tobrik"},
+#endif
+};
+// clang-format on
+
+TEST_F(ResultLogFile, ThePlaceIsBesideTheExecutableOrTheUsersOwn) {
+    for (std::size_t i = 0; i < kPlaceRows.size(); ++i) {
+        const PlaceRow& row = kPlaceRows[i];
+        SCOPED_TRACE(row.name);
+        const fs::path own = dir / std::to_string(i);
+        fs::create_directories(own / "app");
+        const auto place = [&own](std::string text) {
+            if (text.rfind("@", 0) == 0)
+                text = own.string() + text.substr(1);
+            return fs::path(text).make_preferred().string();
+        };
+        tobrik::test::FakeLogPlaces places;
+        for (const auto& [name, value] : row.environment)
+            places.environment[name] = place(value);
+        for (const auto& folder : row.refused)
+            places.refused.push_back(place(folder));
+        ResultLog log;
+        const auto opening =
+            tobrik::log::OpenLogWhereUserCanWrite(log, place(row.executableDirectory), places);
+
+        std::vector<std::string> tried;
+        for (const auto& path : row.tried)
+            tried.push_back(place(path));
+        EXPECT_EQ(places.tried, tried);
+        EXPECT_EQ(opening.path, tried.back());
+        EXPECT_EQ(opening.opened, row.opened) << opening.error;
+        EXPECT_EQ(log.isOpen(), row.opened);
+        EXPECT_EQ(fs::exists(opening.path), row.opened);
+        if (!row.opened) {
+            EXPECT_EQ(opening.error, "Permission denied");
+        }
+#ifndef _WIN32
+        if (!row.created.empty()) {
+            EXPECT_EQ(fs::status(place(row.created)).permissions(), fs::perms::owner_all);
+        }
+#endif
+        if (row.created.empty()) {
+            EXPECT_FALSE(fs::exists(own / "state") || fs::exists(own / "local")) << "nothing made";
+        }
+    }
 }
 
 TEST_F(ResultLogFile, EveryOpenEmptiesTheFile) {

@@ -2,8 +2,10 @@
 // The real Qt window services, except for what would need a person or
 // leave the test: message boxes are recorded and answered by script, the
 // viewer and the end of the program are recorded, and the executable's
-// directory is a folder of the test's own.
+// directory is a folder of the test's own, as is the environment that
+// places the log.
 
+#include "FakeLogPlaces.h"
 #include "QtWindowServices.h"
 
 #include <QStringList>
@@ -28,6 +30,7 @@ class FakeWindowServices : public app::QtWindowServices {
     bool otherInstance = false;
     int programEnds = 0;
     QString directory;
+    FakeLogPlaces places;
 
     int messageBox(const QString& text, int style, const QString& title) override {
         messages.push_back({text, style, title});
@@ -48,6 +51,7 @@ class FakeWindowServices : public app::QtWindowServices {
     bool anotherInstanceRunning() override { return otherInstance; }
     void endProgram() override { ++programEnds; }
     QString executableDirectory() override { return directory; }
+    log::LogPlaces& logPlaces() override { return places; }
 
     int countTitled(const QString& title) const {
         int count = 0;

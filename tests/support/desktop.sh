@@ -134,8 +134,8 @@ start_wineserver() {
 
 # run_as USER COMMAND...: replaces the shell (call it in a subshell or in
 # the background) by COMMAND as USER (a name, or a uid without one), with
-# its group alone and no capabilities, in a home and a runtime folder of
-# its own, as a login gives them.
+# its group alone and no capabilities, in a home ($work/home-USER) and a
+# runtime folder of its own, as a login gives them.
 run_as() {
     local user=$1 home="$work/home-$1" group
     shift
@@ -144,7 +144,7 @@ run_as() {
     chown -R "$user:$group" "$home"
     cd "$home" || exit 1
     exec setpriv --reuid="$user" --regid="$group" --clear-groups --inh-caps=-all -- \
-        env HOME="$home" XDG_RUNTIME_DIR="$home/runtime" "$@"
+        env -u XDG_STATE_HOME HOME="$home" XDG_RUNTIME_DIR="$home/runtime" "$@"
 }
 
 # start_program [PREFIX...]: starts one instance, through PREFIX (such as

@@ -1,0 +1,26 @@
+#pragma once
+// What choosing the log's place asks of the system: the environment, the
+// creation of folders and the opening of the log, which is also the probe
+// of whether a folder can be written. Tests replace parts of it.
+
+#include "ResultLog.h"
+
+#include <string>
+
+namespace tobrik::log {
+
+class LogPlaces {
+  public:
+    virtual ~LogPlaces() = default;
+
+    // The environment variable's value (UTF-8); empty when unset.
+    virtual std::string variable(const std::string& name);
+    // Creates folder and every missing folder above it; the ones created
+    // are the user's alone (0700 on Linux). On failure returns false and
+    // sets error.
+    virtual bool makeFolders(const std::string& folder, std::string& error);
+    // Opens log at path (see ResultLog::open).
+    virtual bool open(ResultLog& log, const std::string& path, std::string& error);
+};
+
+} // namespace tobrik::log

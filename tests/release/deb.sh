@@ -1,0 +1,53 @@
+#!/bin/bash
+# The Debian package as a user gets it: built by scripts/deb.sh, checked by
+# lintian (no error, no warning that is not overridden with its reason),
+# installed with apt-get, run from /usr/bin by an unprivileged user in the
+# lab, where only the capability granted at installation lets it send ICMP,
+# and purged without a trace. Needs root.
+#
+# Usage: tests/release/deb.sh [OUTPUT_FOLDER]   (default: build/release-artifacts)
+set -euo pipefail
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
+out="$(realpath -m "${1:-$root/build/release-artifacts}")"
+fail() {
+    echo "FAIL: $*" >&2
+    exit 1
+}
+[ "$(id -u)" = 0 ] || fail "tests/release/deb.sh needs root (apt-get, the lab)"
+began=$SECONDS
+apt() {
+    local output
+    output=$(DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=900 -y -qq "$@" 2>&1) ||
+        fail "apt-get $*: $output"
+}
+installed() { dpkg-query -W -f='${Status}' tobrik 2>/dev/null | grep -q "ok installed"; }
+# A failing check leaves no package behind on the machine.
+trap 'installed && apt purge tobrik' EXIT
+
+"$root/scripts/deb.sh" "$out"
+deb="$out/tobrik_$(dpkg-parsechangelog -l "$root/debian/changelog" -S Version)"
+deb+="_$(dpkg-architecture -qDEB_HOST_ARCH).deb"
+# (Overridden tags, shown with --show-overrides, would count as failures.)
+report=$(lintian --fail-on error,warning --display-info "$deb" 2>&1) ||
+    fail "lintian finds errors or warnings:"$'\n'"$report"
+grep -v "root privileges" <<<"$report" || true
+
+! installed || apt purge tobrik
+apt install "$deb"
+/usr/sbin/getcap /usr/bin/tobrik | grep -q "cap_net_raw=ep" ||
+    fail "no cap_net_raw on /usr/bin/tobrik: $(/usr/sbin/getcap /usr/bin/tobrik)"
+appstreamcli validate --no-net /usr/share/metainfo/*.metainfo.xml >/dev/null ||
+    fail "appstreamcli: $(appstreamcli validate --no-net /usr/share/metainfo/*.metainfo.xml)"
+files=$(dpkg -L tobrik)
+
+# Ping sockets allowed to no group: the capability alone makes ICMP work.
+"$root/tests/lab/in_lab.sh" --hostname lab-host-abcde --ping-range "1 0" -- \
+    "$root/tests/fault/unprivileged.sh" installed /usr/bin/tobrik
+
+apt purge tobrik
+! dpkg-query -W tobrik >/dev/null 2>&1 || fail "dpkg still knows tobrik after the purge"
+while read -r file; do
+    [ -d "$file" ] || [ ! -e "$file" ] || fail "$file is left after the purge"
+done <<<"$files"
+[ ! -e /usr/share/doc/tobrik ] || fail "/usr/share/doc/tobrik is left after the purge"
+echo "release deb: built, lintian-clean, installed, swept as nobody, purged in $((SECONDS - began)) s"

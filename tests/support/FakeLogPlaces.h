@@ -1,0 +1,36 @@
+#pragma once
+// The log's places on the real file system, with an environment of the
+// test's own (nothing set unless a test sets it, so no test writes into a
+// real user's folder) and folders whose files cannot be opened, as if the
+// user could not write them. Every path an open was asked for is recorded.
+
+#include "LogPlaces.h"
+
+#include <map>
+#include <vector>
+
+namespace tobrik::test {
+
+class FakeLogPlaces : public log::LogPlaces {
+  public:
+    std::map<std::string, std::string> environment;
+    std::vector<std::string> refused;
+    std::vector<std::string> tried;
+
+    std::string variable(const std::string& name) override {
+        const auto found = environment.find(name);
+        return found == environment.end() ? std::string() : found->second;
+    }
+    bool open(log::ResultLog& log, const std::string& path, std::string& error) override {
+        tried.push_back(path);
+        for (const auto& folder : refused) {
+            if (path.rfind(folder, 0) == 0) {
+                error = "Permission denied";
+                return false;
+            }
+        }
+        return LogPlaces::open(log, path, error);
+    }
+};
+
+} // namespace tobrik::test
