@@ -13,44 +13,47 @@
 
 namespace tobrik::app {
 
-bool DisplayAvailable([[maybe_unused]] const char* program) {
-#if defined(Q_OS_LINUX)
-    const char* platform = std::getenv("QT_QPA_PLATFORM");
-    const bool ownPlatform = platform && *platform && std::string_view(platform) != "xcb" &&
-                             std::string_view(platform) != "wayland";
-    const bool display = std::getenv("DISPLAY") || std::getenv("WAYLAND_DISPLAY");
-    if (!ownPlatform && !display) {
-        std::fprintf(stderr,
-                     "tobrik: no display found (DISPLAY is not set); "
-                     "to run without a screen use: xvfb-run -a %s\n",
-                     program);
-        return false;
-    }
-#endif
-    return true;
-}
-
-const char* ChoosePlatform(const char* qpaPlatform, const char* waylandDisplay,
-                           const char* display) {
+PlatformChoice ChoosePlatform(const char* qpaPlatform, const char* waylandDisplay,
+                              const char* display) {
     auto set = [](const char* value) { return value && *value; };
-    if (set(qpaPlatform))
-        return nullptr;
-    if (set(display))
-        return "xcb";
-    if (set(waylandDisplay))
-        return "wayland";
-    return nullptr;
+    const bool x11 = set(display);
+    const bool wayland = set(waylandDisplay);
+    if (set(qpaPlatform)) {
+        // The user's own choice; only xcb and wayland need a display.
+        const std::string_view chosen(qpaPlatform);
+        return {x11 || wayland || (chosen != "xcb" && chosen != "wayland"), nullptr};
+    }
+    if (x11)
+        return {true, wayland ? "xcb;wayland" : "xcb"};
+    if (wayland)
+        return {true, "wayland"};
+    return {false, nullptr};
 }
 
-QtArguments::QtArguments(int argc, char** argv) : values_(argv, argv + argc) {
+PlatformChoice SessionPlatform() {
 #if defined(Q_OS_LINUX)
-    if (const char* platform =
-            ChoosePlatform(std::getenv("QT_QPA_PLATFORM"), std::getenv("WAYLAND_DISPLAY"),
-                           std::getenv("DISPLAY"))) {
+    return ChoosePlatform(std::getenv("QT_QPA_PLATFORM"), std::getenv("WAYLAND_DISPLAY"),
+                          std::getenv("DISPLAY"));
+#else
+    return {true, nullptr};
+#endif
+}
+
+bool DisplayAvailable(const PlatformChoice& choice, const char* program) {
+    if (choice.displayFound)
+        return true;
+    std::fprintf(stderr,
+                 "tobrik: no display found (neither DISPLAY nor WAYLAND_DISPLAY is set); "
+                 "to run without a screen use: xvfb-run -a %s\n",
+                 program);
+    return false;
+}
+
+QtArguments::QtArguments(int argc, char** argv, const char* platform) : values_(argv, argv + argc) {
+    if (platform) {
         platform_ = platform;
         values_.insert(values_.begin() + (argc > 0 ? 1 : 0), {option_.data(), platform_.data()});
     }
-#endif
     count_ = static_cast<int>(values_.size());
     // argv ends with a null pointer, and Qt may rely on it.
     values_.push_back(nullptr);

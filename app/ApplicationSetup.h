@@ -9,26 +9,39 @@ namespace tobrik::app {
 
 class WindowServices;
 
-// False, after one clear line on standard error, when no display can be
-// reached; Qt would otherwise abort with a stack of messages.
-bool DisplayAvailable(const char* program);
+// How the program reaches a display, decided once from the three variables
+// QT_QPA_PLATFORM, WAYLAND_DISPLAY and DISPLAY.
+struct PlatformChoice {
+    // False when neither DISPLAY nor WAYLAND_DISPLAY names a display and
+    // QT_QPA_PLATFORM asks for no platform that needs none (offscreen).
+    bool displayFound = false;
+    // The platform list to ask Qt for; nullptr leaves the choice to Qt
+    // (QT_QPA_PLATFORM set, or no display at all). X11 comes first, so a
+    // Wayland session that also offers it (XWayland) runs on X11, where the
+    // window can centre itself, keep off the taskbar and watch the clipboard
+    // while another program has the focus; Wayland follows, so a DISPLAY
+    // left behind by an X server that is gone does not stop the program.
+    const char* platform = nullptr;
+};
 
-// The window system to ask Qt for, from the environment the program was
-// started in: nullptr leaves the choice to Qt (QT_QPA_PLATFORM set, or no
-// display at all). A Wayland session that also offers X11 (XWayland) runs
-// on X11, where the window can centre itself, keep off the taskbar and
-// watch the clipboard while another program has the focus; a session with
-// Wayland alone runs on Wayland.
-const char* ChoosePlatform(const char* qpaPlatform, const char* waylandDisplay,
-                           const char* display);
+PlatformChoice ChoosePlatform(const char* qpaPlatform, const char* waylandDisplay,
+                              const char* display);
+
+// ChoosePlatform for the environment the program was started in; on
+// Windows a display is always there and Qt chooses.
+PlatformChoice SessionPlatform();
+
+// False, after one clear line on standard error, when the choice found no
+// display; Qt would otherwise abort with a stack of messages.
+bool DisplayAvailable(const PlatformChoice& choice, const char* program);
 
 // The command line handed to QApplication: the program's own, with
-// "-platform NAME" added when ChoosePlatform names one. Qt takes the option
-// as it would QT_QPA_PLATFORM, but unlike the variable it is not inherited
-// by the viewer that the program starts.
+// "-platform LIST" added when the choice names a platform. Qt takes the
+// option as it would QT_QPA_PLATFORM, but unlike the variable it is not
+// inherited by the viewer that the program starts.
 class QtArguments {
   public:
-    QtArguments(int argc, char** argv);
+    QtArguments(int argc, char** argv, const char* platform);
     QtArguments(const QtArguments&) = delete;
     QtArguments& operator=(const QtArguments&) = delete;
     int& count() { return count_; }

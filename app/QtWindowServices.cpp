@@ -40,13 +40,15 @@ QMessageBox::Icon iconOf(int style) {
 // A folder that only this user can write: a lock that a dead instance left
 // there can be taken over. In a shared folder such as /tmp (sticky) a lock
 // left by another user could not be removed and would refuse every start.
+// A folder of the user's own with any other mode (one left read-only, too)
+// is set back to 0700.
 QString privateFolder(const QString& path) {
     ::mkdir(QFile::encodeName(path).constData(), 0700);
     struct stat info {};
     if (::lstat(QFile::encodeName(path).constData(), &info) != 0 || !S_ISDIR(info.st_mode) ||
         info.st_uid != ::geteuid())
         return {};
-    if ((info.st_mode & 077) != 0 && ::chmod(QFile::encodeName(path).constData(), 0700) != 0)
+    if ((info.st_mode & 07777) != 0700 && ::chmod(QFile::encodeName(path).constData(), 0700) != 0)
         return {};
     return path;
 }
@@ -141,7 +143,14 @@ bool QtWindowServices::anotherInstanceRunning() {
         return false;
     instanceLock_ = std::make_unique<QLockFile>(instanceLockPath(folder));
     // A lock left by an instance that died is taken over by tryLock.
-    return !instanceLock_->tryLock(0);
+    if (instanceLock_->tryLock(0))
+        return false;
+    if (instanceLock_->error() == QLockFile::LockFailedError)
+        return true; // another process holds it
+    // The lock cannot be made (a full or read-only folder): the program
+    // starts without it rather than refuse the user for good.
+    instanceLock_.reset();
+    return false;
 }
 
 void QtWindowServices::endProgram() {

@@ -1,11 +1,11 @@
 #include "WindowPlacement.h"
 
+#include <QEvent>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QWidget>
-#include <QWindow>
 
-#if QT_CONFIG(xcb) && __has_include(<xcb/xcb.h>)
+#if QT_CONFIG(xcb)
 #include <cstdlib>
 #include <cstring>
 #include <xcb/xcb.h>
@@ -43,35 +43,72 @@ void skipTaskbarOnX11(QWidget& window) {
 }
 #endif
 
+// Puts the window where its frame, of the given margins, is centred in the
+// available area of its screen.
+void centre(QWidget& window, const QMargins& frame) {
+    const QScreen* screen = window.screen();
+    if (!screen)
+        return;
+    QRect outer(QPoint(), window.size().grownBy(frame));
+    outer.moveCenter(screen->availableGeometry().center());
+    window.setGeometry(QRect(outer.topLeft() + QPoint(frame.left(), frame.top()), window.size()));
+}
+
+// Centres the window on its first show and, should the frame have changed by
+// then, on its first exposure; then removes itself.
+class Centring : public QObject {
+  public:
+    explicit Centring(QWidget& window) : QObject(&window), window_(window) {
+        window_.installEventFilter(this);
+    }
+
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == &window_ && event->type() == QEvent::Show) {
+            window_.removeEventFilter(this);
+            native_ = window_.windowHandle();
+            if (!native_)
+                return false;
+            margins_ = native_->frameMargins();
+            centre(window_, margins_);
+            native_->installEventFilter(this);
+        } else if (watched == native_ && event->type() == QEvent::Expose && native_->isExposed()) {
+            native_->removeEventFilter(this);
+            if (native_->frameMargins() != margins_)
+                centre(window_, native_->frameMargins());
+            deleteLater();
+        }
+        return false;
+    }
+
+  private:
+    QWidget& window_;
+    QWindow* native_ = nullptr;
+    QMargins margins_;
+};
+
 } // namespace
 
-void KeepOffTaskbar(QWidget& window, QWindow& owner) {
+std::unique_ptr<QWindow> KeepOffTaskbar(QWidget& window) {
 #if defined(Q_OS_WIN)
     // Qt gives a top-level window its transient parent as the Windows owner
     // each time the window is shown.
-    owner.create();
+    auto owner = std::make_unique<QWindow>();
+    owner->create();
     window.winId();
-    window.windowHandle()->setTransientParent(&owner);
+    window.windowHandle()->setTransientParent(owner.get());
+    return owner;
 #else
-    (void)owner;
 #if defined(TOBRIK_X11_HINTS)
     skipTaskbarOnX11(window);
 #else
     (void)window;
 #endif
+    return nullptr;
 #endif
 }
 
-void CentreWithFrame(QWidget& window) {
-#if defined(Q_OS_WIN)
-    // The frame's size is known once the native window exists.
-    window.winId();
-    if (const QScreen* screen = window.screen())
-        window.move(window.pos() + screen->availableGeometry().center() -
-                    window.frameGeometry().center());
-#else
-    (void)window;
-#endif
+void CentreWhenShown(QWidget& window) {
+    new Centring(window);
 }
 
 } // namespace tobrik::app

@@ -7,6 +7,7 @@
 #include "OctetSplit.h"
 #include "RangeValidation.h"
 #include "SweepTexts.h"
+#include "WindowPlacement.h"
 #include "mdlKorvantiser.h"
 #include "ui_frmMain.h"
 
@@ -16,7 +17,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QScreen>
 #include <limits>
 #include <utility>
 
@@ -37,7 +37,6 @@ QString fromUtf8(const std::string& text) {
 const char* const kStartOctetName = "スタートIP 第%1オクテット";
 const char* const kEndOctetName = "エンドIP 第%1オクテット";
 const char* const kNameGroupName = "コンピュータ名の取得";
-const char* const kLocalFrameName = "My Computer";
 const char* const kLocalAddressName = "IPアドレス";
 const char* const kLocalNameName = "コンピュータ名";
 const char* const kCheckedAddressName = "確認中のIPアドレス";
@@ -83,14 +82,12 @@ void frmMain::applyInitialStates() {
 
 void frmMain::setUpWindowFrame() {
     // A fixed dialog frame with a title, the window menu and a close box, no
-    // minimize or maximize. As a dialog, X11 makes it transient for the
-    // application's leader window, which keeps it off the taskbar.
+    // minimize or maximize, centred when it opens.
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
                    Qt::MSWindowsFixedSizeDialogHint);
     setFixedSize(size());
-    if (const QScreen* screen = this->screen())
-        move(screen->availableGeometry().center() - rect().center());
+    CentreWhenShown(*this);
 }
 
 void frmMain::setUpOctetBoxes() {
@@ -156,7 +153,6 @@ void frmMain::setUpAccessibleNames() {
     ui->Frame2->setAccessibleName(kNameGroupName);
     for (auto* option : optPCName)
         option->setAccessibleName(QString(kNameGroupName) + " " + option->text());
-    ui->Frame1->setAccessibleName(kLocalFrameName);
     // cmdStart keeps its caption as its name: it says what a click does.
     const std::pair<QLabel*, const char*> values[] = {{lblMyIPAddr, kLocalAddressName},
                                                       {lblHostName, kLocalNameName},

@@ -8,23 +8,24 @@
 
 #include <QApplication>
 #include <QWindow>
+#include <memory>
 
 int main(int argc, char* argv[]) {
-    if (!tobrik::app::DisplayAvailable(argv[0]))
+    const tobrik::app::PlatformChoice platform = tobrik::app::SessionPlatform();
+    if (!tobrik::app::DisplayAvailable(platform, argv[0]))
         return 1;
-    tobrik::app::QtArguments arguments(argc, argv);
+    tobrik::app::QtArguments arguments(argc, argv, platform.platform);
     QApplication application(arguments.count(), arguments.values());
     tobrik::app::SetUpApplication(application);
     tobrik::app::QtWindowServices services;
-    QWindow taskbarOwner;
+    std::unique_ptr<QWindow> taskbarOwner; // outlives the window it owns
     frmMain form(services);
     services.setMessageParent(&form);
     tobrik::app::RouteNetworkMessages(services);
     if (!form.Form_Initialize())
         return 0;
     form.Form_Load();
-    tobrik::app::KeepOffTaskbar(form, taskbarOwner);
-    tobrik::app::CentreWithFrame(form);
+    taskbarOwner = tobrik::app::KeepOffTaskbar(form);
     form.show();
     return application.exec();
 }

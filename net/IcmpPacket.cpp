@@ -139,6 +139,10 @@ Classification ClassifyPacket(const std::uint8_t* packet, std::size_t length, Pa
     return result;
 }
 
+bool CanAnswerEcho(std::uint8_t type) {
+    return type == kEchoReply || isErrorType(type);
+}
+
 std::int32_t StatusForIcmpError(std::uint8_t type, std::uint8_t code) {
     switch (type) {
     case kDestUnreachable:

@@ -53,6 +53,10 @@ Classification ClassifyPacket(const std::uint8_t* packet, std::size_t length, Pa
 // socket's error queue hands back the request that an ICMP error quoted.
 bool IsOwnEchoRequest(const std::uint8_t* packet, std::size_t length, const EchoRequestId& id);
 
+// True for the ICMP types that ClassifyPacket can take for an answer: the
+// echo reply and the errors that quote a request.
+bool CanAnswerEcho(std::uint8_t type);
+
 // The status code for an ICMP error of the given type and code.
 std::int32_t StatusForIcmpError(std::uint8_t type, std::uint8_t code);
 

@@ -14,9 +14,6 @@ namespace tobrik::net {
 struct EchoOutcome {
     std::uint32_t replies = 0;  // number of reply records written into the reply area
     std::int32_t lastError = 0; // when replies is 0: why (an IpStatus code)
-    // Packets that reached the handle while it waited for the answer (the
-    // answer included), where the service can tell; 0 where it cannot.
-    std::uint32_t packetsRead = 0;
 };
 
 // An open handle of the echo service. Destroying it closes the handle.

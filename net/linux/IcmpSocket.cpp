@@ -58,24 +58,24 @@ std::string rawProblem(int error) {
     return std::string("A raw ICMP socket could not be created: ") + std::strerror(error) + ".";
 }
 
-// datagramError is why no datagram socket was opened, or 0 when one was
-// opened but refused IP_RECVERR (optionError).
-std::string unavailableReason(int datagramError, int optionError, int rawError) {
-    const bool denied = isPermissionError(datagramError) || isPermissionError(rawError);
-    std::string reason = denied ? "Sending ICMP echo requests is not permitted for this program. "
-                                : "No ICMP socket could be opened. ";
-    if (datagramError != 0)
-        reason += datagramProblem(datagramError);
-    else
-        reason += std::string("An unprivileged ICMP socket could not be told to report ICMP "
-                              "errors (IP_RECVERR): ") +
-                  std::strerror(optionError) + ".";
-    reason += " " + rawProblem(rawError);
-    if (denied)
+// Why neither socket could be opened, and what would allow each: a wider
+// ping group range only where the datagram socket was refused for
+// permission, the capability only where the raw socket was.
+std::string unavailableReason(int datagramError, int rawError) {
+    const bool groupDenied = isPermissionError(datagramError);
+    const bool rawDenied = isPermissionError(rawError);
+    std::string reason = groupDenied || rawDenied
+                             ? "Sending ICMP echo requests is not permitted for this program. "
+                             : "No ICMP socket could be opened. ";
+    reason += datagramProblem(datagramError) + " " + rawProblem(rawError);
+    if (groupDenied)
         reason += " To allow it, widen the ping group range, e.g. "
-                  "sysctl -w net.ipv4.ping_group_range=\"0 2147483647\", or grant the "
-                  "program raw sockets with setcap cap_net_raw+ep " +
-                  executablePath() + ".";
+                  "sysctl -w net.ipv4.ping_group_range=\"0 2147483647\"";
+    if (rawDenied)
+        reason += std::string(groupDenied ? ", or" : " To allow it,") +
+                  " grant the program raw sockets with setcap cap_net_raw+ep " + executablePath();
+    if (groupDenied || rawDenied)
+        reason += ".";
     return reason;
 }
 
@@ -84,30 +84,33 @@ std::string unavailableReason(int datagramError, int optionError, int rawError) 
 IcmpSocket OpenIcmpSocket(SocketCalls& calls) {
     IcmpSocket result;
     int datagramError = 0;
-    int optionError = 0;
-    int fd = calls.openSocket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, IPPROTO_ICMP);
-    if (fd >= 0) {
+    const int datagram = calls.openSocket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, IPPROTO_ICMP);
+    if (datagram >= 0) {
         // ICMP errors reach a datagram socket only through its error queue.
         // Without it an unreachable host would wait out the whole time-out
-        // as if silent, so a socket that refuses the option is not used.
+        // as if silent, so a socket that refuses the option is used only
+        // when the raw socket cannot be had: replies still reach it.
         const int on = 1;
-        if (calls.setOption(fd, SOL_IP, IP_RECVERR, &on, sizeof on) == 0) {
-            result.fd = fd;
+        if (calls.setOption(datagram, SOL_IP, IP_RECVERR, &on, sizeof on) == 0) {
+            result.fd = datagram;
             result.kind = IcmpSocketKind::Datagram;
             return result;
         }
-        optionError = errno;
-        calls.closeSocket(fd);
     } else {
         datagramError = errno;
     }
-    fd = calls.openSocket(AF_INET, SOCK_RAW | SOCK_CLOEXEC, IPPROTO_ICMP);
-    if (fd >= 0) {
-        result.fd = fd;
+    const int raw = calls.openSocket(AF_INET, SOCK_RAW | SOCK_CLOEXEC, IPPROTO_ICMP);
+    if (raw >= 0) {
+        if (datagram >= 0)
+            calls.closeSocket(datagram);
+        result.fd = raw;
         result.kind = IcmpSocketKind::Raw;
-        return result;
+    } else if (datagram >= 0) {
+        result.fd = datagram;
+        result.kind = IcmpSocketKind::Datagram;
+    } else {
+        result.problem = unavailableReason(datagramError, errno);
     }
-    result.problem = unavailableReason(datagramError, optionError, errno);
     return result;
 }
 

@@ -22,8 +22,8 @@ struct IcmpSocket {
 // Tries an ICMP datagram socket first (allowed without privileges where
 // net.ipv4.ping_group_range includes one of the caller's groups) and falls
 // back to a raw socket (root or CAP_NET_RAW). A datagram socket that cannot
-// report ICMP errors (IP_RECVERR) is closed and the raw socket tried. Both
-// are opened close-on-exec.
+// report ICMP errors (IP_RECVERR) gives way to the raw socket, and is kept
+// only when that cannot be had. Both are opened close-on-exec.
 IcmpSocket OpenIcmpSocket(SocketCalls& calls);
 
 // Which kind OpenIcmpSocket would give this process now; opens and closes

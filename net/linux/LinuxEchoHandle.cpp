@@ -97,8 +97,7 @@ bool isRetryable(int error) {
 // Reads every queued ICMP error of a datagram socket; the one that quotes
 // our request is the answer. A read that fails for any reason but an empty
 // queue or a signal fails the answer.
-Answer drainErrorQueue(SocketCalls& calls, int fd, const EchoRequestId& id,
-                       std::uint32_t& packetsRead) {
+Answer drainErrorQueue(SocketCalls& calls, int fd, const EchoRequestId& id) {
     Answer answer;
     for (;;) {
         std::uint8_t quoted[576];
@@ -120,7 +119,6 @@ Answer drainErrorQueue(SocketCalls& calls, int fd, const EchoRequestId& id,
                 answer.failed = true;
             return answer;
         }
-        ++packetsRead;
         if (answer.found)
             continue; // keep draining so that poll does not report it again
         const sock_extended_err* error = nullptr;
@@ -142,14 +140,16 @@ Answer drainErrorQueue(SocketCalls& calls, int fd, const EchoRequestId& id,
 
 // A raw socket receives every ICMP packet of the host. Two filters leave it
 // only what can answer a request of this process: the kernel's ICMP type
-// filter passes echo replies and the errors that quote a request, and a
+// filter passes the types that the classifier can take for an answer, and a
 // socket filter drops echo replies that carry another identifier. Both
 // only spare work; the classifier still decides, so a socket without them
 // works as well, just busier.
 bool narrowRawSocket(SocketCalls& calls, int fd, std::uint16_t identifier) {
     icmp_filter types{};
-    types.data = ~((1u << ICMP_ECHOREPLY) | (1u << ICMP_DEST_UNREACH) | (1u << ICMP_SOURCE_QUENCH) |
-                   (1u << ICMP_REDIRECT) | (1u << ICMP_TIME_EXCEEDED) | (1u << ICMP_PARAMETERPROB));
+    types.data = ~0u; // a set bit drops the type
+    for (std::uint8_t type = 0; type < 32; ++type)
+        if (CanAnswerEcho(type))
+            types.data &= ~(1u << type);
     const bool typed = calls.setOption(fd, SOL_RAW, ICMP_FILTER, &types, sizeof types) == 0;
 
     // The packet starts with the IPv4 header; X takes its length.
@@ -248,7 +248,7 @@ EchoOutcome LinuxEchoHandle::sendEcho(std::uint32_t addr, const std::string& pay
         Answer answer;
         if (entry.revents & POLLERR) {
             if (kind_ == IcmpSocketKind::Datagram)
-                answer = drainErrorQueue(calls_, fd_, id, outcome.packetsRead);
+                answer = drainErrorQueue(calls_, fd_, id);
             // A pending socket error that no queued packet explains would
             // keep poll from waiting; reading it clears it.
             int pending = 0;
@@ -268,11 +268,10 @@ EchoOutcome LinuxEchoHandle::sendEcho(std::uint32_t addr, const std::string& pay
                 // since poll as the error of this read; its error queue
                 // holds the details. Any other failure ends the wait.
                 if (kind_ == IcmpSocketKind::Datagram)
-                    answer = drainErrorQueue(calls_, fd_, id, outcome.packetsRead);
+                    answer = drainErrorQueue(calls_, fd_, id);
                 if (!answer.found)
                     answer.failed = true;
             } else {
-                ++outcome.packetsRead;
                 const auto verdict = ClassifyPacket(packet, static_cast<std::size_t>(length), form,
                                                     id, from.sin_addr.s_addr);
                 if (verdict.verdict != Verdict::Unrelated) {

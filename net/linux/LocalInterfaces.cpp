@@ -3,6 +3,7 @@
 #include <fstream>
 #include <ifaddrs.h>
 #include <limits>
+#include <memory>
 #include <net/if.h>
 #include <net/route.h>
 #include <netinet/in.h>
@@ -11,11 +12,13 @@
 namespace tobrik::net::linux_net {
 
 std::optional<std::vector<InterfaceAddress>> ListInterfaceAddresses() {
-    ifaddrs* list = nullptr;
-    if (getifaddrs(&list) != 0)
+    ifaddrs* first = nullptr;
+    if (getifaddrs(&first) != 0)
         return std::nullopt;
+    // Freed however the function is left, an exception included.
+    const std::unique_ptr<ifaddrs, decltype(&freeifaddrs)> list(first, &freeifaddrs);
     std::vector<InterfaceAddress> result;
-    for (const ifaddrs* entry = list; entry != nullptr; entry = entry->ifa_next) {
+    for (const ifaddrs* entry = list.get(); entry != nullptr; entry = entry->ifa_next) {
         if (entry->ifa_addr == nullptr || entry->ifa_addr->sa_family != AF_INET ||
             entry->ifa_name == nullptr)
             continue;
@@ -31,7 +34,6 @@ std::optional<std::vector<InterfaceAddress>> ListInterfaceAddresses() {
         if (address.index != 0)
             result.push_back(address);
     }
-    freeifaddrs(list);
     return result;
 }
 

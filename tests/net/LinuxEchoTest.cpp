@@ -8,6 +8,7 @@
 #include "linux/LinuxEchoHandle.h"
 
 #include <gtest/gtest.h>
+#include <linux/icmp.h>
 
 #include <array>
 #include <cerrno>
@@ -34,6 +35,7 @@ class ScriptedCalls : public SocketCalls {
     std::vector<int> sendErrors, receiveErrors;
     int queueError = EAGAIN; // the error queue: empty unless scripted
     short pollEvents = POLLIN;
+    std::uint32_t passedTypes = 0; // by the raw socket's ICMP type filter
 
     int opened = 0, closed = 0, sends = 0, receives = 0, queueReads = 0, waits = 0;
 
@@ -46,7 +48,9 @@ class ScriptedCalls : public SocketCalls {
         ++opened;
         return raw ? kRawFd : kDatagramFd;
     }
-    int setOption(int, int, int name, const void*, socklen_t) override {
+    int setOption(int, int level, int name, const void* value, socklen_t) override {
+        if (level == SOL_RAW && name == ICMP_FILTER)
+            passedTypes = ~static_cast<const icmp_filter*>(value)->data;
         // The raw socket's filters are refused too, so that no read is
         // spent on discarding what came before them.
         const int error = name == IP_RECVERR ? recvErrError : ENOPROTOOPT;
@@ -159,6 +163,10 @@ TEST_P(LinuxEchoPath, EndsAsScripted) {
     EXPECT_EQ(calls.receives, c.receives);
     EXPECT_EQ(calls.queueReads, c.queueReads);
     EXPECT_EQ(calls.closed, 1);
+    // A raw socket passes echo reply, destination unreachable, source
+    // quench, time exceeded and parameter problem: what can answer, and no
+    // redirect.
+    EXPECT_EQ(calls.passedTypes, c.kind == IcmpSocketKind::Raw ? 0x1819u : 0u);
 }
 
 constexpr auto kDatagram = IcmpSocketKind::Datagram;
@@ -239,26 +247,42 @@ INSTANTIATE_TEST_SUITE_P(
                              0}),
     [](const testing::TestParamInfo<EchoCase>& info) { return std::string(info.param.name); });
 
-// A datagram socket that cannot report ICMP errors is not used: the raw
-// socket is tried instead, or the reason names the refused option.
-TEST(OpenIcmpSocket, DatagramSocketWithoutErrorReportsIsClosedForRaw) {
-    ScriptedCalls calls;
-    calls.recvErrError = ENOPROTOOPT;
-    const IcmpSocket raw = OpenIcmpSocket(calls);
-    EXPECT_EQ(raw.kind, IcmpSocketKind::Raw);
-    EXPECT_EQ(raw.fd, kRawFd);
-    EXPECT_EQ(calls.closed, 1); // the datagram socket
-
-    ScriptedCalls denied;
-    denied.recvErrError = ENOPROTOOPT;
-    denied.rawError = EPERM;
-    const IcmpSocket none = OpenIcmpSocket(denied);
-    EXPECT_EQ(none.kind, IcmpSocketKind::None);
-    EXPECT_EQ(none.fd, -1);
-    EXPECT_EQ(denied.closed, denied.opened);
-    EXPECT_NE(none.problem.find("IP_RECVERR"), std::string::npos) << none.problem;
-    EXPECT_NE(none.problem.find(std::strerror(ENOPROTOOPT)), std::string::npos) << none.problem;
-    EXPECT_NE(none.problem.find("setcap cap_net_raw+ep"), std::string::npos) << none.problem;
+// Which socket is opened when some are refused, how many are closed again,
+// and which remedies the reason names when none can be had.
+TEST(OpenIcmpSocket, FallsBackAndNamesOnlyTheRemediesThatApply) {
+    struct Case {
+        const char* name;
+        int datagramError, recvErrError, rawError;
+        IcmpSocketKind kind;
+        int fd, closed;
+        bool groupAdvice, capabilityAdvice;
+    };
+    const Case cases[] = {
+        {"no error reports: raw instead", 0, ENOPROTOOPT, 0, kRaw, kRawFd, 1, false, false},
+        {"no error reports and no raw: datagram all the same", 0, ENOPROTOOPT, EPERM, kDatagram,
+         kDatagramFd, 0, false, false},
+        {"both refused for permission", EACCES, 0, EPERM, IcmpSocketKind::None, -1, 0, true, true},
+        {"no ping sockets in the kernel", EAFNOSUPPORT, 0, EPERM, IcmpSocketKind::None, -1, 0,
+         false, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScriptedCalls calls;
+        calls.datagramError = c.datagramError;
+        calls.recvErrError = c.recvErrError;
+        calls.rawError = c.rawError;
+        const IcmpSocket socket = OpenIcmpSocket(calls);
+        EXPECT_EQ(socket.kind, c.kind);
+        EXPECT_EQ(socket.fd, c.fd);
+        EXPECT_EQ(calls.closed, c.closed);
+        EXPECT_EQ(socket.problem.empty(), c.kind != IcmpSocketKind::None) << socket.problem;
+        EXPECT_EQ(socket.problem.find("sysctl -w net.ipv4.ping_group_range") != std::string::npos,
+                  c.groupAdvice)
+            << socket.problem;
+        EXPECT_EQ(socket.problem.find("setcap cap_net_raw+ep") != std::string::npos,
+                  c.capabilityAdvice)
+            << socket.problem;
+    }
 }
 
 } // namespace

@@ -1,14 +1,33 @@
 #!/bin/bash
 # One instance at a time: a second one shows only its refusal and ends; a
 # killed instance does not block the next, nor does one of another user; of
-# eight started at once exactly one stays. Runs inside the lab (the program
-# looks up the local host).
+# eight started at once exactly one stays; a lock that cannot be made does
+# not refuse the start. The first window opens centred, frame included, under
+# openbox. Runs inside the lab (the program looks up the local host).
 source "$(dirname "$0")/../support/desktop.sh"
 start_desktop
 install_program "$1"
 
 open_window
 first=$pid
+
+# The window opens centred in the work area with the frame that the window
+# manager gave it (within 2 px); $frame says where the frame and area were.
+frame_centred() {
+    local id x y w h l r t b ax ay aw ah
+    id=$(window_of "$first" Tobrik)
+    read -r x y w h < <(xwininfo -id "$id" | awk '/Absolute upper-left X/ {x = $4}
+        /Absolute upper-left Y/ {y = $4} /Width:/ {w = $2} /Height:/ {h = $2}
+        END {print x, y, w, h}')
+    read -r l r t b < <(xprop -id "$id" _NET_FRAME_EXTENTS | tr -dc '0-9 \n' | xargs)
+    read -r ax ay aw ah _ < <(xprop -root _NET_WORKAREA | tr -dc '0-9 \n' | xargs)
+    frame="$((x - l)) $((y - t)) $((w + l + r)) $((h + t + b)) in $ax $ay $aw $ah"
+    [ "$t" -gt 0 ] || return 1
+    local dx=$((2 * (x - l) + w + l + r - 2 * ax - aw)) dy=$((2 * (y - t) + h + t + b - 2 * ay - ah))
+    ((dx >= -4 && dx <= 4 && dy >= -4 && dy <= 4))
+}
+frame=
+within 5 frame_centred || fail "the framed window is not centred: ${frame:-no frame}"
 
 start_program
 second=$started
@@ -30,6 +49,25 @@ kill_program "$pid"
 start_program run_as 65533
 within 10 has_window "$started" Tobrik ||
     fail "a lock left by another user's killed instance refused the start"
+kill_program "$started"
+
+# Where the lock cannot be made the program starts without it: a full
+# runtime folder; a private folder in TMPDIR left read-only is made 0700.
+full="$work/runtime-full"
+mkdir "$full"
+mount -t tmpfs -o size=4k,mode=0700,uid=65532 tobrik-full "$full" || fail "cannot mount a tmpfs"
+trap 'umount "$full"; cleanup' EXIT
+cat /dev/zero >"$full/filler" 2>/dev/null
+start_program run_as 65532 env XDG_RUNTIME_DIR="$full"
+within 10 has_window "$started" Tobrik || fail "a full runtime folder refused the start"
+kill_program "$started"
+mkdir -m 1777 "$work/tmp"
+mkdir -m 0500 "$work/tmp/tobrik-65532"
+chown 65532 "$work/tmp/tobrik-65532"
+start_program run_as 65532 env XDG_RUNTIME_DIR= TMPDIR="$work/tmp"
+within 10 has_window "$started" Tobrik || fail "a read-only private folder refused the start"
+[ "$(stat -c %a "$work/tmp/tobrik-65532")" = 700 ] ||
+    fail "the private folder kept mode $(stat -c %a "$work/tmp/tobrik-65532")"
 kill_program "$started"
 
 pids=()

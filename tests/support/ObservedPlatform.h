@@ -1,10 +1,14 @@
 #pragma once
-// The native network platform, watched: every call goes through to it, and
-// the test reads how many packets reached the echo handles while they
+// The native network platform, watched: every call goes through to it or,
+// for the echo service, to the Linux echo socket over counting system calls;
+// the test reads how many packets reached the echo sockets while they
 // waited, and whether each descriptor that opening the echo service created
 // is closed on exec. Linux only (reads /proc/self/fd).
 
 #include "NetPlatform.h"
+#include "linux/IcmpSocket.h"
+#include "linux/LinuxEchoHandle.h"
+#include "linux/SocketCalls.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -34,6 +38,42 @@ inline std::set<int> OpenDescriptors() {
     return descriptors;
 }
 
+// The socket calls of the system, counting the packets that reach an echo
+// socket once its request is out: those read while waiting for the answer
+// (the answer included), not those discarded before the request was sent.
+class CountingSocketCalls : public net::linux_net::SocketCalls {
+  public:
+    explicit CountingSocketCalls(std::uint64_t& packetsRead) : packetsRead_(packetsRead) {}
+
+    ssize_t sendTo(int fd, const void* data, size_t length, int flags, const sockaddr* to,
+                   socklen_t toLength) override {
+        const ssize_t sent = SocketCalls::sendTo(fd, data, length, flags, to, toLength);
+        if (sent >= 0)
+            waiting_.insert(fd);
+        return sent;
+    }
+    ssize_t receiveFrom(int fd, void* buffer, size_t length, int flags, sockaddr* from,
+                        socklen_t* fromLength) override {
+        return counted(fd, SocketCalls::receiveFrom(fd, buffer, length, flags, from, fromLength));
+    }
+    ssize_t receiveMessage(int fd, msghdr* message, int flags) override {
+        return counted(fd, SocketCalls::receiveMessage(fd, message, flags));
+    }
+    int closeSocket(int fd) override {
+        waiting_.erase(fd);
+        return SocketCalls::closeSocket(fd);
+    }
+
+  private:
+    ssize_t counted(int fd, ssize_t length) {
+        if (length >= 0 && waiting_.count(fd) != 0)
+            ++packetsRead_;
+        return length;
+    }
+    std::uint64_t& packetsRead_;
+    std::set<int> waiting_;
+};
+
 class ObservedPlatform : public net::NetPlatform {
   public:
     std::uint64_t packetsRead = 0;
@@ -41,19 +81,20 @@ class ObservedPlatform : public net::NetPlatform {
 
     int startup(std::uint16_t version) override { return real().startup(version); }
     int cleanup() override { return real().cleanup(); }
+    // The Linux echo service, as the native platform opens it, over the
+    // counting calls.
     std::unique_ptr<net::EchoHandle> openEcho() override {
         const auto before = OpenDescriptors();
-        auto inner = real().openEcho();
+        const auto socket = net::linux_net::OpenIcmpSocket(calls_);
         for (const int descriptor : OpenDescriptors())
             if (before.count(descriptor) == 0)
                 closeOnExec.push_back((fcntl(descriptor, F_GETFD) & FD_CLOEXEC) != 0);
-        if (!inner)
+        reason_ = socket.problem;
+        if (socket.fd < 0)
             return nullptr;
-        return std::make_unique<Handle>(std::move(inner), packetsRead);
+        return std::make_unique<net::linux_net::LinuxEchoHandle>(socket.fd, socket.kind, calls_);
     }
-    std::string echoUnavailableReason() const override {
-        return net::nativePlatform().echoUnavailableReason();
-    }
+    std::string echoUnavailableReason() const override { return reason_; }
     std::optional<std::string> hostNameOf(std::uint32_t addr) override {
         return real().hostNameOf(addr);
     }
@@ -65,22 +106,8 @@ class ObservedPlatform : public net::NetPlatform {
   private:
     static net::NetPlatform& real() { return net::nativePlatform(); }
 
-    class Handle : public net::EchoHandle {
-      public:
-        Handle(std::unique_ptr<net::EchoHandle> inner, std::uint64_t& packetsRead)
-            : inner_(std::move(inner)), packetsRead_(packetsRead) {}
-        net::EchoOutcome sendEcho(std::uint32_t addr, const std::string& payload,
-                                  std::uint8_t* area, std::size_t size,
-                                  std::uint32_t timeoutMs) override {
-            const auto outcome = inner_->sendEcho(addr, payload, area, size, timeoutMs);
-            packetsRead_ += outcome.packetsRead;
-            return outcome;
-        }
-
-      private:
-        std::unique_ptr<net::EchoHandle> inner_;
-        std::uint64_t& packetsRead_;
-    };
+    CountingSocketCalls calls_{packetsRead};
+    std::string reason_;
 };
 
 } // namespace tobrik::test

@@ -350,8 +350,8 @@ class LayoutTest : public QObject {
         QVERIFY(!form->windowIcon().isNull());
         QVERIFY(form->windowIcon().availableSizes().contains(QSize(128, 128)));
 #if defined(Q_OS_WIN)
-        // Windows centres the window with its frame, which the program's
-        // start-up does once the frame is known (checked by win_check).
+        // On Windows the window centres itself with its frame, so its client
+        // area sits below the centre (checked by win_check).
         return;
 #endif
         // Centred on its screen; the window frame may shift the client area

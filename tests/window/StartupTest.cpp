@@ -115,34 +115,40 @@ class StartupTest : public QObject {
         QTest::addColumn<QByteArray>("qpaPlatform");
         QTest::addColumn<QByteArray>("waylandDisplay");
         QTest::addColumn<QByteArray>("display");
+        QTest::addColumn<bool>("found");
         QTest::addColumn<QByteArray>("chosen");
         // nullptr stands for an unset variable, "" for one set empty.
         auto row = [](const char* name, const char* qpa, const char* wayland, const char* x11,
-                      const char* chosen) {
+                      bool found, const char* chosen) {
             QTest::newRow(name) << QByteArray(qpa) << QByteArray(wayland) << QByteArray(x11)
-                                << QByteArray(chosen);
+                                << found << QByteArray(chosen);
         };
-        row("X11", nullptr, nullptr, ":0", "xcb");
-        row("Wayland with XWayland", nullptr, "wayland-0", ":0", "xcb");
-        row("Wayland alone", nullptr, "wayland-0", nullptr, "wayland");
-        row("Wayland, DISPLAY empty", nullptr, "wayland-0", "", "wayland");
-        row("X11, WAYLAND_DISPLAY empty", nullptr, "", ":0", "xcb");
-        row("the user's choice", "wayland", "wayland-0", ":0", nullptr);
-        row("an empty choice is none", "", "wayland-0", ":0", "xcb");
-        row("no display", nullptr, nullptr, nullptr, nullptr);
+        row("X11", nullptr, nullptr, ":0", true, "xcb");
+        row("Wayland with XWayland, which may be gone", nullptr, "wayland-0", ":0", true,
+            "xcb;wayland");
+        row("Wayland alone", nullptr, "wayland-0", nullptr, true, "wayland");
+        row("Wayland, DISPLAY empty", nullptr, "wayland-0", "", true, "wayland");
+        row("X11, WAYLAND_DISPLAY empty", nullptr, "", ":0", true, "xcb");
+        row("the user's choice", "wayland", "wayland-0", ":0", true, nullptr);
+        row("an empty choice is none", "", "wayland-0", ":0", true, "xcb;wayland");
+        row("a platform without a display", "offscreen", nullptr, nullptr, true, nullptr);
+        row("xcb chosen without a display", "xcb", nullptr, "", false, nullptr);
+        row("no display", nullptr, "", nullptr, false, nullptr);
     }
 
     void platformFollowsTheSession() {
         QFETCH(QByteArray, qpaPlatform);
         QFETCH(QByteArray, waylandDisplay);
         QFETCH(QByteArray, display);
+        QFETCH(bool, found);
         QFETCH(QByteArray, chosen);
         auto variable = [](const QByteArray& value) {
             return value.isNull() ? nullptr : value.constData();
         };
-        QCOMPARE(QByteArray(tobrik::app::ChoosePlatform(
-                     variable(qpaPlatform), variable(waylandDisplay), variable(display))),
-                 chosen);
+        const auto choice = tobrik::app::ChoosePlatform(
+            variable(qpaPlatform), variable(waylandDisplay), variable(display));
+        QCOMPARE(choice.displayFound, found);
+        QCOMPARE(QByteArray(choice.platform), chosen);
     }
 
     void secondInstanceIsRefusedBeforeAnyLookUp() {
