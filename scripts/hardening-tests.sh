@@ -25,14 +25,15 @@ cmake -S "$root" -B "$asan" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_T
 cmake --build "$asan" -j"$jobs"
 
 stage "unit, window, lab and fault tests under the sanitizers"
-# The real program under Xvfb (labels "process" and "e2e") is left to the
-# main run.
+# The real program under Xvfb (labels "process" and "e2e") and the tests
+# that bound times (label "timing"; two jobs at once and the sanitizers slow
+# everything down) are left to the main run.
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:detect_stack_use_after_return=1"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 export LSAN_OPTIONS="suppressions=$root/tests/lsan.supp:print_suppressions=0"
 report="$asan/sanitized-tests.log"
 status=0
-ctest --test-dir "$asan" -LE "process|e2e" --output-on-failure -j"$jobs" -O "$report" || status=$?
+ctest --test-dir "$asan" -LE "process|e2e|timing" --output-on-failure -j"$jobs" -O "$report" || status=$?
 if grep -nE 'ERROR: (Address|Leak)Sanitizer|runtime error:|SUMMARY: UndefinedBehaviorSanitizer' \
     "$report"; then
     echo "hardening: sanitizer reports above (full output: $report)" >&2

@@ -40,8 +40,6 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${TOBRIK_WIN_BUILD_DIR:-$root/build-win}
 gui_build=${TOBRIK_WIN_GUI_BUILD_DIR:-$root/build-win-gui}
 release_artifacts=$root/build/release-artifacts
-wine=/usr/lib/wine/wine64
-wineserver=/usr/lib/wine/wineserver64
 
 log() { echo "windows-tests: $*"; }
 
@@ -61,9 +59,7 @@ check_installer() {
     # A wineserver with wine's services started, their output in the log
     # (see run_wine_session).
     wine_up() {
-        "$wineserver" -k 2>/dev/null || true
-        "$wineserver" -w 2>/dev/null || true
-        "$wineserver" -p >>"$build/wine-session.log" 2>&1
+        start_wineserver
         "$wine" wineboot >>"$build/wine-session.log" 2>&1
     }
     # The prefix's folder of a Windows environment variable.
@@ -124,29 +120,22 @@ check_installer() {
 # The part that runs inside the lab (or on loopback alone): wine prefix,
 # wineserver and ctest.
 run_wine_session() {
-    export WINEPREFIX=$build/wineprefix
-    export WINEDEBUG=-all
-    export WINEDLLOVERRIDES="mscoree=;mshtml="
-    export DISPLAY=
-    mkdir -p "$WINEPREFIX"
+    export WINEPREFIX=$build/wineprefix DISPLAY=
+    source "$root/tests/support/desktop.sh"
+    use_wine
     : >"$build/wine-session.log"
 
-    # A wineserver of this prefix left from an earlier run may sit outside
-    # the lab; wine would use it and its helpers' network, so it goes first.
-    "$wineserver" -k 2>/dev/null || true
-    "$wineserver" -w 2>/dev/null || true
-    # One persistent wineserver for the session; without it every test
-    # would wait for wine's helpers to start and stop again.
-    # Wine's helper processes outlive the command that starts them and keep
-    # its output open, so their output goes to a file: a pipe reading this
-    # script would otherwise stay open until the wineserver ends.
-    "$wineserver" -p >>"$build/wine-session.log" 2>&1
-    trap '"$wineserver" -k 2>/dev/null || true; "$wineserver" -w 2>/dev/null || true' EXIT
+    # One persistent wineserver for the session (without it every test would
+    # wait for wine's helpers to start and stop again); one of this prefix
+    # left from an earlier run may sit outside the lab, so it goes first.
+    start_wineserver
 
     local start
     start=$(now)
     # The boot starts wine's services now; a test that started them would
-    # leave them holding ctest's output pipe.
+    # leave them holding ctest's output pipe. Wine's helper processes
+    # outlive the command that starts them and keep its output open, so
+    # their output goes to a file, not to a pipe that reads this script.
     "$wine" wineboot -i >>"$build/wine-session.log" 2>&1
 
     # Wine has none of Windows' Japanese UI faces; its font replacements
@@ -160,35 +149,18 @@ run_wine_session() {
     ctest --test-dir "$build" --output-on-failure --timeout 120 || status=$?
     log "ctest finished in $(since "$start") s with status $status"
 
-    # The window tests show windows: wine needs an X server for them. Its
-    # desktop process takes the display of the first program that starts,
-    # so the wineserver starts anew with the X server there.
+    # The window tests show windows: wine needs an X server for them, and a
+    # window manager to activate the windows they wait for. Its desktop
+    # process takes the display of the first program that starts, so the
+    # wineserver starts anew with the X server there.
     start=$(now)
-    "$wineserver" -k 2>/dev/null || true
-    "$wineserver" -w 2>/dev/null || true
-    local display_file=$gui_build/xvfb-display
-    : >"$display_file"
-    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$display_file" 2>/dev/null &
-    local xvfb=$!
-    trap '"$wineserver" -k 2>/dev/null || true; "$wineserver" -w 2>/dev/null || true; kill '"$xvfb"' 2>/dev/null || true; kill $(jobs -p) 2>/dev/null || true' EXIT
-    local waited=0
-    until [[ -s $display_file ]]; do
-        ((waited++ < 100)) || { log "no X server for the window tests"; return 1; }
-        sleep 0.1
-    done
-    export TOBRIK_WINE_DISPLAY=:$(head -n1 "$display_file")
-    # Wine activates a window it shows only through a window manager; the
-    # tests wait for their windows to become active.
-    DISPLAY=$TOBRIK_WINE_DISPLAY openbox --sm-disable >/dev/null 2>&1 &
-    local openbox=$!
-    "$wineserver" -p >>"$build/wine-session.log" 2>&1
+    start_desktop
+    export TOBRIK_WINE_DISPLAY=$DISPLAY
+    start_wineserver
     # As above: wine's services start here, not under ctest's output pipe.
-    DISPLAY=$TOBRIK_WINE_DISPLAY "$wine" wineboot >>"$build/wine-session.log" 2>&1
+    "$wine" wineboot >>"$build/wine-session.log" 2>&1
     LC_ALL=ja_JP.UTF-8 LANG=ja_JP.UTF-8 \
         ctest --test-dir "$gui_build" -L window --output-on-failure --timeout 300 || status=$?
-    "$wineserver" -k 2>/dev/null || true
-    "$wineserver" -w 2>/dev/null || true
-    kill "$openbox" "$xvfb" 2>/dev/null || true
     log "window tests under wine finished in $(since "$start") s (status so far $status)"
 
     check_installer || status=$?

@@ -34,18 +34,9 @@ wm_close=$2
 artifacts=$3
 win_check=${4:-}
 
-for tool in Xvfb xdotool xclip xwininfo xprop import iconv; do
-    command -v "$tool" >/dev/null || {
-        echo "e2e: $tool is missing (scripts/packages/test.txt)" >&2
-        exit 1
-    }
-done
-[ "${TOBRIK_LAB:-}" = 1 ] || {
-    echo "e2e: run me inside the lab: tests/lab/in_lab.sh --hostname tobrik-ten -- $0" >&2
-    exit 1
-}
-
 source "$(dirname "$0")/../support/desktop.sh"
+needs Xvfb xdotool xclip xwininfo xprop import iconv
+needs_lab
 
 passes=0
 misses=0
@@ -58,12 +49,10 @@ miss() {
     echo "FAIL - $*" >&2
     misses=$((misses + 1))
 }
+# die MESSAGE: a check that failed and ends the test.
 die() {
-    miss "$*"
-    import -window root "$artifacts/screen-at-failure.png" 2>/dev/null &&
-        echo "the screen then: $artifacts/screen-at-failure.png" >&2
-    echo "$passes passed, $misses failed"
-    exit 1
+    echo "$passes passed, $((misses + 1)) failed"
+    fail "$*"
 }
 
 # The program in a folder of the test's own (the log lands beside it), with
@@ -71,31 +60,24 @@ die() {
 # window manager: the window's own position and hints are what is checked.
 # Under wine the viewer is wine's notepad, whose windows the test counts.
 mkdir -p "$artifacts"
+export TOBRIK_ARTIFACTS=$artifacts
 unset QT_QPA_PLATFORM LANGUAGE WAYLAND_DISPLAY
+start_x_server
 if [ -n "$windows" ]; then
     install_windows_program "$binary" $in_place
     export LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8
-    start_x_server
     start_wineserver
     patience=30 # wine starts its own services with the first program
 else
     install_program "$binary"
     export LANG=C.UTF-8
     unset LC_ALL
-    start_x_server
-    patience=10
 fi
 
 # ---- helpers that act on the window ---------------------------------------
 
-# find_window TITLE: prints the id of the visible window titled exactly TITLE.
-find_window() { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n1; }
-window_shown() { [ -n "$(find_window "$1")" ]; }
-window_gone() { [ -z "$(find_window "$1")" ]; }
-
-# click X Y: clicks the main window at X, Y of its client area.
-# Without a window manager nothing gives the window the focus back when
-# another window (a message box, the viewer) closes; a person's click would.
+# click X Y: clicks the main window at X, Y of its client area, giving it
+# the focus first as a person's click would (there is no window manager).
 click() {
     xdotool windowfocus --sync "$wid" 2>/dev/null
     xdotool mousemove --window "$wid" "$1" "$2" click 1
@@ -105,15 +87,6 @@ type_into() {
     click "$1" "$2"
     xdotool key ctrl+a BackSpace
     [ -n "$3" ] && xdotool type --delay 20 "$3"
-}
-# answer_box TITLE: waits for the message box TITLE and presses Enter in it.
-answer_box() {
-    within "$patience" window_shown "$1" || return 1
-    local box
-    box=$(find_window "$1")
-    xdotool windowfocus --sync "$box"
-    xdotool key Return
-    within 10 window_gone "$1"
 }
 # The viewer: on Linux a recorder of its calls; under wine notepad, whose
 # windows "tobrik.log - メモ帳" are counted and closed once checked.
@@ -171,10 +144,13 @@ EIP3=(206 47)
 OPT_YES=(72 84) # "する"
 START=(213 189)
 
-# start_sweep: clicks the start button and confirms the box.
+# start_sweep: clicks the start button and confirms the box; the last
+# sweep's log goes first, so that every line counted afterwards is this
+# sweep's.
 start_sweep() {
+    rm -f "$log"
     click "${START[@]}"
-    answer_box "処理の確認"
+    answer "" "処理の確認"
 }
 # type_range A B C D E: the start address A.B.C.D and the end octet E, typed
 # box by box with Tab between them.
@@ -194,8 +170,8 @@ began=$SECONDS
 
 start_program
 app_pid=$started
-within "$patience" window_shown Tobrik || die "no window titled Tobrik: $(cat "$work/program-errors")"
-wid=$(find_window Tobrik)
+within "$patience" has_window "" Tobrik || die "no window titled Tobrik"
+wid=$(window_of "" Tobrik)
 pass "the window appears titled Tobrik after $((SECONDS - began)) s"
 geometry=$(xwininfo -id "$wid")
 if grep -q "Width: 240" <<<"$geometry" && grep -q "Height: 212" <<<"$geometry"; then
@@ -312,8 +288,8 @@ viewer_shows_log && pass "the viewer shows the new log" || miss "the viewer does
 
 type_into "${SIP0[@]}" 999
 click "${START[@]}"
-answer_box "処理の確認" || die "no confirmation box"
-if answer_box "入力の確認"; then
+answer "" "処理の確認" || die "no confirmation box"
+if answer "" "入力の確認"; then
     pass "an invalid start address is refused with 入力の確認"
 else
     miss "no 入力の確認 box for 999.77.0.1"
@@ -324,7 +300,7 @@ viewer_count_is 2 || miss "a refused range started the viewer"
 
 start_program
 second_pid=$started
-if answer_box "ロードエラー"; then
+if answer "" "ロードエラー"; then
     pass "a second instance says ロードエラー"
 else
     miss "no ロードエラー box from a second instance"
@@ -342,7 +318,7 @@ kill -0 "$app_pid" 2>/dev/null || die "the first instance ended too"
 # 10.77.0.5-60 are silent: half a second each, 28 s in all.
 type_range 10 77 0 5 60
 start_sweep || die "no confirmation box"
-within 10 has_lines 2 || die "the long sweep did not start"
+wait_for_sweep_start 10.77.0.5 || die "the long sweep did not start"
 import -window "$wid" "$artifacts/window-sweeping.png"
 click "${START[@]}"
 if within 5 viewer_count_is 3; then
@@ -363,7 +339,7 @@ viewer_shows_log || miss "the viewer does not show the stopped sweep's log"
 # ---- a stop from another program ------------------------------------------------
 
 start_sweep || die "no confirmation box"
-within 10 has_lines 2 || die "the long sweep did not start"
+wait_for_sweep_start 10.77.0.5 || die "the long sweep did not start"
 printf 'Tobrik STOP' | xclip -selection clipboard
 if within 5 viewer_count_is 4; then
     pass "\"Tobrik STOP\" on the clipboard ends the sweep after $(log_lines) of 56 addresses"
@@ -371,12 +347,12 @@ else
     miss "the sweep did not stop for the clipboard ($(log_lines) lines)"
 fi
 [ "$(log_lines)" -lt 56 ] || miss "the stopped sweep went to its end"
-viewer_count_is 4 && viewer_shows_log
+viewer_count_is 4 && viewer_shows_log || miss "the viewer does not show the stopped sweep's log once"
 
 # ---- closing the window during a sweep ------------------------------------------
 
 start_sweep || die "no confirmation box"
-within 10 has_lines 2 || die "the sweep before closing did not start"
+wait_for_sweep_start 10.77.0.5 && within 10 has_lines 2 || die "the sweep before closing did not start"
 "$wm_close" "$wid"
 if within 5 exited "$app_pid"; then
     pass "closing the window during a sweep ends the program"

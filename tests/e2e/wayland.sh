@@ -3,14 +3,14 @@
 # test's own: with XWayland beside it (as GNOME and KDE run) the program
 # must run on X11 through XWayland; with Wayland alone it runs on Wayland,
 # and so it does where DISPLAY names an X server that is gone (dead-x).
-# Either way the window opens and a sweep of the pre-filled range logs the
-# local host and starts the viewer. Wayland lets no program type into
-# another, so the window is driven through the accessibility bus, as a
-# screen reader would drive it.
+# Either way the window opens, a sweep of the pre-filled range logs the
+# local host and starts the viewer, and a long sweep stops at 中止. Wayland
+# lets no program type into another, so the window is driven through the
+# accessibility bus, as a screen reader would drive it.
 #
 # Meant to run inside the lab with the host name tobrik-ten
 # (tests/lab/in_lab.sh --hostname tobrik-ten -- ...), where the local host
-# is 10.0.0.1 and answers.
+# is 10.0.0.1 and answers, and 10.77.0.5-60 are silent.
 #
 # Usage: wayland.sh xwayland|wayland|dead-x TOBRIK_BINARY
 
@@ -27,26 +27,15 @@ xwayland | wayland | dead-x) ;;
     exit 2
     ;;
 esac
-for tool in weston dbus-run-session xdotool; do
-    command -v "$tool" >/dev/null || {
-        echo "wayland: $tool is missing (scripts/packages/test.txt)" >&2
-        exit 1
-    }
-done
-[ "$mode" = wayland ] || command -v Xwayland >/dev/null || {
-    echo "wayland: Xwayland is missing (scripts/packages/test.txt)" >&2
-    exit 1
-}
-[ "${TOBRIK_LAB:-}" = 1 ] || {
-    echo "wayland: run me inside the lab: tests/lab/in_lab.sh --hostname tobrik-ten -- $0" >&2
-    exit 1
-}
 # A session bus of the test's own carries the accessibility bus.
 if [ -z "${TOBRIK_OWN_BUS:-}" ]; then
     TOBRIK_OWN_BUS=1 exec dbus-run-session -- "$0" "$@" 2>&1
 fi
 
 source "$here/../support/desktop.sh"
+needs weston xdotool
+[ "$mode" = wayland ] || needs Xwayland
+needs_lab
 
 install_program "$binary"
 export LANG=C.UTF-8
@@ -112,16 +101,35 @@ else
     echo "ok   - the window opens on Wayland (${DISPLAY:-no DISPLAY})"
 fi
 
-"$accessible" press "$app" Tobrik 開始 10 || fail "no button 開始"
-if ! "$accessible" press "$app" 処理の確認 OK 10; then
-    "$accessible" names "$app" 処理の確認 1 >&2
-    fail "no confirmation box with OK"
-fi
-viewer_started() { [ -s "$viewer_calls" ]; }
-wait_until 10 "the sweep to start the viewer" viewer_started
+# start_sweep: presses 開始 and confirms; the last sweep's log goes first.
+start_sweep() {
+    rm -f "$log"
+    start_button=$("$accessible" press "$app" Tobrik 開始 10) || fail "no button 開始"
+    if ! "$accessible" press "$app" 処理の確認 OK 10 >/dev/null; then
+        "$accessible" names "$app" 処理の確認 1 >&2
+        fail "no confirmation box with OK"
+    fi
+}
+viewers_started() { [ "$(wc -l <"$viewer_calls")" = "$1" ]; }
+
+start_sweep
+wait_until 10 "the sweep to start the viewer" viewers_started 1
 grep -q "^[0-9/]* [0-9:]*,10\.0\.0\.1,--> OK,"$'\r'"\$" "$log" ||
     fail "the sweep of the pre-filled 10.0.0.1 logged: $(cat -A "$log")"
 [ "$(cat "$viewer_calls")" = "$log" ] || fail "viewer calls: $(cat "$viewer_calls")"
 echo "ok   - a sweep of the pre-filled range logs 10.0.0.1 and starts the viewer"
 exited "$app" && fail "the program ended after the sweep"
+
+# 10.77.0.5-60: half a second each; the start's first and third octets stay.
+for box in "スタートIP 第2オクテット=77" "スタートIP 第4オクテット=5" "エンドIP 第4オクテット=60"; do
+    "$accessible" type "$app" Tobrik "${box%=*}" "${box#*=}" 5 || fail "cannot type into ${box%=*}"
+done
+start_sweep
+wait_for_sweep_start 10.77.0.5 || fail "the sweep of 10.77.0.5-60 did not start: $(cat -A "$log")"
+"$accessible" press "$app" Tobrik 中止 10 "$start_button" >/dev/null || fail "no button 中止 during the sweep"
+wait_until 10 "the stopped sweep to start the viewer" viewers_started 2
+lines=$(log_lines)
+sleep 1 # two more time-outs' worth: a sweep still running would add lines
+[ "$(log_lines)" = "$lines" ] && [ "$lines" -lt 56 ] || fail "the log after 中止: $(cat -A "$log")"
+echo "ok   - 中止 ends a sweep of 10.77.0.5-60 after $lines addresses"
 echo "$mode session: ok"

@@ -19,6 +19,8 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <cerrno>
+#include <cstring>
 #include <unistd.h>
 
 using tobrik::test::FakeNetPlatform;
@@ -56,8 +58,8 @@ class UnwritableFolderTest : public QObject {
         QCOMPARE(error.title, QString("ログエラー"));
         QCOMPARE(error.style, 0x10);
         const QString stateLog = folder + "/tobrik/tobrik.log";
-        QCOMPARE(error.text,
-                 QString("ログファイルを開けません。\n%1\nPermission denied").arg(stateLog));
+        QCOMPARE(error.text, QString("ログファイルを開けません。\n%1\n%2")
+                                 .arg(stateLog, QString::fromLocal8Bit(std::strerror(EACCES))));
         QCOMPARE(form.cmdStart->text(), QString("開始"));
         QVERIFY(!form.lblChkIP->isVisible());
         QCOMPARE(net.echoes, 0);

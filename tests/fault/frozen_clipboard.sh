@@ -25,22 +25,11 @@ freeze_clipboard() {
 
 now_ms() { echo $((${EPOCHREALTIME/./} / 1000)); }
 
-# A fresh instance: the focus starts in the start's last octet.
-start_instance() {
-    start_program
-    pid=$started
-    wait_until 10 "the window" has_window "$pid" Tobrik
-    window=$(window_of "$pid" Tobrik)
-}
-
-start_instance
-
 # 1. Frozen before the sweep: 10.77.0.50-54.
+open_window
 freeze_clipboard
 begin=$(now_ms)
-press "$window" Tab ctrl+a 5 4 Tab Tab space
-wait_until 10 "the confirmation" has_window "$pid" "処理の確認"
-press "$(window_of "$pid" "処理の確認")" Return
+sweep_by_keys 54
 wait_until 30 "the sweep to end" test -s "$viewer_calls"
 [ "$(log_lines)" = 5 ] || fail "$(log_lines) lines instead of 5"
 [ "$(wc -l <"$viewer_calls")" = 1 ] || fail "viewer calls: $(cat "$viewer_calls")"
@@ -49,10 +38,9 @@ kill -9 "$owner" "$pid"
 
 # 2. Frozen during a sweep of 10.77.0.50-90.
 : >"$viewer_calls"
-start_instance
-press "$window" Tab ctrl+a 9 0 Tab Tab space
-wait_until 10 "the confirmation" has_window "$pid" "処理の確認"
-press "$(window_of "$pid" "処理の確認")" Return
+open_window
+sweep_by_keys 90
+wait_for_sweep_start 10.77.0.50 || fail "the sweep did not start"
 wait_until 10 "two log lines" has_lines 2
 freeze_clipboard
 frozen_at=$(now_ms)

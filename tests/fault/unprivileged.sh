@@ -22,9 +22,9 @@ mode=$1
 start_desktop
 install_program "$2"
 chmod 666 "$viewer_calls"
-mkdir -m 777 "$work/home"
+state_log="$work/home-nobody/.local/state/tobrik/tobrik.log" # run_as's home
 case "$mode" in
-read-only-folder) log="$work/home/.local/state/tobrik/tobrik.log" ;;
+read-only-folder) log=$state_log ;;
 capability)
     chmod 777 "$work/app"
     setcap cap_net_raw+ep "$program" || fail "setcap failed"
@@ -32,33 +32,16 @@ capability)
 ping-range) chmod 777 "$work/app" ;;
 installed)
     program=$2
-    log="$work/home/.local/state/tobrik/tobrik.log"
+    log=$state_log
     ;;
 *) fail "unknown mode $mode" ;;
 esac
-
-start_as_nobody() {
-    local group=nogroup
-    getent group nogroup >/dev/null || group=nobody
-    (cd "$work/home" && exec setpriv --reuid=nobody --regid="$group" --clear-groups \
-        --inh-caps=-all env -u XDG_STATE_HOME HOME="$work/home" "$program" 2>>"$work/program-errors") &
-    started=$!
-    children+=("$started")
-}
 
 # The sweep 10.77.0.1-5: .1 and .2 answer, .3 rejects, .4 and .5 are silent.
 expected_records=$'10.77.0.1,--> OK,\n10.77.0.2,--> OK,\n10.77.0.3,--> NG,\n10.77.0.4,--> NG,\n10.77.0.5,--> NG,'
 records() { sed 's/\r$//' "$log" | cut -d, -f2-; }
 
-confirm() {
-    wait_until 10 "the confirmation" has_window "$pid" "処理の確認"
-    press "$(window_of "$pid" "処理の確認")" Return
-}
-
-start_as_nobody
-pid=$started
-wait_until 10 "the window" has_window "$pid" Tobrik
-window=$(window_of "$pid" Tobrik)
+open_window run_as nobody
 uid=$(awk '/^Uid:/ {print $2}' "/proc/$pid/status")
 [ "$uid" = "$(id -u nobody)" ] || fail "the program runs as uid $uid, not nobody"
 effective=$(awk '/^CapEff:/ {print $2}' "/proc/$pid/status")
@@ -67,9 +50,7 @@ expected_caps=0000000000000000
 [ "$mode" = capability ] || [ "$mode" = installed ] && expected_caps=0000000000002000
 [ "$effective" = "$expected_caps" ] || fail "effective capabilities $effective, not $expected_caps"
 echo "$mode: running as nobody (uid $uid), effective capabilities $effective"
-# Focus starts in the start's last octet; Tab leads to the end octet.
-press "$window" Tab ctrl+a 5 Tab Tab space
-confirm
+sweep_by_keys 5
 
 wait_until 20 "the viewer" test -s "$viewer_calls"
 [ "$(records)" = "$expected_records" ] || fail "unexpected log: $(records)"

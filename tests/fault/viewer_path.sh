@@ -28,13 +28,8 @@ log="$dir/tobrik.log"
 mkdir "$work/cwd"
 cd "$work/cwd" || fail "no working directory"
 
-start_program
-pid=$started
-wait_until 10 "the window" has_window "$pid" Tobrik
-# Focus starts in the start's last octet; the end octet is pre-filled alike.
-press "$(window_of "$pid" Tobrik)" Tab Tab Tab space
-wait_until 10 "the confirmation" has_window "$pid" "処理の確認"
-press "$(window_of "$pid" "処理の確認")" Return
+open_window
+sweep_by_keys # the pre-filled range
 wait_until 10 "the viewer" test -s "$viewer_calls"
 sleep 0.3 # a shell, had one run, would create its markers meanwhile
 

@@ -71,48 +71,24 @@ default_route=
 links_down=()
 while [ $# -gt 0 ]; do
     case "$1" in
-    --hostname)
+    --hostname | --ping-range | --hosts | --nsswitch | --uplink | --default-route | --link-down)
         [ $# -ge 2 ] || usage
-        hostname_opt=$2
-        shift 2
-        ;;
-    --ping-range)
-        [ $# -ge 2 ] || usage
-        ping_range=$2
-        shift 2
-        ;;
-    --hosts)
-        [ $# -ge 2 ] || usage
-        hosts_file=$2
-        shift 2
-        ;;
-    --nsswitch)
-        [ $# -ge 2 ] || usage
-        nsswitch=$2
-        shift 2
-        ;;
-    --uplink)
-        [ $# -ge 2 ] || usage
-        uplink=$2
-        shift 2
-        ;;
-    --default-route)
-        [ $# -ge 2 ] || usage
-        default_route=$2
-        shift 2
-        ;;
-    --link-down)
-        [ $# -ge 2 ] || usage
-        links_down+=("$2")
+        case "$1" in
+        --hostname) hostname_opt=$2 ;;
+        --ping-range) ping_range=$2 ;;
+        --hosts) hosts_file=$2 ;;
+        --nsswitch) nsswitch=$2 ;;
+        --uplink) uplink=$2 ;;
+        --default-route) default_route=$2 ;;
+        --link-down) links_down+=("$2") ;;
+        esac
         shift 2
         ;;
     --)
         shift
         break
         ;;
-    *)
-        break
-        ;;
+    *) break ;;
     esac
 done
 [ $# -gt 0 ] || usage
@@ -184,44 +160,40 @@ trap 'on_signal 130' INT
 trap 'on_signal 143' TERM
 trap 'on_signal 129' HUP
 
-build_fail() {
-    cannot_build "$*"
-}
-
-ip netns add "$NS" || build_fail "ip netns add $NS failed"
+ip netns add "$NS" || cannot_build "ip netns add $NS failed"
 created=1
 in_ns() { ip netns exec "$NS" "$@"; }
 
-ip -n "$NS" link set lo up || build_fail "cannot bring lo up"
-ip -n "$NS" link add lab0 type veth peer name lab1 || build_fail "cannot create the veth pair"
-ip -n "$NS" link set lab0 arp off || build_fail "cannot turn ARP off on lab0"
+ip -n "$NS" link set lo up || cannot_build "cannot bring lo up"
+ip -n "$NS" link add lab0 type veth peer name lab1 || cannot_build "cannot create the veth pair"
+ip -n "$NS" link set lab0 arp off || cannot_build "cannot turn ARP off on lab0"
 for addr in 10.77.0.1/24 10.77.0.2/24 10.77.0.3/24 10.77.0.4/24 10.77.0.20/24 10.0.0.1/32; do
-    ip -n "$NS" addr add "$addr" dev lab0 || build_fail "cannot add $addr"
+    ip -n "$NS" addr add "$addr" dev lab0 || cannot_build "cannot add $addr"
 done
-ip -n "$NS" link set lab0 up || build_fail "cannot bring lab0 up"
-ip -n "$NS" link set lab1 up || build_fail "cannot bring lab1 up"
-ip -n "$NS" route add unreachable 10.77.1.0/24 || build_fail "cannot add the unreachable route"
-ip -n "$NS" route add prohibit 10.77.2.0/24 || build_fail "cannot add the prohibit route"
+ip -n "$NS" link set lab0 up || cannot_build "cannot bring lab0 up"
+ip -n "$NS" link set lab1 up || cannot_build "cannot bring lab1 up"
+ip -n "$NS" route add unreachable 10.77.1.0/24 || cannot_build "cannot add the unreachable route"
+ip -n "$NS" route add prohibit 10.77.2.0/24 || cannot_build "cannot add the prohibit route"
 
 # Optional topology: a second interface, a default route, interfaces taken down.
 if [ -n "$uplink" ]; then
-    ip -n "$NS" link add up0 type veth peer name up1 || build_fail "cannot create the uplink pair"
-    ip -n "$NS" link set up0 arp off || build_fail "cannot turn ARP off on up0"
-    ip -n "$NS" addr add "$uplink" dev up0 || build_fail "cannot add $uplink"
-    ip -n "$NS" link set up0 up || build_fail "cannot bring up0 up"
-    ip -n "$NS" link set up1 up || build_fail "cannot bring up1 up"
+    ip -n "$NS" link add up0 type veth peer name up1 || cannot_build "cannot create the uplink pair"
+    ip -n "$NS" link set up0 arp off || cannot_build "cannot turn ARP off on up0"
+    ip -n "$NS" addr add "$uplink" dev up0 || cannot_build "cannot add $uplink"
+    ip -n "$NS" link set up0 up || cannot_build "cannot bring up0 up"
+    ip -n "$NS" link set up1 up || cannot_build "cannot bring up1 up"
 fi
 if [ -n "$default_route" ]; then
     ip -n "$NS" route add default dev "$default_route" ||
-        build_fail "cannot add the default route through $default_route"
+        cannot_build "cannot add the default route through $default_route"
 fi
 for link in "${links_down[@]}"; do
-    ip -n "$NS" link set "$link" down || build_fail "cannot take $link down"
+    ip -n "$NS" link set "$link" down || cannot_build "cannot take $link down"
 done
 
 # Rules on the input hook: on the output hook sendto itself would fail with
 # EPERM instead of an ICMP error coming back.
-in_ns nft -f - <<'EOF' || build_fail "cannot load the nftables rules"
+in_ns nft -f - <<'EOF' || cannot_build "cannot load the nftables rules"
 table inet tobrik_lab {
     chain input {
         type filter hook input priority 0; policy accept;
@@ -232,9 +204,9 @@ table inet tobrik_lab {
 EOF
 
 in_ns sysctl -q -w net.ipv4.ping_group_range="$ping_range" >/dev/null ||
-    build_fail "cannot set net.ipv4.ping_group_range to \"$ping_range\""
+    cannot_build "cannot set net.ipv4.ping_group_range to \"$ping_range\""
 
-mkdir -p "$NS_ETC" || build_fail "cannot create $NS_ETC"
+mkdir -p "$NS_ETC" || cannot_build "cannot create $NS_ETC"
 {
     echo "127.0.0.1 localhost"
     echo "10.77.0.1 lab-host-abcde"
@@ -249,9 +221,9 @@ mkdir -p "$NS_ETC" || build_fail "cannot create $NS_ETC"
         cat "$hosts_file"
         echo
     fi
-} >"$NS_ETC/hosts" || build_fail "cannot write the lab hosts file"
-echo "$nsswitch" >"$NS_ETC/nsswitch.conf" || build_fail "cannot write nsswitch.conf"
-echo "nameserver 127.0.0.1" >"$NS_ETC/resolv.conf" || build_fail "cannot write resolv.conf"
+} >"$NS_ETC/hosts" || cannot_build "cannot write the lab hosts file"
+echo "$nsswitch" >"$NS_ETC/nsswitch.conf" || cannot_build "cannot write nsswitch.conf"
+echo "nameserver 127.0.0.1" >"$NS_ETC/resolv.conf" || cannot_build "cannot write resolv.conf"
 chmod 644 "$NS_ETC"/*
 
 export TOBRIK_LAB=1 TOBRIK_LAB_NS="$NS"

@@ -7,18 +7,12 @@ source "$(dirname "$0")/../support/desktop.sh"
 start_desktop
 install_program "$1"
 
-# Starts a sweep from the pre-filled start address to end octet 90 with the
-# keyboard, as a person would, and waits for two lines in the log.
+# A fresh instance sweeps from the pre-filled start address to end octet 90;
+# waits for two lines of that sweep in the log.
 start_sweep() {
-    start_program
-    pid=$started
-    wait_until 10 "the window" has_window "$pid" Tobrik
-    window=$(window_of "$pid" Tobrik)
-    [ "$(xdotool getwindowfocus)" = "$window" ] || xdotool windowactivate --sync "$window"
-    # Focus starts in the start's last octet; Tab leads to the end octet.
-    xdotool key --delay 20 Tab ctrl+a 9 0 Tab Tab space
-    wait_until 10 "the confirmation" has_window "$pid" "処理の確認"
-    press "$(window_of "$pid" "処理の確認")" Return
+    open_window
+    sweep_by_keys 90
+    wait_for_sweep_start 10.77.0.50 || fail "the sweep did not start"
     wait_until 10 "two log lines" has_lines 2
 }
 
@@ -40,7 +34,6 @@ check_log
 echo "closed mid-sweep after $((SECONDS - started_at))s with $(log_lines) lines: ok"
 
 start_sweep
-kill -9 "$pid"
-wait "$pid" 2>/dev/null
+kill_program "$pid"
 check_log
 echo "killed mid-sweep with $(log_lines) lines: ok"

@@ -8,9 +8,8 @@ source "$(dirname "$0")/../support/desktop.sh"
 start_desktop
 install_program "$1"
 
-start_program
-first=$started
-wait_until 10 "the first window" has_window "$first" Tobrik
+open_window
+first=$pid
 
 # The window opens centred in the work area with the frame that the window
 # manager gave it (within 2 px); $frame says where the frame and area were.
@@ -34,43 +33,23 @@ start_program
 second=$started
 wait_until 10 "the refusal" has_window "$second" "ロードエラー"
 has_window "$second" Tobrik && fail "the second instance showed its window"
-press "$(window_of "$second" "ロードエラー")" Return
+answer "$second" "ロードエラー" || fail "the refusal could not be answered"
 wait_until 5 "the second instance to end" exited "$second"
 wait "$second" || fail "the second instance ended with status $?"
 exited "$first" && fail "the first instance ended"
 has_window "$first" Tobrik || fail "the first instance lost its window"
 
-kill -9 "$first"
-wait "$first" 2>/dev/null
-start_program
-third=$started
-wait_until 10 "a window after a killed instance" has_window "$third" Tobrik
-kill -9 "$third"
-wait "$third" 2>/dev/null
+kill_program "$first"
+open_window # after a killed instance
+kill_program "$pid"
 
-# start_as UID [NAME=VALUE...]: starts one instance as that user, with a
-# runtime folder of its own, as a login gives it, and the variables given.
-start_as() {
-    local user=$1 runtime="$work/runtime-$1"
-    shift
-    mkdir -p -m 0700 "$runtime"
-    chown "$user" "$runtime"
-    setpriv --reuid="$user" --regid="$user" --clear-groups --inh-caps=-all -- \
-        env XDG_RUNTIME_DIR="$runtime" "$@" "$program" 2>>"$work/program-errors" &
-    started=$!
-    children+=("$started")
-}
-start_as 65534
-other=$started
-wait_until 10 "another user's window" has_window "$other" Tobrik
-kill -9 "$other"
-wait "$other" 2>/dev/null
-start_as 65533
-fourth=$started
-within 10 has_window "$fourth" Tobrik ||
+# Other users, each with a runtime folder of its own.
+open_window run_as 65534
+kill_program "$pid"
+start_program run_as 65533
+within 10 has_window "$started" Tobrik ||
     fail "a lock left by another user's killed instance refused the start"
-kill -9 "$fourth"
-wait "$fourth" 2>/dev/null
+kill_program "$started"
 
 # Where the lock cannot be made the program starts without it: a full
 # runtime folder; a private folder in TMPDIR left read-only is made 0700.
@@ -79,19 +58,17 @@ mkdir "$full"
 mount -t tmpfs -o size=4k,mode=0700,uid=65532 tobrik-full "$full" || fail "cannot mount a tmpfs"
 trap 'umount "$full"; cleanup' EXIT
 cat /dev/zero >"$full/filler" 2>/dev/null
-start_as 65532 XDG_RUNTIME_DIR="$full"
+start_program run_as 65532 env XDG_RUNTIME_DIR="$full"
 within 10 has_window "$started" Tobrik || fail "a full runtime folder refused the start"
-kill -9 "$started"
-wait "$started" 2>/dev/null
+kill_program "$started"
 mkdir -m 1777 "$work/tmp"
 mkdir -m 0500 "$work/tmp/tobrik-65532"
 chown 65532 "$work/tmp/tobrik-65532"
-start_as 65532 XDG_RUNTIME_DIR= TMPDIR="$work/tmp"
+start_program run_as 65532 env XDG_RUNTIME_DIR= TMPDIR="$work/tmp"
 within 10 has_window "$started" Tobrik || fail "a read-only private folder refused the start"
 [ "$(stat -c %a "$work/tmp/tobrik-65532")" = 700 ] ||
     fail "the private folder kept mode $(stat -c %a "$work/tmp/tobrik-65532")"
-kill -9 "$started"
-wait "$started" 2>/dev/null
+kill_program "$started"
 
 pids=()
 for _ in 1 2 3 4 5 6 7 8; do
@@ -113,7 +90,7 @@ done
 [ "$windows" = 1 ] || fail "$windows of eight instances opened their window"
 [ "${#refusals[@]}" = 7 ] || fail "${#refusals[@]} of eight instances were refused"
 for pid in "${refusals[@]}"; do
-    press "$(window_of "$pid" "ロードエラー")" Return
+    answer "$pid" "ロードエラー" || fail "a refusal could not be answered"
     wait_until 5 "a refused instance to end" exited "$pid"
 done
 running=0

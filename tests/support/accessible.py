@@ -9,12 +9,17 @@ Usage (on the session bus in DBUS_SESSION_BUS_ADDRESS):
       programs started afterwards take part.
   accessible.py window PID TITLE SECONDS
       succeeds once PID shows a window titled TITLE.
-  accessible.py press PID TITLE BUTTON SECONDS
-      presses the button named BUTTON in PID's window titled TITLE.
+  accessible.py press PID TITLE BUTTON SECONDS [PATH]
+      presses the button named BUTTON in PID's window titled TITLE; prints
+      its PATH, where it is tried first the next time (a busy program
+      answers each question of a search late).
+  accessible.py type PID TITLE NAME TEXT SECONDS
+      replaces the text of the text box named NAME in that window by TEXT.
   accessible.py names PID TITLE SECONDS
       prints role and name of every object in that window, one a line.
 """
 
+import itertools
 import sys
 import time
 import warnings
@@ -60,10 +65,13 @@ def find_window(pid, title):
     return None
 
 
-def descendants(node):
-    for child in children(node):
-        yield child
-        yield from descendants(child)
+def descendants(node, path=()):
+    """(path, object) for every object below node; a path holds child indexes."""
+    for i in range(node.get_child_count()):
+        child = node.get_child_at_index(i)
+        if child is not None:
+            yield path + (i,), child
+            yield from descendants(child, path + (i,))
 
 
 def poll(seconds, attempt):
@@ -80,19 +88,35 @@ def poll(seconds, attempt):
         time.sleep(0.1)
 
 
-def press(pid, title, button, seconds):
+def act(pid, title, seconds, action, hint=()):
+    """Runs action on the objects of PID's window TITLE, the one at path hint
+    first, until it succeeds; the path of that object."""
+
     def attempt():
-        window = find_window(pid, title)
-        if window is None:
-            return None
-        for node in descendants(window):
-            if node.get_role_name() == "push button" and node.get_name() == button:
-                for i in range(node.get_n_actions()):
-                    if node.get_action_name(i) == "Press":
-                        return node.do_action(i)
+        window = hinted = find_window(pid, title)
+        for i in hint:
+            hinted = hinted and hinted.get_child_at_index(i)
+        first = [(hint, hinted)] if hint and hinted else []
+        for path, node in itertools.chain(first, descendants(window) if window else ()):
+            if action(node):
+                return "/".join(map(str, path))
         return None
 
     return poll(seconds, attempt)
+
+
+def pressing(button):
+    def action(node):
+        if node.get_role_name() != "push button" or node.get_name() != button:
+            return False
+        return any(node.get_action_name(i) == "Press" and node.do_action(i)
+                   for i in range(node.get_n_actions()))
+    return action
+
+
+def typing(name, text):
+    return lambda node: (node.get_name() == name and node.get_editable_text_iface() is not None
+                         and Atspi.EditableText.set_text_contents(node, text))
 
 
 def main(argv):
@@ -102,13 +126,19 @@ def main(argv):
         return 0
     if command == "window" and len(argv) == 5:
         return 0 if poll(float(argv[4]), lambda: find_window(int(argv[2]), argv[3])) else 1
-    if command == "press" and len(argv) == 6:
-        return 0 if press(int(argv[2]), argv[3], argv[4], float(argv[5])) else 1
+    if command == "press" and len(argv) in (6, 7):
+        hint = tuple(int(i) for i in argv[6].split("/")) if len(argv) == 7 else ()
+        path = act(int(argv[2]), argv[3], float(argv[5]), pressing(argv[4]), hint)
+        if path:
+            print(path)
+        return 0 if path else 1
+    if command == "type" and len(argv) == 7:
+        return 0 if act(int(argv[2]), argv[3], float(argv[6]), typing(argv[4], argv[5])) else 1
     if command == "names" and len(argv) == 5:
         window = poll(float(argv[4]), lambda: find_window(int(argv[2]), argv[3]))
         if window is None:
             return 1
-        for node in descendants(window):
+        for _, node in descendants(window):
             print(f"{node.get_role_name()}\t{node.get_name()}")
         return 0
     print(__doc__, file=sys.stderr)

@@ -1,21 +1,23 @@
 # Helpers for tests that drive the real program as a person would: an X
 # server (and a window manager) of the test's own, the program copied into a
-# folder of its own (the log is written beside the executable) and a viewer
-# that only records how it was started. Source it; it sets up on load and
-# cleans up on exit.
+# folder of its own (the log is written beside the executable), a viewer
+# that only records how it was started, other users and wine. Source it; it
+# sets up on load and cleans up on exit.
 
 set -u
 work=$(mktemp -d /tmp/tobrik-desktop.XXXXXX)
 chmod 755 "$work"
 children=()
+patience=${patience:-10} # seconds a window or message box may take to appear
 
 cleanup() {
+    local pid
     for pid in "${children[@]}"; do
-        kill -9 "$pid" 2>/dev/null
+        kill -9 "$pid" 2>/dev/null || true
     done
     if [ -n "${wineserver:-}" ]; then
-        "$wineserver" -k 2>/dev/null
-        "$wineserver" -w 2>/dev/null
+        "$wineserver" -k 2>/dev/null || true
+        "$wineserver" -w 2>/dev/null || true
     fi
     rm -rf "$work"
 }
@@ -55,6 +57,16 @@ wait_until() {
     within "$seconds" "$@" || fail "timed out after ${seconds}s waiting for $what"
 }
 
+# needs TOOL...: ends the test when a tool is missing; needs_lab ends it
+# outside the network lab.
+needs() {
+    local tool
+    for tool; do
+        command -v "$tool" >/dev/null || fail "$tool is missing (scripts/packages/test.txt)"
+    done
+}
+needs_lab() { [ "${TOBRIK_LAB:-}" = 1 ] || fail "run me inside the lab: tests/lab/in_lab.sh --hostname tobrik-ten -- $0"; }
+
 # start_x_server: an X server of the test's own on a free display.
 start_x_server() {
     Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
@@ -69,6 +81,7 @@ start_desktop() {
     openbox --sm-disable >/dev/null 2>&1 &
     children+=($!)
     wait_until 10 "the window manager" wmctrl -m
+    window_manager=1
 }
 
 # install_program BINARY: the program under test, in $work/app, with a
@@ -88,12 +101,21 @@ RECORDER
     export PATH="$work/bin:$PATH"
 }
 
+# use_wine: wine (64-bit) in the prefix $WINEPREFIX, quiet and without the
+# offer to install Mono or Gecko.
+use_wine() {
+    [ -n "${WINEPREFIX:-}" ] || fail "wine needs WINEPREFIX"
+    mkdir -p "$WINEPREFIX"
+    wine=/usr/lib/wine/wine64
+    wineserver=/usr/lib/wine/wineserver64
+    export WINEDEBUG=${WINEDEBUG:--all} WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree=;mshtml=}
+}
+
 # install_windows_program FOLDER [--in-place]: the Windows program's release
 # folder in $work/app, or with --in-place FOLDER itself (a copy installed in
-# the prefix), started under wine (64-bit) in the prefix $WINEPREFIX. Its
-# viewer is wine's own notepad.
+# the prefix), started under wine. Its viewer is wine's own notepad.
 install_windows_program() {
-    [ -n "${WINEPREFIX:-}" ] || fail "install_windows_program needs WINEPREFIX"
+    use_wine
     local app="$work/app"
     mkdir -p "$work/bin"
     if [ "${2:-}" = --in-place ]; then
@@ -102,41 +124,62 @@ install_windows_program() {
         mkdir -p "$app"
         cp -r "$1"/. "$app/"
     fi
-    wine=/usr/lib/wine/wine64
-    wineserver=/usr/lib/wine/wineserver64
     log="$app/tobrik.log"
     program="$work/bin/tobrik"
-    printf '#!/bin/sh
-exec %s "%s"
-' "$wine" "$app/tobrik.exe" >"$program"
+    printf '#!/bin/sh\nexec %s "%s"\n' "$wine" "$app/tobrik.exe" >"$program"
     chmod 755 "$program"
-    export WINEDEBUG=${WINEDEBUG:--all} WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree=;mshtml=}
 }
 
-# start_wineserver: a wineserver of the test's own for $WINEPREFIX, on this
-# X server (wine's desktop process, which bridges the clipboard, joins the
-# display of the first program); stopped on exit.
+# start_wineserver: a wineserver of the test's own for $WINEPREFIX, after
+# one left from an earlier run; wine's desktop process, which bridges the
+# clipboard, joins the display of the first program. Stopped on exit.
 start_wineserver() {
-    "$wineserver" -k 2>/dev/null
-    "$wineserver" -w 2>/dev/null
+    "$wineserver" -k 2>/dev/null || true
+    "$wineserver" -w 2>/dev/null || true
     "$wineserver" -p >>"$work/program-errors" 2>&1 || fail "cannot start the wineserver"
 }
 
-# start_program: starts one instance; its pid is in $started.
+# run_as USER COMMAND...: replaces the shell (call it in a subshell or in
+# the background) by COMMAND as USER (a name, or a uid without one), with
+# its group alone and no capabilities, in a home ($work/home-USER) and a
+# runtime folder of its own, as a login gives them.
+run_as() {
+    local user=$1 home="$work/home-$1" group
+    shift
+    group=$(id -gn "$user" 2>/dev/null) || group=$user
+    mkdir -p -m 0700 "$home" "$home/runtime"
+    chown -R "$user:$group" "$home"
+    cd "$home" || exit 1
+    exec setpriv --reuid="$user" --regid="$group" --clear-groups --inh-caps=-all -- \
+        env -u XDG_STATE_HOME HOME="$home" XDG_RUNTIME_DIR="$home/runtime" "$@"
+}
+
+# start_program [PREFIX...]: starts one instance, through PREFIX (such as
+# run_as nobody) when given; its pid is in $started.
 start_program() {
-    "$program" 2>>"$work/program-errors" &
+    "$@" "$program" 2>>"$work/program-errors" &
     started=$!
     children+=("$started")
 }
 
-# window_of PID TITLE: the id of PID's window titled exactly TITLE.
-# xdotool's search dies on a BadWindow error when any window of the display
-# goes away while it walks the tree (an instance that just ended), so an
-# empty answer is asked again before it counts.
+# open_window [PREFIX...]: starts one instance as start_program does and
+# waits for its window: the pid is in $pid, the window's id in $window.
+open_window() {
+    start_program "$@"
+    pid=$started
+    wait_until "$patience" "the window" has_window "$pid" Tobrik
+    window=$(window_of "$pid" Tobrik)
+}
+
+# window_of PID TITLE: the id of PID's (any program's when PID is empty)
+# window titled exactly TITLE. xdotool's search dies on a BadWindow error
+# when any window goes away while it walks the tree (an instance that just
+# ended), so an empty answer is asked again before it counts.
 window_of() {
-    local id=
+    local id='' owner=()
+    [ -n "$1" ] && owner=(--pid "$1")
     for _ in 1 2 3; do
-        id=$(xdotool search --all --onlyvisible --pid "$1" --name "^$2\$" 2>/dev/null | head -1)
+        id=$(xdotool search --all --onlyvisible "${owner[@]}" --name "^$2\$" 2>/dev/null | head -1) || true
         [ -n "$id" ] && break
         sleep 0.05
     done
@@ -144,17 +187,55 @@ window_of() {
 }
 
 has_window() { [ -n "$(window_of "$1" "$2")" ]; }
+lacks_window() { ! has_window "$1" "$2"; }
 
-# press WINDOW KEYS...: activates WINDOW and types KEYS into it.
+# press WINDOW KEYS...: gives WINDOW the focus and types KEYS into it.
+# Without a window manager nothing gives a window the focus back when
+# another one (a message box, the viewer) closes; a person's click would.
 press() {
     local window=$1
     shift
-    xdotool windowactivate --sync "$window" >/dev/null 2>&1
+    if [ -n "${window_manager:-}" ]; then
+        xdotool windowactivate --sync "$window" >/dev/null 2>&1
+    else
+        xdotool windowfocus --sync "$window" >/dev/null 2>&1
+    fi
     xdotool key --delay 20 "$@"
 }
 
-# exited PID: true once PID has ended.
-exited() { ! kill -0 "$1" 2>/dev/null; }
+# answer PID TITLE: presses Return in PID's message box TITLE (any
+# program's when PID is empty) once it shows; false when it does not come
+# or does not go.
+answer() {
+    within "$patience" has_window "$1" "$2" || return 1
+    press "$(window_of "$1" "$2")" Return
+    within 10 lacks_window "$1" "$2"
+}
 
-log_lines() { if [ -f "$log" ]; then grep -c $'\r$' "$log"; else echo 0; fi; }
+# confirm: answers the confirmation of a sweep in $pid's window.
+confirm() { answer "$pid" "処理の確認" || fail "no confirmation box to answer"; }
+
+# sweep_by_keys [END_OCTET]: in $pid's fresh $window (the focus in the
+# start's last octet) types END_OCTET, if given, into the end octet, starts
+# with the keyboard and confirms. The last sweep's log goes first, so that
+# every line counted afterwards is this sweep's.
+sweep_by_keys() {
+    rm -f "$log"
+    press "$window" Tab
+    [ $# = 0 ] || { xdotool key ctrl+a && xdotool type --delay 20 "$1"; }
+    xdotool key --delay 20 Tab Tab space
+    confirm
+}
+
+# exited PID: true once PID has ended; kill_program PID: ends it at once.
+exited() { ! kill -0 "$1" 2>/dev/null; }
+kill_program() { kill -9 "$1" 2>/dev/null; wait "$1" 2>/dev/null || true; }
+
+log_lines() { if [ -f "$log" ]; then grep -c $'\r$' "$log" || true; else echo 0; fi; }
 has_lines() { [ "$(log_lines)" -ge "$1" ]; }
+
+# wait_for_sweep_start ADDRESS: waits for the log's first line, that of the
+# sweep's first address (the sweep has emptied the clipboard by then); false
+# when it does not come.
+sweep_started() { head -n1 "$log" 2>/dev/null | grep -q "^[^,]*,${1//./\\.},"; }
+wait_for_sweep_start() { within "$patience" sweep_started "$1"; }

@@ -12,6 +12,7 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -19,7 +20,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -143,14 +143,22 @@ class SweepTest : public QObject, protected tobrik::test::ScriptedWindow {
                                     (form->lblChkIP->isVisible() ? "shown" : "hidden") + "|" +
                                     form->cmdStart->text();
         };
+        const auto clickedAt = QDateTime::currentDateTime();
         click();
+        const auto endedAt = QDateTime::currentDateTime();
         QCOMPARE(shownDuringProbe, (QStringList{"10.0.0.1|shown|中止", "10.0.0.2|shown|中止",
                                                 "10.0.0.3|shown|中止"}));
         QCOMPARE(logRecords(),
                  (QStringList{"10.0.0.1,--> OK,alpha", "10.0.0.2,--> NG,", "10.0.0.3,--> OK,"}));
-        const QRegularExpression stamp("^\\d{4}/\\d{2}/\\d{2} \\d{2}:\\d{2}:\\d{2},");
-        for (const auto& line : logLines())
-            QVERIFY2(stamp.match(line).hasMatch(), qPrintable(line));
+        // Each line's local time, to the second, within the sweep.
+        const QString format = "yyyy/MM/dd HH:mm:ss";
+        for (const auto& line : logLines()) {
+            const QString text = line.section(',', 0, 0);
+            const auto stamp = QDateTime::fromString(text, format);
+            QVERIFY2(stamp.toString(format) == text && stamp >= clickedAt.addSecs(-1) &&
+                         stamp <= endedAt.addSecs(1),
+                     qPrintable(line));
+        }
         QCOMPARE(services->viewerStarts.size(), 1);
         QVERIFY(services->viewerStarts[0].endsWith(" " + logPath()));
         expectIdle();
