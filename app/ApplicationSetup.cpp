@@ -6,7 +6,6 @@
 
 #include <QLibraryInfo>
 #include <QLocale>
-#include <QTranslator>
 #include <cstdio>
 #include <cstdlib>
 #include <string_view>
@@ -65,11 +64,19 @@ void SetUpApplication(QApplication& application) {
     QApplication::setOrganizationName("dorIzezovedivu");
     QApplication::setStyle(new DialogStyle);
     QApplication::setFont(DialogFont());
-    // Message-box buttons in the user's language.
-    auto* translator = new QTranslator(&application);
-    if (translator->load(QLocale(), "qtbase", "_",
-                         QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-        QApplication::installTranslator(translator);
+    if (auto translator = LoadQtTranslation(QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        translator->setParent(&application);
+        QApplication::installTranslator(translator.release());
+    }
+}
+
+std::unique_ptr<QTranslator> LoadQtTranslation(const QString& folder) {
+    for (const char* catalog : {"qt", "qtbase"}) {
+        auto translator = std::make_unique<QTranslator>();
+        if (translator->load(QLocale(), catalog, "_", folder))
+            return translator;
+    }
+    return nullptr;
 }
 
 void RouteNetworkMessages(WindowServices& services) {

@@ -2,6 +2,8 @@
 // Application-wide set-up that happens before the main window exists.
 
 #include <QApplication>
+#include <QTranslator>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -53,6 +55,12 @@ class QtArguments {
     std::vector<char*> values_;
     int count_ = 0;
 };
+
+// Qt's own texts (the message-box buttons) in the user's language from
+// FOLDER: the one merged catalog qt_<language>.qm that Qt's deployment tool
+// lays out on Windows (on Debian a list of the per-module ones), else
+// qtbase_<language>.qm alone. Null when neither loads.
+std::unique_ptr<QTranslator> LoadQtTranslation(const QString& folder);
 
 // Name, version, font and translations of the application.
 void SetUpApplication(QApplication& application);

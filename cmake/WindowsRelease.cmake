@@ -3,9 +3,20 @@
 #   tobrik.exe, the Qt DLLs and MinGW runtime DLLs it imports,
 #   platforms/qwindows.dll, styles/qwindowsvistastyle.dll (and what they
 #   import), translations/qtbase_ja.qm (the message-box buttons in Japanese),
+#   LICENSE.txt (the program's) and licenses/ (those of the rest, from
+#   cmake/WindowsLicenses.cmake),
 # all executables and DLLs stripped. scripts/windows-release-check.sh checks
-# that nothing else is needed; scripts/windows-zip.sh packs the folder.
+# that nothing else is needed; scripts/windows-release.sh packs the folder
+# into the zip and the installer, named from tobrik-release.env, which is
+# written here into the build folder.
 # Included from ui/CMakeLists.txt, where the program is installed.
+
+# The release's version for scripts/windows-release.sh: as the program shows
+# it (1.01) and as Windows' version records give it (1.1.0.0).
+string(REPLACE ", " "." _tobrik_file_version "${TOBRIK_VERSION_NUMBERS}")
+file(CONFIGURE OUTPUT ${CMAKE_BINARY_DIR}/tobrik-release.env
+     CONTENT "version=${TOBRIK_VERSION_TEXT}\nfile_version=${_tobrik_file_version}\n")
+install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION . RENAME LICENSE.txt)
 
 set(TOBRIK_QT_TRANSLATIONS /usr/share/qt6/translations
     CACHE PATH "Qt's translations (Debian's qt6-translations-l10n; .qm files are platform-neutral)")
@@ -15,12 +26,15 @@ set(_tobrik_plugins
     platforms Qt6::QWindowsIntegrationPlugin
     styles Qt6::QWindowsVistaStylePlugin)
 set(_tobrik_plugin_files)
+set(_tobrik_shipped) # <path in the folder>=<source>, for the licences
 while(_tobrik_plugins)
     list(POP_FRONT _tobrik_plugins folder target)
     install(FILES $<TARGET_FILE:${target}> DESTINATION ${folder})
     list(APPEND _tobrik_plugin_files $<TARGET_FILE:${target}>)
+    list(APPEND _tobrik_shipped ${folder}/$<TARGET_FILE_NAME:${target}>=$<TARGET_FILE:${target}>)
 endwhile()
 install(FILES ${TOBRIK_QT_TRANSLATIONS}/qtbase_ja.qm DESTINATION translations)
+list(APPEND _tobrik_shipped translations/qtbase_ja.qm=${TOBRIK_QT_TRANSLATIONS}/qtbase_ja.qm)
 
 get_target_property(_tobrik_qt_core Qt6::Core IMPORTED_LOCATION_RELEASE)
 get_filename_component(_tobrik_qt_bin "${_tobrik_qt_core}" DIRECTORY)
@@ -36,6 +50,9 @@ install(CODE "
     set(tobrik_plugins \"${_tobrik_plugin_files}\")
     set(tobrik_dll_dirs \"${_tobrik_qt_bin};${TOBRIK_MINGW_DLL_DIRS}\")
     set(tobrik_strip \"${CMAKE_STRIP}\")
+    set(tobrik_shipped \"${_tobrik_shipped}\")
+    set(tobrik_qt_prefix \"${TOBRIK_QT_WINDOWS}\")
+    set(tobrik_version_text \"${TOBRIK_VERSION_TEXT}\")
 ")
 install(CODE [[
     cmake_policy(PUSH)
@@ -90,6 +107,8 @@ install(CODE [[
     set(folder "$ENV{DESTDIR}${CMAKE_INSTALL_PREFIX}")
     foreach(dll IN LISTS resolved)
         file(INSTALL "${dll}" DESTINATION "${folder}")
+        get_filename_component(name "${dll}" NAME)
+        list(APPEND tobrik_shipped "${name}=${dll}")
     endforeach()
     list(JOIN windows_dlls " " windows_dlls)
     message(STATUS "Left to Windows: ${windows_dlls}")
@@ -106,3 +125,4 @@ install(CODE [[
     endforeach()
     cmake_policy(POP)
 ]])
+install(SCRIPT ${CMAKE_CURRENT_LIST_DIR}/WindowsLicenses.cmake)

@@ -11,16 +11,20 @@
 # 3. builds Qt for Windows with scripts/qt-for-windows.sh, or reuses the
 #    one it cached (about half an hour the first time);
 # 4. configures build-win-gui with cmake/mingw-w64-x86_64-gui.cmake and
-#    builds tobrik.exe, the window tests and win_check; installs the release
-#    folder into build-win-gui/release and checks its DLLs
-#    (scripts/windows-release-check.sh);
+#    builds tobrik.exe, the window tests and win_check; lays out the release
+#    folder in build-win-gui/release, checks its DLLs and makes the installer
+#    and the zip from it into build/release-artifacts
+#    (scripts/windows-release.sh); the zip, unpacked, must hold the release
+#    folder's files and pass the DLL check (scripts/windows-release-check.sh);
 # 5. inside a network namespace lab (tests/lab/in_lab.sh) boots a wine
 #    prefix under build-win, keeps one wineserver running and runs ctest in
 #    build-win (unit and Win32 tests) and in build-win-gui (window tests,
-#    the version record and icon of tobrik.exe); then the end-to-end test
-#    runs the release folder's tobrik.exe under wine on an X server of its
-#    own, as a user would (tests/e2e/e2e.sh --wine). Wine does its network
-#    calls partly in helper processes of that wineserver, so the whole wine
+#    the version record and icon of tobrik.exe); then the installer runs
+#    silently (/S) in the prefix, the installed tobrik.exe goes through the
+#    end-to-end test in place, on an X server of its own, as a user would
+#    (tests/e2e/e2e.sh --wine --in-place), and the uninstaller runs as the
+#    uninstall entry says (check_installer). Wine does its network calls
+#    partly in helper processes of that wineserver, so the whole wine
 #    session stays inside the lab.
 #
 # Environment: TOBRIK_WIN_BUILD_DIR (default <repo>/build-win),
@@ -35,11 +39,83 @@ set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${TOBRIK_WIN_BUILD_DIR:-$root/build-win}
 gui_build=${TOBRIK_WIN_GUI_BUILD_DIR:-$root/build-win-gui}
+release_artifacts=$root/build/release-artifacts
 
 log() { echo "windows-tests: $*"; }
 
 now() { date +%s.%N; }
 since() { awk -v a="$1" -v b="$(now)" 'BEGIN { printf "%.1f", b - a }'; }
+
+# check_installer: the installer as a user runs it, silently (/S): the
+# release folder's files, the uninstaller, a Start-menu shortcut and the
+# uninstall entry appear; the installed tobrik.exe sweeps and logs beside
+# itself (the end-to-end test, in the lab); the entry's quiet uninstall
+# removes all that was installed and keeps tobrik.log.
+check_installer() {
+    local status=0 start key='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Tobrik'
+    check() {
+        if "${@:2}"; then log "ok   - $1"; else log "FAIL - $1" && status=1; fi
+    }
+    # A wineserver with wine's services started, their output in the log
+    # (see run_wine_session).
+    wine_up() {
+        start_wineserver
+        "$wine" wineboot >>"$build/wine-session.log" 2>&1
+    }
+    # The prefix's folder of a Windows environment variable.
+    unix_path() { "$wine" winepath -u "$("$wine" cmd /c echo "%$1%" | tr -d '\r')"; }
+    # shellcheck source=/dev/null # version= and file_version=, written by CMake
+    source "$gui_build/tobrik-release.env"
+    start=$(now)
+    wine_up
+    local folder menu entry
+    folder=$(unix_path LOCALAPPDATA)/Programs/Tobrik
+    menu=$(unix_path APPDATA)'/Microsoft/Windows/Start Menu/Programs'
+    rm -rf "$folder" # an earlier run's log
+    "$wine" "$release_artifacts/tobrik-$version-setup-x64.exe" /S >>"$build/wine-session.log" 2>&1 ||
+        check "the installer exits with 0" false
+    check "installed: the release folder's files" \
+        diff -r -x uninstall.exe "$gui_build/release" "$folder"
+    check "installed: uninstall.exe" test -f "$folder/uninstall.exe"
+    check "installed: the Start-menu shortcut to tobrik.exe" \
+        grep -qaF 'AppData\Local\Programs\Tobrik\tobrik.exe' "$menu/Tobrik.lnk"
+    entry=$("$wine" reg query "$key" | tr -d '\r')
+    local value
+    for value in "DisplayName Tobrik" "DisplayVersion $version" "Publisher dorIzezovedivu"; do
+        check "installed: the uninstall entry's $value" \
+            grep -qE "^ +${value% *} +REG_SZ +${value#* }\$" <<<"$entry"
+    done
+    log "installed in $(since "$start") s"
+
+    if [[ ${TOBRIK_LAB:-} == 1 ]]; then
+        start=$(now)
+        "$root/tests/e2e/e2e.sh" --wine --in-place "$folder" "$gui_build/wm_close" \
+            "$gui_build/e2e-artifacts" "$gui_build/win_check.exe" || status=$?
+        log "end-to-end test of the installed program finished in $(since "$start") s"
+    else
+        log "LAB UNAVAILABLE: the end-to-end test under wine needs the lab; NOT RUN"
+        echo "the user's results" >"$folder/tobrik.log"
+    fi
+
+    start=$(now)
+    wine_up
+    local quiet uninstaller
+    quiet=$(sed -n 's/^ *QuietUninstallString *REG_SZ *//p' <<<"$entry")
+    uninstaller=${quiet#\"}
+    uninstaller=${uninstaller%%\"*}
+    # shellcheck disable=SC2086 # the arguments as the entry gives them
+    "$wine" "$uninstaller" ${quiet##*\"} >>"$build/wine-session.log" 2>&1 ||
+        check "the uninstaller exits with 0" false
+    # The uninstaller works from a copy of itself, which it starts and leaves.
+    local waited=0
+    while [[ -e $folder/uninstall.exe ]] && ((waited++ < 100)); do sleep 0.1; done
+    check "uninstalled: only tobrik.log is left" test "$(ls -A "$folder")" = tobrik.log
+    check "uninstalled: no shortcut" test ! -e "$menu/Tobrik.lnk"
+    no_entry() { ! "$wine" reg query "$key" >/dev/null 2>&1; }
+    check "uninstalled: no uninstall entry" no_entry
+    log "uninstalled in $(since "$start") s"
+    return "$status"
+}
 
 # The part that runs inside the lab (or on loopback alone): wine prefix,
 # wineserver and ctest.
@@ -87,14 +163,8 @@ run_wine_session() {
         ctest --test-dir "$gui_build" -L window --output-on-failure --timeout 300 || status=$?
     log "window tests under wine finished in $(since "$start") s (status so far $status)"
 
-    start=$(now)
-    if [[ ${TOBRIK_LAB:-} == 1 ]]; then
-        "$root/tests/e2e/e2e.sh" --wine "$gui_build/release" "$gui_build/wm_close" \
-            "$gui_build/e2e-artifacts" "$gui_build/win_check.exe" || status=$?
-        log "end-to-end test under wine finished in $(since "$start") s (status so far $status)"
-    else
-        log "LAB UNAVAILABLE: the end-to-end test under wine needs the lab; NOT RUN"
-    fi
+    check_installer || status=$?
+    log "the installer under wine checked (status so far $status)"
     return "$status"
 }
 
@@ -136,10 +206,22 @@ fi
 cmake "${configure[@]}"
 cmake --build "$gui_build" -j2 --target tobrik win_check window_startup_test \
     window_layout_test window_sweep_test fault_octet_input_test
-rm -rf "$gui_build/release"
-cmake --install "$gui_build" --prefix "$gui_build/release"
-"$root/scripts/windows-release-check.sh" "$gui_build/release"
+"$root/scripts/windows-release.sh" "$gui_build" "$release_artifacts"
 log "release folder: $(du -sh "$gui_build/release" | cut -f1), $(find "$gui_build/release" -type f | wc -l) files"
+# The zip as a user unpacks it: one folder, the release folder's files.
+start_zip=$(now)
+unpacked=$(mktemp -d)
+# shellcheck source=/dev/null # version= and file_version=, written by CMake
+source "$gui_build/tobrik-release.env"
+unzip -q "$release_artifacts/tobrik-$version-windows-x64.zip" -d "$unpacked"
+[[ $(ls "$unpacked") == "tobrik-$version-windows-x64" ]] &&
+    diff -r "$gui_build/release" "$unpacked/tobrik-$version-windows-x64" &&
+    "$root/scripts/windows-release-check.sh" "$unpacked/tobrik-$version-windows-x64" >/dev/null || {
+    log "FAILED: the zip is not the release folder ($unpacked)"
+    exit 1
+}
+rm -rf "$unpacked"
+log "the zip checked in $(since "$start_zip") s"
 # The end-to-end test closes windows as a window manager would.
 c++ -O1 -Wall -Wextra -o "$gui_build/wm_close" "$root/tests/e2e/wm_close.cpp" -lxcb
 log "tobrik.exe built and laid out in $(since "$start") s"

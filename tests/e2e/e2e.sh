@@ -7,21 +7,27 @@
 # are silent, and the local host is 10.0.0.1.
 #
 # Usage: e2e.sh TOBRIK_BINARY WM_CLOSE_BINARY ARTIFACT_DIR
-#        e2e.sh --wine RELEASE_FOLDER WM_CLOSE_BINARY ARTIFACT_DIR WIN_CHECK_EXE
+#        e2e.sh --wine [--in-place] RELEASE_FOLDER WM_CLOSE_BINARY ARTIFACT_DIR WIN_CHECK_EXE
 #   WM_CLOSE_BINARY asks a window to close as a window manager would;
 #   ARTIFACT_DIR receives screenshots of the window.
 #   --wine runs the Windows program of RELEASE_FOLDER (cmake --install of the
 #   windows-cross-gui build) under wine in the prefix $WINEPREFIX, in code
 #   page 932 (LC_ALL=ja_JP.UTF-8), with wine's own notepad as the viewer;
 #   WIN_CHECK_EXE (tests/win32/win_check.cpp) reads the window's frame and
-#   owner through the Win32 API.
+#   owner through the Win32 API. --in-place runs it where it is (a copy
+#   installed in the prefix) rather than from a copy of the test's own.
 
 set -u
 
 windows=
+in_place=
 if [ "${1:-}" = --wine ]; then
     windows=1
     shift
+    if [ "${1:-}" = --in-place ]; then
+        in_place=--in-place
+        shift
+    fi
 fi
 binary=$1
 wm_close=$2
@@ -58,7 +64,7 @@ export TOBRIK_ARTIFACTS=$artifacts
 unset QT_QPA_PLATFORM LANGUAGE WAYLAND_DISPLAY
 start_x_server
 if [ -n "$windows" ]; then
-    install_windows_program "$binary"
+    install_windows_program "$binary" $in_place
     export LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8
     start_wineserver
     patience=30 # wine starts its own services with the first program
@@ -116,7 +122,7 @@ viewer_shows_log() {
     # Wine shows a program's Windows command line as its process arguments.
     local command
     command=$(notepad_command)
-    [ "${command#* }" = "Z:${log//\//\\}" ] || {
+    [ "${command#* }" = "$("$wine" winepath -w "$log")" ] || {
         echo "notepad's command line: $command" >&2
         return 1
     }

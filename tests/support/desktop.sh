@@ -111,15 +111,22 @@ use_wine() {
     export WINEDEBUG=${WINEDEBUG:--all} WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree=;mshtml=}
 }
 
-# install_windows_program FOLDER: the Windows program's release folder in
-# $work/app, started under wine. Its viewer is wine's own notepad.
+# install_windows_program FOLDER [--in-place]: the Windows program's release
+# folder in $work/app, or with --in-place FOLDER itself (a copy installed in
+# the prefix), started under wine. Its viewer is wine's own notepad.
 install_windows_program() {
     use_wine
-    mkdir -p "$work/app" "$work/bin"
-    cp -r "$1"/. "$work/app/"
-    log="$work/app/tobrik.log"
+    local app="$work/app"
+    mkdir -p "$work/bin"
+    if [ "${2:-}" = --in-place ]; then
+        app=$1
+    else
+        mkdir -p "$app"
+        cp -r "$1"/. "$app/"
+    fi
+    log="$app/tobrik.log"
     program="$work/bin/tobrik"
-    printf '#!/bin/sh\nexec %s %s\n' "$wine" "$work/app/tobrik.exe" >"$program"
+    printf '#!/bin/sh\nexec %s "%s"\n' "$wine" "$app/tobrik.exe" >"$program"
     chmod 755 "$program"
 }
 

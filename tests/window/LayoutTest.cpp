@@ -8,8 +8,10 @@
 
 #include <QAccessible>
 #include <QApplication>
+#include <QFile>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLibraryInfo>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -18,6 +20,7 @@
 #include <QSignalSpy>
 #include <QStyle>
 #include <QStyleOption>
+#include <QTemporaryDir>
 #include <QTest>
 #include <limits>
 #include <memory>
@@ -479,6 +482,25 @@ class LayoutTest : public QObject {
         QMessageBox box;
         box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
         QCOMPARE(box.button(QMessageBox::Cancel)->text(), QString("キャンセル"));
+    }
+
+    // The translations folder as Qt's Windows deployment tool lays it out
+    // (one merged catalog) and as the release folder does (qtbase's alone).
+    void qtTranslationFromEitherCatalog_data() {
+        QTest::addColumn<QString>("catalog");
+        QTest::newRow("merged") << "qt_ja.qm";
+        QTest::newRow("qtbase alone") << "qtbase_ja.qm";
+    }
+    void qtTranslationFromEitherCatalog() {
+        if (!QLocale().name().startsWith("ja"))
+            QSKIP("needs a Japanese system locale (LANG=ja_JP.UTF-8)");
+        QFETCH(QString, catalog);
+        QTemporaryDir folder;
+        QVERIFY(QFile::copy(QLibraryInfo::path(QLibraryInfo::TranslationsPath) + "/qtbase_ja.qm",
+                            folder.filePath(catalog)));
+        const auto translator = tobrik::app::LoadQtTranslation(folder.path());
+        QVERIFY(translator);
+        QCOMPARE(translator->translate("QPlatformTheme", "Cancel"), QString("キャンセル"));
     }
 };
 

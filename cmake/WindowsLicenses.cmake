@@ -1,0 +1,151 @@
+# Install script (cmake/WindowsRelease.cmake runs it after the DLLs are
+# laid out): writes licenses/ into the release folder, for every third-party
+# file shipped its licence texts, its copyright notices and the exact Debian
+# source package it was built from, versions read from dpkg at install time.
+#
+# Set by the caller:
+#   tobrik_shipped      "<path in the folder>=<file it was copied from>", one
+#                       per third-party file
+#   tobrik_qt_prefix    the Qt for Windows (scripts/qt-for-windows.sh builds
+#                       it from the source of the host's qt6-base-dev)
+#   tobrik_version_text the program's version as it shows it (1.01)
+# A file whose source package has no entry below stops the install.
+
+cmake_policy(PUSH)
+cmake_policy(VERSION 3.25)
+
+# What each Debian source package is and under which licence it is shipped;
+# the files named are written into licenses/.
+set(title_qt6-base "Qt 6 (Core, Gui, Widgets and the Windows plugins)")
+set(licence_qt6-base "GNU Lesser General Public License version 3 (LGPL-3.txt, which adds to GPL-3.txt);
+             the code of other projects inside Qt under the licences its copyright file gives")
+set(texts_qt6-base LGPL-3 GPL-3)
+set(note_qt6-base "The program loads these DLLs from its folder: your own build of the same
+  Qt version, put in their place, takes over.")
+set(title_qt6-translations "Qt's Japanese translation")
+set(licence_qt6-translations "GNU General Public License version 3 with The Qt Company GPL Exception 1.0 (GPL-3.txt; the exception in the copyright file)")
+set(texts_qt6-translations GPL-3)
+set(title_gcc-mingw-w64 "The GCC runtime (libstdc++, libgcc)")
+set(licence_gcc-mingw-w64 "GNU General Public License version 3 with the GCC Runtime Library Exception 3.1 (GPL-3.txt, GCC-exception-3.1.txt)")
+set(texts_gcc-mingw-w64 GPL-3 GCC-exception-3.1)
+set(title_mingw-w64 "winpthreads, MinGW-w64's POSIX threads")
+set(licence_mingw-w64 "MIT (Expat) licence, a few parts BSD-3-clause or public domain: the copyright file's sections mingw-w64-libraries/winpthreads/* and their texts")
+set(texts_mingw-w64)
+
+set(licenses "$ENV{DESTDIR}${CMAKE_INSTALL_PREFIX}/licenses")
+file(REMOVE_RECURSE "${licenses}")
+file(MAKE_DIRECTORY "${licenses}")
+
+function(dpkg_query out)
+    execute_process(COMMAND dpkg-query ${ARGN} OUTPUT_VARIABLE answer RESULT_VARIABLE failed
+                    OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
+    if(failed)
+        message(FATAL_ERROR "dpkg-query ${ARGN} failed")
+    endif()
+    set(${out} "${answer}" PARENT_SCOPE)
+endfunction()
+
+# The Debian binary package a shipped file comes from: Qt's files from the
+# Qt for Windows, built from the source of qt6-base-dev; the rest as dpkg
+# knows them.
+function(binary_package_of file out)
+    file(REAL_PATH "${file}" real)
+    file(REAL_PATH "${tobrik_qt_prefix}" qt)
+    string(FIND "${real}" "${qt}/" at)
+    if(at EQUAL 0)
+        set(${out} qt6-base-dev PARENT_SCOPE)
+        return()
+    endif()
+    execute_process(COMMAND dpkg-query -S "${real}" OUTPUT_VARIABLE owner RESULT_VARIABLE failed
+                    ERROR_QUIET)
+    if(failed)
+        message(FATAL_ERROR "no Debian package holds ${real}: its licence is unknown")
+    endif()
+    string(REGEX REPLACE "[:,].*" "" owner "${owner}")
+    set(${out} "${owner}" PARENT_SCOPE)
+endfunction()
+
+# Group the shipped files by source package.
+set(sources)
+foreach(entry IN LISTS tobrik_shipped)
+    string(REGEX MATCH "^([^=]+)=(.+)$" _ "${entry}")
+    set(shipped "${CMAKE_MATCH_1}")
+    binary_package_of("${CMAKE_MATCH_2}" package)
+    dpkg_query(source -W "-f=\${source:Package}" "${package}")
+    if(NOT DEFINED licence_${source})
+        message(FATAL_ERROR "${shipped} comes from Debian's ${source}, whose licence is not recorded in ${CMAKE_CURRENT_LIST_FILE}")
+    endif()
+    if(NOT source IN_LIST sources)
+        list(APPEND sources "${source}")
+        set(package_${source} "${package}")
+        set(files_${source})
+    endif()
+    string(REPLACE "/" "\\" shipped "${shipped}")
+    list(APPEND files_${source} "${shipped}")
+endforeach()
+
+set(readme "Tobrik ${tobrik_version_text} for Windows
+
+Tobrik itself is under the MIT licence: LICENSE.txt beside tobrik.exe.
+
+It ships these third-party parts. Each was built by Debian (Qt by Tobrik's
+scripts/qt-for-windows.sh) from the Debian source package named; Debian
+keeps every version of its source packages at the address given, and on a
+Debian system 'apt-get source <package>=<version>' fetches it.
+")
+set(texts)
+foreach(source IN LISTS sources)
+    set(package "${package_${source}}")
+    dpkg_query(version -W "-f=\${source:Version}" "${package}")
+    dpkg_query(binary_version -W "-f=\${Version}" "${package}")
+    string(REPLACE "+" "%2B" url_version "${version}")
+    list(SORT files_${source})
+    list(JOIN files_${source} " " files)
+    configure_file("/usr/share/doc/${package}/copyright" "${licenses}/${source}.copyright.txt" COPYONLY)
+    string(APPEND readme "
+${title_${source}}
+  Files:     ${files}
+  Licence:   ${licence_${source}}
+  Copyright: ${source}.copyright.txt (Debian's copyright file of ${package} ${binary_version})
+  Source:    Debian's ${source} ${version}
+             https://snapshot.debian.org/package/${source}/${url_version}/
+")
+    if(DEFINED note_${source})
+        string(APPEND readme "  ${note_${source}}\n")
+    endif()
+    if(source STREQUAL "gcc-mingw-w64")
+        # Debian builds it from its gcc-<major> source, whose version begins
+        # the binary package's (12.2.0-14+deb12u1 in 12.2.0-14+deb12u1+25.2+b1).
+        string(FIND "${binary_version}" "+${version}" at)
+        string(SUBSTRING "${binary_version}" 0 ${at} gcc_version)
+        string(REGEX MATCH "^[0-9]+" gcc_major "${gcc_version}")
+        string(REPLACE "+" "%2B" url_version "${gcc_version}")
+        string(APPEND readme "             with GCC's own source, Debian's gcc-${gcc_major} ${gcc_version}
+             https://snapshot.debian.org/package/gcc-${gcc_major}/${url_version}/
+")
+    endif()
+    list(APPEND texts ${texts_${source}})
+endforeach()
+file(WRITE "${licenses}/README.txt" "${readme}")
+
+# The licence texts named above: Debian's common licences, and the runtime
+# library exception as GCC's copyright file gives it.
+list(REMOVE_DUPLICATES texts)
+foreach(text IN LISTS texts)
+    if(text STREQUAL "GCC-exception-3.1")
+        file(READ "${licenses}/gcc-mingw-w64.copyright.txt" copyright)
+        string(REGEX MATCH "GCC RUNTIME LIBRARY EXCEPTION.*requirements of the license of GCC\\.\n"
+               exception "${copyright}")
+        if(NOT exception)
+            message(FATAL_ERROR "no GCC Runtime Library Exception in gcc-mingw-w64's copyright file")
+        endif()
+        file(WRITE "${licenses}/${text}.txt" "${exception}")
+    else()
+        configure_file("/usr/share/common-licenses/${text}" "${licenses}/${text}.txt" COPYONLY)
+    endif()
+endforeach()
+file(GLOB written "${licenses}/*")
+list(APPEND CMAKE_INSTALL_MANIFEST_FILES ${written})
+message(STATUS "Installing: ${licenses} (${sources})")
+
+cmake_policy(POP)
