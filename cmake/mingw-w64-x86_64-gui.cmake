@@ -3,7 +3,7 @@
 # scripts/qt-for-windows.sh.
 #   cmake --preset windows-cross-gui
 #   cmake -S . -B build-win-gui -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64-gui.cmake \
-#         -DTOBRIK_QT_WINDOWS=/var/cache/tobrik/qt-6.4.2-mingw-w64-gcc12
+#         -DTOBRIK_QT_WINDOWS=/var/cache/tobrik/qt-6.4.2+dfsg-10-mingw-w64-gcc12
 # Unlike cmake/mingw-w64-x86_64.cmake nothing is linked -static: Qt's DLLs
 # use the shared MinGW runtime (libstdc++-6.dll, libgcc_s_seh-1.dll,
 # libwinpthread-1.dll), and tobrik.exe uses the same one, so the process

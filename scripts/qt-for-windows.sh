@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Builds Qt for 64-bit Windows (MinGW-w64) from Debian's own source of the
 # host's Qt, and installs it into a cache folder outside the source tree:
-#   ${TOBRIK_CACHE:-/var/cache/tobrik}/qt-<qt version>-mingw-w64-gcc<major>
-# A folder holding the stamp file .complete (written last) is reused as it is.
+#   ${TOBRIK_CACHE:-/var/cache/tobrik}/qt-<Debian version>-mingw-w64-gcc<major>
+# The folder is keyed by the exact Debian version of the source, since the
+# licence notes shipped with the program name that version. A folder holding
+# the stamp file .complete (written last) is reused as it is.
 # Prints the folder on its last line of standard output; everything else goes
 # to standard error. Needs root for apt-get.
 #
@@ -23,7 +25,8 @@ qt_version=${qt_version%%-*}
 gcc_major=$(x86_64-w64-mingw32-g++-posix -dumpversion)
 gcc_major=${gcc_major%%.*}
 gcc_major=${gcc_major%%-*}
-prefix="$cache/qt-$qt_version-mingw-w64-gcc$gcc_major"
+source_version=${host_version#*:} # without an epoch, e.g. 6.4.2+dfsg-10
+prefix="$cache/qt-$source_version-mingw-w64-gcc$gcc_major"
 
 if [[ -f $prefix/.complete ]]; then
     say "reusing $prefix"
@@ -43,7 +46,7 @@ enable_sources() {
     apt-get update -qq >&2
 }
 
-work="$cache/work-qt-$qt_version-mingw-w64-gcc$gcc_major"
+work="$cache/work-qt-$source_version-mingw-w64-gcc$gcc_major"
 start=$(date +%s)
 enable_sources
 rm -rf "$work" "$prefix"
