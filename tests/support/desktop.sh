@@ -14,6 +14,7 @@ cleanup() {
     local pid
     for pid in "${children[@]}"; do
         kill -9 "$pid" 2>/dev/null || true
+        wait "$pid" 2>/dev/null # reaped here, the shell reports no "Killed"
     done
     if [ -n "${wineserver:-}" ]; then
         "$wineserver" -k 2>/dev/null || true
