@@ -14,7 +14,9 @@ cleanup() {
     local pid
     for pid in "${children[@]}"; do
         kill -9 "$pid" 2>/dev/null || true
-        wait "$pid" 2>/dev/null # reaped here, the shell reports no "Killed"
+        # Reaped here, so the shell reports no "Killed"; its status is the
+        # kill's, which must not end a script that runs with errexit.
+        wait "$pid" 2>/dev/null || true
     done
     if [ -n "${wineserver:-}" ]; then
         "$wineserver" -k 2>/dev/null || true
