@@ -89,16 +89,15 @@ set(readme "Tobrik ${tobrik_version_text} for Windows
 Tobrik itself is under the MIT licence: LICENSE.txt beside tobrik.exe.
 
 It ships these third-party parts. Each was built by Debian (Qt by Tobrik's
-scripts/qt-for-windows.sh) from the Debian source package named; Debian
-keeps every version of its source packages at the address given, and on a
-Debian system 'apt-get source <package>=<version>' fetches it.
+scripts/qt-for-windows.sh) from the Debian source package and version
+named; Debian's snapshot archive keeps every version of its source packages,
+and on a Debian system 'apt-get source <package>=<version>' fetches it.
 ")
 set(texts)
 foreach(source IN LISTS sources)
     set(package "${package_${source}}")
     dpkg_query(version -W "-f=\${source:Version}" "${package}")
     dpkg_query(binary_version -W "-f=\${Version}" "${package}")
-    string(REPLACE "+" "%2B" url_version "${version}")
     list(SORT files_${source})
     list(JOIN files_${source} " " files)
     configure_file("/usr/share/doc/${package}/copyright" "${licenses}/${source}.copyright.txt" COPYONLY)
@@ -108,7 +107,6 @@ ${title_${source}}
   Licence:   ${licence_${source}}
   Copyright: ${source}.copyright.txt (Debian's copyright file of ${package} ${binary_version})
   Source:    Debian's ${source} ${version}
-             https://snapshot.debian.org/package/${source}/${url_version}/
 ")
     if(DEFINED note_${source})
         string(APPEND readme "  ${note_${source}}\n")
@@ -119,9 +117,7 @@ ${title_${source}}
         string(FIND "${binary_version}" "+${version}" at)
         string(SUBSTRING "${binary_version}" 0 ${at} gcc_version)
         string(REGEX MATCH "^[0-9]+" gcc_major "${gcc_version}")
-        string(REPLACE "+" "%2B" url_version "${gcc_version}")
         string(APPEND readme "             with GCC's own source, Debian's gcc-${gcc_major} ${gcc_version}
-             https://snapshot.debian.org/package/gcc-${gcc_major}/${url_version}/
 ")
     endif()
     list(APPEND texts ${texts_${source}})
