@@ -8,7 +8,7 @@
 #                       per third-party file
 #   tobrik_qt_prefix    the Qt for Windows (scripts/qt-for-windows.sh builds
 #                       it from the source of the host's qt6-base-dev)
-#   tobrik_version_text the program's version as it shows it (1.01)
+#   tobrik_version_text the program's version as it shows it (1.02)
 # A file whose source package has no entry below stops the install.
 
 cmake_policy(PUSH)

@@ -12,7 +12,7 @@
 # Included from ui/CMakeLists.txt, where the program is installed.
 
 # The release's version for scripts/windows-release.sh: as the program shows
-# it (1.01) and as Windows' version records give it (1.1.0.0).
+# it (1.02) and as Windows' version records give it (1.2.0.0).
 string(REPLACE ", " "." _tobrik_file_version "${TOBRIK_VERSION_NUMBERS}")
 file(CONFIGURE OUTPUT ${CMAKE_BINARY_DIR}/tobrik-release.env
      CONTENT "version=${TOBRIK_VERSION_TEXT}\nfile_version=${_tobrik_file_version}\n")

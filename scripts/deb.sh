@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# Builds the Debian package tobrik_<version>-<revision>_<arch>.deb with
-# dpkg-buildpackage and copies it into an output folder. The version comes
-# from CMakeLists.txt; the build stops when debian/changelog names another.
+# Builds the Debian package tobrik_<version>_<arch>.deb (a native package:
+# the version is debian/changelog's, which the program shows too) with
+# dpkg-buildpackage and copies it into an output folder. A plain
+# `dpkg-buildpackage -us -uc` in the source folder builds it as well, but
+# writes beside that folder and also makes the source package.
 # Installs what it needs (scripts/packages/base.txt and release.txt) first.
 #
 # Usage: scripts/deb.sh [OUTPUT_FOLDER]   (default: build/release-artifacts)

@@ -7,7 +7,7 @@
 ; installs or uninstalls without a window.
 ;
 ; Built by scripts/windows-release.sh, which defines:
-;   VERSION, FILE_VERSION  1.01 and 1.1.0.0, from the CMake project
+;   VERSION, FILE_VERSION  1.02 and 1.2.0.0, from debian/changelog through CMake
 ;   FILES, UNFILES         include files installing the release folder's
 ;                          files and deleting them, by name
 ;   SIZE_KB                the installed size in KiB

@@ -128,10 +128,10 @@ void checkVersionRecord(const std::wstring& file) {
     VS_FIXEDFILEINFO* fixed = nullptr;
     UINT length = 0;
     if (VerQueryValueW(record.data(), L"\\", reinterpret_cast<void**>(&fixed), &length) && fixed) {
-        check(fixed->dwFileVersionMS == 0x00010001 && fixed->dwFileVersionLS == 0,
-              "file version 1,1,0,0");
-        check(fixed->dwProductVersionMS == 0x00010001 && fixed->dwProductVersionLS == 0,
-              "product version 1,1,0,0");
+        check(fixed->dwFileVersionMS == 0x00010002 && fixed->dwFileVersionLS == 0,
+              "file version 1,2,0,0");
+        check(fixed->dwProductVersionMS == 0x00010002 && fixed->dwProductVersionLS == 0,
+              "product version 1,2,0,0");
         check(fixed->dwFileType == VFT_APP, "an application");
     } else {
         check(false, "fixed version information");
@@ -146,8 +146,8 @@ void checkVersionRecord(const std::wstring& file) {
                                 length >= sizeof(Translation);
     check(hasTranslation && translation->language == 0x0411,
           "language Japanese (0x0411) in the translation table");
-    checkString(record, L"FileVersion", L"1.01");
-    checkString(record, L"ProductVersion", L"1.01");
+    checkString(record, L"FileVersion", L"1.02");
+    checkString(record, L"ProductVersion", L"1.02");
     checkString(record, L"InternalName", L"Tobrik");
     checkString(record, L"ProductName", L"dorIzezovedivu");
 }
