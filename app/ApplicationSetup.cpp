@@ -12,15 +12,41 @@
 
 namespace tobrik::app {
 
+namespace {
+
+// Whether Qt's platform NAME (options after ":" left out) finds what it
+// needs: xcb an X display, wayland and its variants (wayland-egl) a Wayland
+// display. Every other platform (offscreen, minimal, linuxfb, vnc, ...)
+// needs neither.
+bool platformUsable(std::string_view entry, bool x11, bool wayland) {
+    const std::string_view name = entry.substr(0, entry.find(':'));
+    if (name.empty())
+        return false;
+    if (name == "xcb")
+        return x11;
+    if (name.rfind("wayland", 0) == 0)
+        return wayland;
+    return true;
+}
+
+} // namespace
+
 PlatformChoice ChoosePlatform(const char* qpaPlatform, const char* waylandDisplay,
                               const char* display) {
     auto set = [](const char* value) { return value && *value; };
     const bool x11 = set(display);
     const bool wayland = set(waylandDisplay);
     if (set(qpaPlatform)) {
-        // The user's own choice; only xcb and wayland need a display.
-        const std::string_view chosen(qpaPlatform);
-        return {x11 || wayland || (chosen != "xcb" && chosen != "wayland"), nullptr};
+        // The user's own list, which Qt tries in order: one usable entry
+        // is enough.
+        for (std::string_view rest(qpaPlatform);;) {
+            const std::size_t end = rest.find(';');
+            if (platformUsable(rest.substr(0, end), x11, wayland))
+                return {true, nullptr};
+            if (end == std::string_view::npos)
+                return {false, nullptr};
+            rest.remove_prefix(end + 1);
+        }
     }
     if (x11)
         return {true, wayland ? "xcb;wayland" : "xcb"};
@@ -42,7 +68,8 @@ bool DisplayAvailable(const PlatformChoice& choice, const char* program) {
     if (choice.displayFound)
         return true;
     std::fprintf(stderr,
-                 "tobrik: no display found (neither DISPLAY nor WAYLAND_DISPLAY is set); "
+                 "tobrik: no display found (X11 needs DISPLAY, Wayland WAYLAND_DISPLAY, "
+                 "QT_QPA_PLATFORM chooses between them); "
                  "to run without a screen use: xvfb-run -a %s\n",
                  program);
     return false;

@@ -14,8 +14,10 @@ class WindowServices;
 // How the program reaches a display, decided once from the three variables
 // QT_QPA_PLATFORM, WAYLAND_DISPLAY and DISPLAY.
 struct PlatformChoice {
-    // False when neither DISPLAY nor WAYLAND_DISPLAY names a display and
-    // QT_QPA_PLATFORM asks for no platform that needs none (offscreen).
+    // False when no platform that Qt would try finds its display: without
+    // QT_QPA_PLATFORM, neither DISPLAY nor WAYLAND_DISPLAY is set; with it,
+    // no entry of its list is usable (xcb needs DISPLAY, wayland and its
+    // variants WAYLAND_DISPLAY, the others, such as offscreen, nothing).
     bool displayFound = false;
     // The platform list to ask Qt for; nullptr leaves the choice to Qt
     // (QT_QPA_PLATFORM set, or no display at all). X11 comes first, so a

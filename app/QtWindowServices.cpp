@@ -1,6 +1,7 @@
 #include "QtWindowServices.h"
 
 #include "ApplicationTitle.h"
+#include "LogPlace.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -8,6 +9,7 @@
 #include <QCryptographicHash>
 #include <QDateTime>
 #include <QDir>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QProcess>
@@ -72,11 +74,36 @@ QString instanceLockFolder() {
 #endif
 }
 
-// One lock per executable: each copy of the program writes its own log
-// beside itself, and only two instances of the same copy would collide.
-QString instanceLockPath(const QString& folder) {
-    const QByteArray key = QCryptographicHash::hash(
-        QCoreApplication::applicationFilePath().toUtf8(), QCryptographicHash::Sha1);
+// The path with its folder resolved: links followed, "." and ".." gone, so
+// that every spelling of one file gives one text. The part of the folder
+// that does not exist yet (the user's state folder before the first sweep)
+// is kept as it stands.
+QString resolvedPath(const QString& path) {
+    QFileInfo file(path);
+    QString folder = file.absolutePath();
+    QString rest = file.fileName();
+    while (!QFileInfo(folder).isDir()) {
+        const QFileInfo up(folder);
+        rest.prepend(up.fileName() + '/');
+        if (up.absolutePath() == folder)
+            break;
+        folder = up.absolutePath();
+    }
+    const QString canonical = QFileInfo(folder).canonicalFilePath();
+    QString resolved = QDir::cleanPath((canonical.isEmpty() ? folder : canonical) + '/' + rest);
+#if defined(Q_OS_WIN)
+    resolved = resolved.toLower(); // one file, whatever the case of its name
+#endif
+    return resolved;
+}
+
+// One lock per log: two copies of the program that would write the same
+// log (the package's and one installed from source, both in the user's
+// state folder) are one instance; a portable copy that writes beside
+// itself has a lock of its own.
+QString instanceLockPath(const QString& folder, const QString& logPath) {
+    const QByteArray key =
+        QCryptographicHash::hash(resolvedPath(logPath).toUtf8(), QCryptographicHash::Sha1);
     return folder + "/tobrik-" + QString::fromLatin1(key.toHex().left(16)) + ".lock";
 }
 
@@ -141,7 +168,9 @@ bool QtWindowServices::anotherInstanceRunning() {
     // it could never take.
     if (folder.isEmpty())
         return false;
-    instanceLock_ = std::make_unique<QLockFile>(instanceLockPath(folder));
+    const QString logPath = QString::fromStdString(
+        tobrik::log::ExpectedLogPath(executableDirectory().toStdString(), logPlaces()));
+    instanceLock_ = std::make_unique<QLockFile>(instanceLockPath(folder, logPath));
     // A lock left by an instance that died is taken over by tryLock.
     if (instanceLock_->tryLock(0))
         return false;

@@ -45,17 +45,32 @@ bool isSystemProgramFolder(const std::string& directory, LogPlaces&) {
     return directory == "/usr" || directory.rfind("/usr/", 0) == 0;
 }
 
+std::string withoutTrailingSlashes(std::string path) {
+    while (path.size() > 1 && path.back() == '/')
+        path.pop_back();
+    return path;
+}
+
 // $XDG_STATE_HOME/tobrik, or ~/.local/state/tobrik when that is unset or
-// not an absolute path (which the XDG base directories rule out); empty
-// when neither is known.
+// not an absolute path (which the XDG base directories rule out), with the
+// home folder of the user's account when HOME is unset; empty when no home
+// is known.
 std::string userFolder(LogPlaces& places) {
     const std::string state = places.variable("XDG_STATE_HOME");
     if (!state.empty() && state.front() == '/')
-        return state + "/tobrik";
-    const std::string home = places.variable("HOME");
-    return home.empty() ? std::string() : home + "/.local/state/tobrik";
+        return withoutTrailingSlashes(state) + "/tobrik";
+    std::string home = places.variable("HOME");
+    if (home.empty())
+        home = places.accountHome();
+    return home.empty() ? std::string() : withoutTrailingSlashes(home) + "/.local/state/tobrik";
 }
 #endif
+
+// Whether the log may go beside the executable: not in one of the system's
+// program folders, nor where another user could put something in its place.
+bool besideIsAllowed(const std::string& directory, LogPlaces& places) {
+    return !isSystemProgramFolder(directory, places) && !places.othersMayWrite(directory);
+}
 
 } // namespace
 
@@ -63,17 +78,28 @@ LogOpening OpenLogWhereUserCanWrite(ResultLog& log, const std::string& executabl
                                     LogPlaces& places) {
     LogOpening opening;
     opening.path = LogPathIn(executableDirectory);
-    if (isSystemProgramFolder(executableDirectory, places))
-        opening.error = "a folder of the system's programs";
+    // The reason stands only when no folder of the user's own is known.
+    if (!besideIsAllowed(executableDirectory, places))
+        opening.error = "no folder of the user's own is known";
     else if (places.open(log, opening.path, opening.error))
         opening.opened = true;
     const std::string folder = userFolder(places);
-    if (opening.opened || folder.empty())
-        return opening;
-    opening.path = LogPathIn(folder);
-    opening.opened =
-        places.makeFolders(folder, opening.error) && places.open(log, opening.path, opening.error);
+    if (!opening.opened && !folder.empty()) {
+        opening.path = LogPathIn(folder);
+        opening.opened = places.makeFolders(folder, opening.error) &&
+                         places.open(log, opening.path, opening.error);
+    }
+    if (opening.opened)
+        opening.error.clear();
     return opening;
+}
+
+std::string ExpectedLogPath(const std::string& executableDirectory, LogPlaces& places) {
+    const std::string folder = userFolder(places);
+    if (folder.empty() ||
+        (besideIsAllowed(executableDirectory, places) && places.mayWrite(executableDirectory)))
+        return LogPathIn(executableDirectory);
+    return LogPathIn(folder);
 }
 
 } // namespace tobrik::log

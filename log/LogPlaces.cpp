@@ -7,8 +7,13 @@
 #include "SystemCodePage.h"
 
 #include <direct.h>
+#include <io.h>
 #else
+#include <fcntl.h>
+#include <pwd.h>
 #include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
 #endif
 
 namespace tobrik::log {
@@ -43,6 +48,40 @@ std::string LogPlaces::variable(const std::string& name) {
 #else
     const char* value = std::getenv(name.c_str());
     return value ? std::string(value) : std::string();
+#endif
+}
+
+std::string LogPlaces::accountHome() {
+#ifdef _WIN32
+    return {};
+#else
+    passwd entry{};
+    passwd* found = nullptr;
+    std::vector<char> buffer(16384);
+    if (::getpwuid_r(::geteuid(), &entry, buffer.data(), buffer.size(), &found) != 0 || !found ||
+        !found->pw_dir)
+        return {};
+    return found->pw_dir;
+#endif
+}
+
+bool LogPlaces::othersMayWrite(const std::string& folder) {
+#ifdef _WIN32
+    static_cast<void>(folder);
+    return false;
+#else
+    struct stat info {};
+    if (::stat(folder.c_str(), &info) != 0)
+        return false;
+    return info.st_uid != ::geteuid() || (info.st_mode & (S_IWGRP | S_IWOTH)) != 0;
+#endif
+}
+
+bool LogPlaces::mayWrite(const std::string& folder) {
+#ifdef _WIN32
+    return _waccess(tobrik::net::Utf8ToWide(folder).c_str(), 2) == 0;
+#else
+    return ::faccessat(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) == 0;
 #endif
 }
 

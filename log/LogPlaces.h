@@ -1,7 +1,8 @@
 #pragma once
 // What choosing the log's place asks of the system: the environment, the
-// creation of folders and the opening of the log, which is also the probe
-// of whether a folder can be written. Tests replace parts of it.
+// user's account, what a folder allows, the creation of folders and the
+// opening of the log, which is also the probe of whether a folder can be
+// written. Tests replace parts of it.
 
 #include "ResultLog.h"
 
@@ -15,6 +16,17 @@ class LogPlaces {
 
     // The environment variable's value (UTF-8); empty when unset.
     virtual std::string variable(const std::string& name);
+    // The home folder of the user's account entry, for when HOME is unset;
+    // empty when there is none (and on Windows).
+    virtual std::string accountHome();
+    // Whether a user other than this one may write into folder: another
+    // user owns it, or its group or everyone may write there. Another user
+    // could then put a link where the log is to be written. False where it
+    // cannot be told, and on Windows.
+    virtual bool othersMayWrite(const std::string& folder);
+    // Whether this user may create files in folder, asked without making
+    // one.
+    virtual bool mayWrite(const std::string& folder);
     // Creates folder and every missing folder above it; the ones created
     // are the user's alone (0700 on Linux). On failure returns false and
     // sets error.

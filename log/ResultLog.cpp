@@ -7,6 +7,7 @@
 #ifdef _WIN32
 #include <io.h>
 #else
+#include <fcntl.h>
 #include <unistd.h>
 #endif
 
@@ -35,7 +36,16 @@ std::FILE* openForOutput(const std::string& path) {
     // The path may hold characters outside the ANSI code page.
     return _wfopen(tobrik::net::Utf8ToWide(path).c_str(), L"wb");
 #else
-    return std::fopen(path.c_str(), "wbe");
+    // A symbolic link where the log is to be is never followed: whoever put
+    // it there would have the sweep empty the file it names.
+    const int descriptor =
+        ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0666);
+    if (descriptor < 0)
+        return nullptr;
+    std::FILE* file = ::fdopen(descriptor, "wb");
+    if (!file)
+        ::close(descriptor);
+    return file;
 #endif
 }
 

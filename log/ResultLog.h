@@ -15,8 +15,9 @@ class ResultLog {
     ResultLog(const ResultLog&) = delete;
     ResultLog& operator=(const ResultLog&) = delete;
 
-    // Creates or empties the file at path (UTF-8). On failure returns false
-    // and sets error to the reason; the log stays closed.
+    // Creates or empties the file at path (UTF-8); a symbolic link there is
+    // refused, not followed (Linux). On failure returns false and sets error
+    // to the reason; the log stays closed.
     bool open(const std::string& path, std::string& error);
 
     // Writes text (UTF-8) in the system's 8-bit code page straight to the

@@ -81,7 +81,8 @@ struct PlaceRow {
     std::vector<std::string> refused; // folders whose files cannot be opened
     std::vector<std::string> tried;   // paths opened or tried, in order
     bool opened;
-    std::string created; // a folder created for the user alone; "" when none is made
+    std::string created;          // a folder created for the user alone; "" when none is made
+    std::string accountHome = ""; // the home folder of the user's account
 };
 
 // clang-format off
@@ -115,6 +116,13 @@ const std::vector<PlaceRow> kPlaceRows = {
     {"XDG_STATE_HOME unset: ~/.local/state", "@/app", {{"HOME", "@/home"}}, {"@/app"},
      {"@/app/tobrik.log", "@/home/.local/state/tobrik/tobrik.log"}, true,
      "@/home/.local/state/tobrik"},
+    {"HOME unset: the home folder of the account", "/usr/bin", {}, {"/usr"},
+     {"@/account/.local/state/tobrik/tobrik.log"}, true, "@/account/.local/state/tobrik",
+     "@/account"},
+    {"trailing slashes are dropped", "/usr/bin", {{"XDG_STATE_HOME", "@/state//"}}, {"/usr"},
+     {"@/state/tobrik/tobrik.log"}, true, "@/state/tobrik"},
+    {"a folder others may write counts as the system's", "/var/tmp",
+     {{"XDG_STATE_HOME", "@/state"}}, {"/var/tmp"}, {"@/state/tobrik/tobrik.log"}, true, "@/state"},
     {"a folder named like /usr is not under it", "/usrx", {{"HOME", "@/home"}}, {"/usrx"},
      {"/usrx/tobrik.log", "@/home/.local/state/tobrik/tobrik.log"}, true,
      "@/home/.local/state/tobrik"},
@@ -140,6 +148,7 @@ TEST_F(ResultLogFile, ThePlaceIsBesideTheExecutableOrTheUsersOwn) {
             places.environment[name] = place(value);
         for (const auto& folder : row.refused)
             places.refused.push_back(place(folder));
+        places.home = row.accountHome.empty() ? std::string() : place(row.accountHome);
         ResultLog log;
         const auto opening =
             tobrik::log::OpenLogWhereUserCanWrite(log, place(row.executableDirectory), places);
@@ -152,9 +161,8 @@ TEST_F(ResultLogFile, ThePlaceIsBesideTheExecutableOrTheUsersOwn) {
         EXPECT_EQ(opening.opened, row.opened) << opening.error;
         EXPECT_EQ(log.isOpen(), row.opened);
         EXPECT_EQ(fs::exists(opening.path), row.opened);
-        if (!row.opened) {
-            EXPECT_EQ(opening.error, "Permission denied");
-        }
+        // A reason is given only for a log that could not be opened.
+        EXPECT_EQ(opening.error, row.opened ? "" : "Permission denied");
 #ifndef _WIN32
         if (!row.created.empty()) {
             EXPECT_EQ(fs::status(place(row.created)).permissions(), fs::perms::owner_all);
@@ -205,6 +213,17 @@ TEST_F(ResultLogFile, OpenFailureNamesTheReasonAndLeavesTheLogClosed) {
     EXPECT_FALSE(log.open(path.string(), error));
     EXPECT_FALSE(error.empty());
     EXPECT_FALSE(log.isOpen());
+#ifdef __linux__
+    // A link put where the log is to be is not followed: what it names
+    // keeps its contents.
+    const fs::path link = dir / "link.log";
+    std::ofstream(dir / "other") << "kept";
+    fs::create_symlink(dir / "other", link);
+    error.clear();
+    EXPECT_FALSE(log.open(link.string(), error));
+    EXPECT_FALSE(error.empty());
+    EXPECT_EQ(readAll(dir / "other"), "kept");
+#endif
 }
 
 #ifdef __linux__

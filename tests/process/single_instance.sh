@@ -1,13 +1,16 @@
 #!/bin/bash
 # One instance at a time: a second one shows only its refusal and ends; a
-# killed instance does not block the next, nor does one of another user; of
-# eight started at once exactly one stays; a lock that cannot be made does
+# killed instance does not block the next, nor does one of another user; two
+# copies at different paths that would write the same log are one instance;
+# of eight started at once exactly one stays; a lock that cannot be made does
 # not refuse the start. The first window opens centred, frame included, under
-# openbox. Runs inside the lab (the program looks up the local host).
+# openbox, which itself would put it under the pointer in the screen's
+# corner. Runs inside the lab (the program looks up the local host).
 source "$(dirname "$0")/../support/desktop.sh"
-start_desktop
+start_desktop UnderMouse
 install_program "$1"
 
+xdotool mousemove 0 0
 open_window
 first=$pid
 
@@ -51,15 +54,39 @@ within 10 has_window "$started" Tobrik ||
     fail "a lock left by another user's killed instance refused the start"
 kill_program "$started"
 
-# Where the lock cannot be made the program starts without it: a full
-# runtime folder; a private folder in TMPDIR left read-only is made 0700.
+# One log, one copy: a copy in a system folder and one in a folder that
+# others may write both log into the user's state folder, here named once
+# through a link, so the second is refused, whatever its path.
+system_copy=$(mktemp -d /usr/local/lib/tobrik-test.XXXXXX)
+trap 'rm -rf "$system_copy"; cleanup' EXIT
+mkdir -m 1777 "$work/shared"
+mkdir -p "$work/state"
+ln -s "$work/state" "$work/state-link"
+install -m 755 "$program" "$system_copy/tobrik"
+install -m 755 "$program" "$work/shared/tobrik"
+program="$system_copy/tobrik" open_window env XDG_STATE_HOME="$work/state"
+program="$work/shared/tobrik" start_program env XDG_STATE_HOME="$work/state-link/"
+wait_until 10 "the refusal of a copy that shares the log" has_window "$started" "ロードエラー"
+answer "$started" "ロードエラー" || fail "the refusal could not be answered"
+wait_until 5 "the refused copy to end" exited "$started"
+kill_program "$pid"
+
+# Where the lock cannot be made the program starts without it: in a full
+# runtime folder two instances start, and neither leaves a lock there; a
+# private folder in TMPDIR left read-only is made 0700.
 full="$work/runtime-full"
 mkdir "$full"
 mount -t tmpfs -o size=4k,mode=0700,uid=65532 tobrik-full "$full" || fail "cannot mount a tmpfs"
-trap 'umount "$full"; cleanup' EXIT
+trap 'umount "$full"; rm -rf "$system_copy"; cleanup' EXIT
 cat /dev/zero >"$full/filler" 2>/dev/null
 start_program run_as 65532 env XDG_RUNTIME_DIR="$full"
 within 10 has_window "$started" Tobrik || fail "a full runtime folder refused the start"
+first_full=$started
+start_program run_as 65532 env XDG_RUNTIME_DIR="$full"
+within 10 has_window "$started" Tobrik ||
+    fail "the second instance in a full runtime folder was refused: the lock was made"
+ls "$full"/*.lock >/dev/null 2>&1 && fail "a lock was left in the full runtime folder: $(ls "$full")"
+kill_program "$first_full"
 kill_program "$started"
 mkdir -m 1777 "$work/tmp"
 mkdir -m 0500 "$work/tmp/tobrik-65532"

@@ -1,7 +1,7 @@
 #pragma once
-// The log's places on the real file system, with an environment of the
-// test's own (nothing set unless a test sets it, so no test writes into a
-// real user's folder) and folders whose files cannot be opened, as if the
+// The log's places on the real file system, with an environment and an
+// account's home of the test's own (nothing set unless a test sets it, so
+// no test writes into a real user's folder) and folders whose files cannot be opened, as if the
 // user could not write them. Every path an open was asked for is recorded.
 
 #include "LogPlaces.h"
@@ -16,11 +16,13 @@ class FakeLogPlaces : public log::LogPlaces {
     std::map<std::string, std::string> environment;
     std::vector<std::string> refused;
     std::vector<std::string> tried;
+    std::string home; // the account's home folder
 
     std::string variable(const std::string& name) override {
         const auto found = environment.find(name);
         return found == environment.end() ? std::string() : found->second;
     }
+    std::string accountHome() override { return home; }
     bool open(log::ResultLog& log, const std::string& path, std::string& error) override {
         tried.push_back(path);
         for (const auto& folder : refused) {

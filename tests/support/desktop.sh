@@ -78,10 +78,18 @@ start_x_server() {
     export DISPLAY=":$(head -n1 "$work/display")"
 }
 
-# start_desktop: the X server with a window manager on it.
+# start_desktop [PLACEMENT]: the X server with a window manager on it. With
+# PLACEMENT (UnderMouse, say) it places a window that asks for no place by
+# that policy rather than its own default.
 start_desktop() {
     start_x_server
-    openbox --sm-disable >/dev/null 2>&1 &
+    local config=()
+    if [ $# -gt 0 ]; then
+        sed "s|<policy>Smart</policy>|<policy>$1</policy>|" /etc/xdg/openbox/rc.xml >"$work/openbox.xml"
+        grep -q "<policy>$1</policy>" "$work/openbox.xml" || fail "openbox's rc.xml has no placement policy"
+        config=(--config-file "$work/openbox.xml")
+    fi
+    openbox --sm-disable "${config[@]}" >/dev/null 2>&1 &
     children+=($!)
     wait_until 10 "the window manager" wmctrl -m
     window_manager=1
@@ -90,7 +98,8 @@ start_desktop() {
 # install_program BINARY: the program under test, in $work/app, with a
 # recording viewer first on PATH.
 install_program() {
-    mkdir -p "$work/app" "$work/bin"
+    # Only its owner may write the folder, else the log would not be there.
+    mkdir -p -m 755 "$work/app" "$work/bin"
     install -m 755 "$1" "$work/app/tobrik"
     program="$work/app/tobrik"
     log="$work/app/tobrik.log"

@@ -133,6 +133,10 @@ class StartupTest : public QObject {
         row("an empty choice is none", "", "wayland-0", ":0", true, "xcb;wayland");
         row("a platform without a display", "offscreen", nullptr, nullptr, true, nullptr);
         row("xcb chosen without a display", "xcb", nullptr, "", false, nullptr);
+        row("xcb chosen with Wayland alone", "xcb", "wayland-0", nullptr, false, nullptr);
+        row("a Wayland variant with X11 alone", "wayland-egl", nullptr, ":0", false, nullptr);
+        row("a list, one entry usable", "xcb;wayland-egl:options", "wayland-0", "", true, nullptr);
+        row("a list, none usable", "wayland;xcb:opt", nullptr, nullptr, false, nullptr);
         row("no display", nullptr, "", nullptr, false, nullptr);
     }
 
