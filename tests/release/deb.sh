@@ -36,9 +36,14 @@ grep -v "root privileges" <<<"$report" || true
 apt install "$deb"
 /usr/sbin/getcap /usr/bin/tobrik | grep -q "cap_net_raw=ep" ||
     fail "no cap_net_raw on /usr/bin/tobrik: $(/usr/sbin/getcap /usr/bin/tobrik)"
-appstreamcli validate --no-net /usr/share/metainfo/*.metainfo.xml >/dev/null ||
-    fail "appstreamcli: $(appstreamcli validate --no-net /usr/share/metainfo/*.metainfo.xml)"
 files=$(dpkg -L tobrik)
+# The package's own AppStream file, not every other one on the machine.
+metainfo=$(grep '^/usr/share/metainfo/.*\.metainfo\.xml$' <<<"$files") ||
+    fail "the package installs no AppStream file"
+appstreamcli validate --no-net "$metainfo" >/dev/null ||
+    fail "appstreamcli: $(appstreamcli validate --no-net "$metainfo")"
+grep -q "<release version=\"$(dpkg-parsechangelog -l "$root/debian/changelog" -S Version)\"" \
+    "$metainfo" || fail "the AppStream file names not this release: $(grep '<release ' "$metainfo")"
 
 # Ping sockets allowed to no group: the capability alone makes ICMP work.
 "$root/tests/lab/in_lab.sh" --hostname lab-host-abcde --ping-range "1 0" -- \

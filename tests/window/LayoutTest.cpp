@@ -492,8 +492,10 @@ class LayoutTest : public QObject {
         QTest::newRow("qtbase alone") << "qtbase_ja.qm";
     }
     void qtTranslationFromEitherCatalog() {
-        if (!QLocale().name().startsWith("ja"))
+        if (!QLocale().name().startsWith("ja")) {
+            QVERIFY2(qEnvironmentVariable("CI") != "true", "no Japanese system locale");
             QSKIP("needs a Japanese system locale (LANG=ja_JP.UTF-8)");
+        }
         QFETCH(QString, catalog);
         QTemporaryDir folder;
         QVERIFY(QFile::copy(QLibraryInfo::path(QLibraryInfo::TranslationsPath) + "/qtbase_ja.qm",
