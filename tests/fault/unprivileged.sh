@@ -26,10 +26,10 @@ state_log="$work/home-nobody/.local/state/tobrik/tobrik.log" # run_as's home
 case "$mode" in
 read-only-folder) log=$state_log ;;
 capability)
-    chmod 777 "$work/app"
+    chown nobody "$work/app" # nobody's own folder: the log is beside the program
     setcap cap_net_raw+ep "$program" || fail "setcap failed"
     ;;
-ping-range) chmod 777 "$work/app" ;;
+ping-range) chown nobody "$work/app" ;;
 installed)
     program=$2
     log=$state_log

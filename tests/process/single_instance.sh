@@ -4,13 +4,12 @@
 # copies at different paths that would write the same log are one instance;
 # of eight started at once exactly one stays; a lock that cannot be made does
 # not refuse the start. The first window opens centred, frame included, under
-# openbox, which itself would put it under the pointer in the screen's
-# corner. Runs inside the lab (the program looks up the local host).
+# openbox, which itself would put it into the screen's corner. Runs inside
+# the lab (the program looks up the local host).
 source "$(dirname "$0")/../support/desktop.sh"
-start_desktop UnderMouse
+start_desktop corner
 install_program "$1"
 
-xdotool mousemove 0 0
 open_window
 first=$pid
 
@@ -77,7 +76,9 @@ kill_program "$pid"
 full="$work/runtime-full"
 mkdir "$full"
 mount -t tmpfs -o size=4k,mode=0700,uid=65532 tobrik-full "$full" || fail "cannot mount a tmpfs"
-trap 'umount "$full"; rm -rf "$system_copy"; cleanup' EXIT
+# The instances go first, or the folder would be busy.
+trap 'for child in "${children[@]}"; do kill_program "$child"; done
+      umount "$full"; rm -rf "$system_copy"; cleanup' EXIT
 cat /dev/zero >"$full/filler" 2>/dev/null
 start_program run_as 65532 env XDG_RUNTIME_DIR="$full"
 within 10 has_window "$started" Tobrik || fail "a full runtime folder refused the start"

@@ -78,15 +78,17 @@ start_x_server() {
     export DISPLAY=":$(head -n1 "$work/display")"
 }
 
-# start_desktop [PLACEMENT]: the X server with a window manager on it. With
-# PLACEMENT (UnderMouse, say) it places a window that asks for no place by
-# that policy rather than its own default.
+# start_desktop [corner]: the X server with a window manager on it. With
+# "corner", openbox puts every window that asks for no place of its own into
+# the screen's top left corner, where by default it would centre a dialog.
 start_desktop() {
     start_x_server
     local config=()
-    if [ $# -gt 0 ]; then
-        sed "s|<policy>Smart</policy>|<policy>$1</policy>|" /etc/xdg/openbox/rc.xml >"$work/openbox.xml"
-        grep -q "<policy>$1</policy>" "$work/openbox.xml" || fail "openbox's rc.xml has no placement policy"
+    if [ "${1:-}" = corner ]; then
+        sed 's|^<applications>$|&<application class="*"><position><x>0</x><y>0</y></position></application>|' \
+            /etc/xdg/openbox/rc.xml >"$work/openbox.xml"
+        grep -q '<application class="\*"><position>' "$work/openbox.xml" ||
+            fail "openbox's rc.xml has no applications section"
         config=(--config-file "$work/openbox.xml")
     fi
     openbox --sm-disable "${config[@]}" >/dev/null 2>&1 &
