@@ -45,8 +45,9 @@ bool isSystemProgramFolder(const std::string& directory, LogPlaces&) {
     return directory == "/usr" || directory.rfind("/usr/", 0) == 0;
 }
 
+// "/" becomes "", to which "/tobrik" is then added.
 std::string withoutTrailingSlashes(std::string path) {
-    while (path.size() > 1 && path.back() == '/')
+    while (!path.empty() && path.back() == '/')
         path.pop_back();
     return path;
 }
