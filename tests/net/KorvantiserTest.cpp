@@ -257,15 +257,14 @@ TEST_P(BoundedReverseLookUp, KeepsAnAnswerOnlyWithinTheBound) {
     const auto& c = GetParam();
     auto resolver = std::make_shared<SlowResolver>();
     // Should the bound fail, the look-up ends anyway and the test with it.
-    std::thread rescue([resolver] {
+    std::thread([resolver] {
         std::this_thread::sleep_for(kReverseLookUpBound + std::chrono::seconds(8));
         resolver->release();
-    });
+    }).detach();
     const auto name = BoundedLookUp(
         [resolver, delay = c.answerAfter] { return resolver->answer(delay); }, kReverseLookUpBound);
     EXPECT_EQ(name, c.name) << c.what;
     resolver->release();
-    rescue.detach();
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -285,6 +284,10 @@ int threadCount() {
 
 TEST(BoundedReverseLookUp, AbandonedLookUpsLeaveTheThreadCountBounded) {
     auto resolver = std::make_shared<SlowResolver>();
+    std::thread([resolver] {
+        std::this_thread::sleep_for(std::chrono::seconds(20));
+        resolver->release();
+    }).detach();
     const int before = threadCount();
     for (int i = 0; i < 4 * kRunningLookUpLimit; ++i)
         EXPECT_EQ(BoundedLookUp([resolver] { return resolver->answer(std::nullopt); },
