@@ -1,7 +1,7 @@
 #include "BoundedLookUp.h"
 
-#include <atomic>
 #include <condition_variable>
+#include <deque>
 #include <memory>
 #include <mutex>
 #include <system_error>
@@ -12,12 +12,13 @@ namespace tobrik::net {
 
 namespace {
 
-// A trivially destructible counter: a detached look-up that ends while the
-// program exits may still touch it.
-std::atomic<int> running{0};
+// How long a worker without work stays for the next look-up. Reusing a
+// thread matters: the resolver sets up its per-thread state anew in each
+// thread, which costs more than most look-ups.
+constexpr std::chrono::seconds kIdleLife{30};
 
-// What the caller and its look-up thread share; it lives as long as the
-// longer of the two holds it.
+// What a caller and the worker doing its look-up share; it lives as long as
+// the longer of the two holds it.
 struct Pending {
     std::mutex mutex;
     std::condition_variable done;
@@ -25,49 +26,103 @@ struct Pending {
     std::optional<std::string> answer;
 };
 
-bool reserveSlot() {
-    int count = running.load();
-    do {
-        if (count >= kRunningLookUpLimit)
-            return false;
-    } while (!running.compare_exchange_weak(count, count + 1));
+struct Job {
+    std::shared_ptr<Pending> pending;
+    LookUp lookUp;
+};
+
+struct Pool {
+    std::mutex mutex;
+    std::condition_variable work;
+    std::deque<Job> jobs;
+    int threads = 0; // workers alive
+    int idle = 0;    // workers waiting for work and not yet handed a job
+};
+
+// Never destroyed: detached workers, an abandoned one still in the
+// resolver included, use it until the process ends.
+Pool& pool() {
+    static Pool* const instance = new Pool;
+    return *instance;
+}
+
+void run(Job job) {
+    std::optional<std::string> answer;
+    try {
+        answer = job.lookUp();
+    } catch (...) {
+        // A look-up that fails found no name.
+    }
+    {
+        std::lock_guard lock(job.pending->mutex);
+        job.pending->answer = std::move(answer);
+        job.pending->finished = true;
+    }
+    job.pending->done.notify_one();
+}
+
+void work() {
+    Pool& p = pool();
+    std::unique_lock lock(p.mutex);
+    for (;;) {
+        if (!p.work.wait_for(lock, kIdleLife, [&] { return !p.jobs.empty(); })) {
+            --p.idle;
+            --p.threads;
+            return;
+        }
+        Job job = std::move(p.jobs.front());
+        p.jobs.pop_front();
+        lock.unlock();
+        run(std::move(job));
+        lock.lock();
+        ++p.idle;
+    }
+}
+
+// Hands the job to an idle worker, else to a new one while fewer than the
+// limit exist; false when neither can take it.
+bool dispatch(Job job) {
+    Pool& p = pool();
+    std::lock_guard lock(p.mutex);
+    if (p.idle > 0) {
+        --p.idle;
+        p.jobs.push_back(std::move(job));
+        p.work.notify_one();
+        return true;
+    }
+    if (p.threads >= kRunningLookUpLimit)
+        return false;
+    p.jobs.push_back(std::move(job));
+    try {
+        std::thread(work).detach();
+    } catch (const std::system_error&) {
+        p.jobs.pop_back();
+        return false;
+    }
+    ++p.threads;
     return true;
 }
 
 } // namespace
 
 std::optional<std::string> BoundedLookUp(LookUp lookUp, std::chrono::milliseconds bound) {
-    if (!reserveSlot())
-        return std::nullopt;
     auto pending = std::make_shared<Pending>();
-    try {
-        std::thread([pending, lookUp = std::move(lookUp)] {
-            std::optional<std::string> answer;
-            try {
-                answer = lookUp();
-            } catch (...) {
-                // A look-up that fails found no name.
-            }
-            {
-                std::lock_guard lock(pending->mutex);
-                pending->answer = std::move(answer);
-                pending->finished = true;
-            }
-            pending->done.notify_one();
-            running.fetch_sub(1);
-        }).detach();
-    } catch (const std::system_error&) {
-        running.fetch_sub(1);
+    if (!dispatch({pending, std::move(lookUp)}))
         return std::nullopt;
-    }
     std::unique_lock lock(pending->mutex);
     if (!pending->done.wait_for(lock, bound, [&] { return pending->finished; }))
         return std::nullopt;
     return std::move(pending->answer);
 }
 
-int RunningLookUps() {
-    return running.load();
+int LookUpThreads() {
+    std::lock_guard lock(pool().mutex);
+    return pool().threads;
+}
+
+int BusyLookUpThreads() {
+    std::lock_guard lock(pool().mutex);
+    return pool().threads - pool().idle;
 }
 
 } // namespace tobrik::net

@@ -293,16 +293,20 @@ TEST(BoundedReverseLookUp, AbandonedLookUpsLeaveTheThreadCountBounded) {
         EXPECT_EQ(BoundedLookUp([resolver] { return resolver->answer(std::nullopt); },
                                 std::chrono::milliseconds(5)),
                   std::nullopt);
-    EXPECT_EQ(RunningLookUps(), kRunningLookUpLimit);
+    EXPECT_EQ(BusyLookUpThreads(), kRunningLookUpLimit);
+    EXPECT_LE(LookUpThreads(), kRunningLookUpLimit);
     EXPECT_LE(threadCount(), before + kRunningLookUpLimit);
 
-    // Once the resolver answers again, the threads end and names come back.
+    // Once the resolver answers again, the workers are free and names come
+    // back, without another thread.
     resolver->release();
-    for (int i = 0; i < 200 && RunningLookUps() > 0; ++i)
+    for (int i = 0; i < 200 && BusyLookUpThreads() > 0; ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    EXPECT_EQ(RunningLookUps(), 0);
+    EXPECT_EQ(BusyLookUpThreads(), 0);
+    const int workers = LookUpThreads();
     EXPECT_EQ(BoundedLookUp([] { return std::optional<std::string>("back"); }, kReverseLookUpBound),
               "back");
+    EXPECT_EQ(LookUpThreads(), workers);
 }
 
 } // namespace
