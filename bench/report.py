@@ -200,6 +200,19 @@ def main():
     row("start-up", "process start → window mapped, median of 10 (peers: start → exit, "
         "one loopback address)", up, peers_up, ms, "< 300 ms", up is not None and up < 300)
 
+    # A name server that never answers (bench/dead_name_server.sh).
+    dead_up = f.median("dead-dns", "tobrik", "mapped_ms")
+    dead_stop = f.median("dead-dns", "tobrik", "stop_ms")
+    if dead_up is not None or dead_stop is not None:
+        title = "name server never answers"
+        runs = len(f.numbers("dead-dns", "tobrik", "mapped_ms"))
+        row(title, f"process start → window mapped, host name not in the hosts file, median "
+            f"of {runs}", dead_up, [None] * 4, ms, "< 300 ms",
+            dead_up is not None and dead_up < 300)
+        runs = len(f.numbers("dead-dns", "tobrik", "stop_ms"))
+        row(title, f"中止 during a look-up → end of the sweep, median of {runs}", dead_stop,
+            [None] * 4, ms, "≤ 2.5 s", dead_stop is not None and dead_stop <= 2500)
+
     header = ["case", "measure", "Tobrik"] + [f"`{cmd}`" for _, cmd in PEERS] + ["target", "met"]
     table = ["| " + " | ".join(header) + " |", "|" + "---|" * len(header)]
     table += ["| " + " | ".join(r) + " |" for r in rows]
@@ -291,6 +304,13 @@ def main():
         f"- nmap inside the namespace: {'; '.join(nmap_notes)}. nmap takes 127.0.0.0/8 "
         f"(and the lab's own addresses) as local and reports them up without probing "
         f"(\"localhost-response\"), so its loopback figures are not ICMP sweeps.",
+        "- Name server that never answers: a second lab (`bench/dead_name_server.sh`) whose "
+        "`nsswitch.conf` says `hosts: files dns` and whose name server (inside the lab) reads "
+        "every query and answers none; glibc's defaults (5 s, 2 attempts). The host name is "
+        "missing from the hosts file; the peer 10.77.0.50 answers pings but has no name there. "
+        "Start-up as above, on that lab's Xvfb; the stop: a sweep of 10.77.0.50–60 with names, "
+        "中止 clicked (xdotool) once the name server got the peer's query, timed to the "
+        "viewer's start that ends the sweep.",
         "- Name look-up peers: `fping -d`, nmap without `-n` and with `--system-dns` (its own "
         "resolver would ask the lab's empty name server), the ping loop followed by "
         "`getent hosts` per answering address.",

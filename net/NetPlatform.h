@@ -44,16 +44,18 @@ class NetPlatform {
     virtual std::string echoUnavailableReason() const = 0;
 
     // Reverse look-up of addr (network byte order) through the system
-    // resolver: the host name in UTF-8, or nothing when none is found. As on
-    // Windows, an address of the machine's own interfaces that the resolver
-    // cannot name is named after the machine.
+    // resolver: the host name in UTF-8, or nothing when none is found within
+    // kReverseLookUpBound (BoundedLookUp.h). As on Windows, an address of
+    // the machine's own interfaces is named without asking a name server:
+    // by the hosts file, else after the machine.
     virtual std::optional<std::string> hostNameOf(std::uint32_t addr) = 0;
     // The local host name in UTF-8, or nothing on failure.
     virtual std::optional<std::string> localHostName() = 0;
     // The first IPv4 address (network byte order) that the resolver lists
     // for name, or nothing when the name is not found or has no address. As
-    // on Windows, the machine's own name gives its network address, even
-    // where the hosts file maps that name to a loopback address.
+    // on Windows, the machine's own name is answered without a name server:
+    // it gives its network address, even where the hosts file maps that
+    // name to a loopback address.
     virtual std::optional<std::uint32_t> firstIPv4Of(const std::string& name) = 0;
 };
 

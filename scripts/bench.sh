@@ -60,6 +60,11 @@ started=$(date -u '+%Y-%m-%d %H:%M UTC')
 "$root/tests/lab/in_lab.sh" --hostname lo-2 --ping-range "0 2147483647" -- \
     "$root/bench/run_lab.sh" "$build/bench/tobrik_sweep_bench" \
     "$build/bench/tobrik_spawn_timer" "$build/app/tobrik" "$raw"
+# A second lab: a name server that never answers, a host name missing
+# from the hosts file.
+"$root/tests/lab/in_lab.sh" --hostname tobrik-lost --nsswitch "hosts: files dns" \
+    --uplink 10.78.0.5/24 --default-route up0 --ping-range "0 2147483647" -- \
+    "$root/bench/dead_name_server.sh" "$build/bench/tobrik_spawn_timer" "$build/app/tobrik" "$raw"
 load_after=$(cut -d' ' -f1-3 /proc/loadavg)
 
 machine="$build/machine.txt"

@@ -1,7 +1,9 @@
 // The Linux platform: there is no sockets library to start, the echo
 // service is an ICMP socket, and names come from the system resolver.
 
+#include "BoundedLookUp.h"
 #include "NetPlatform.h"
+#include "linux/HostsFile.h"
 #include "linux/IcmpSocket.h"
 #include "linux/LinuxEchoHandle.h"
 #include "linux/LocalInterfaces.h"
@@ -44,26 +46,16 @@ class LinuxPlatform final : public NetPlatform {
     }
 
     std::optional<std::string> hostNameOf(std::uint32_t addr) override {
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = addr;
-        // NI_MAXHOST covers every DNS name; a larger buffer is tried should a
-        // hosts file hold a longer one.
-        for (std::size_t size = NI_MAXHOST; size <= 65536; size *= 4) {
-            std::vector<char> name(size);
-            const int result = getnameinfo(
-                reinterpret_cast<const sockaddr*>(&address), sizeof address, name.data(),
-                static_cast<socklen_t>(name.size()), nullptr, 0, NI_NAMEREQD);
-            if (result == 0)
-                return std::string(name.data());
-            if (result != EAI_OVERFLOW)
-                break;
-        }
-        // Windows names each of its own addresses after the computer; a
-        // Linux resolver often knows no name for the interface addresses.
-        if (isOwnAddress(addr))
+        // Windows names each of its own addresses after the computer without
+        // asking a name server; a Linux resolver often knows no name for the
+        // interface addresses, and may wait long on a name server that does
+        // not answer. A name the hosts file gives comes first.
+        if (isOwnAddress(addr)) {
+            if (auto name = linux_net::HostsFileNameOf(addr))
+                return name;
             return localHostName();
-        return std::nullopt;
+        }
+        return BoundedLookUp([addr] { return resolverNameOf(addr); }, kReverseLookUpBound);
     }
 
     std::optional<std::string> localHostName() override {
@@ -78,6 +70,8 @@ class LinuxPlatform final : public NetPlatform {
     }
 
     std::optional<std::uint32_t> firstIPv4Of(const std::string& name) override {
+        if (name == localHostName())
+            return ownAddress(name);
         // gethostbyname2_r keeps the order in which the hosts file or the
         // name server lists the addresses. getaddrinfo would sort them by the
         // RFC 6724 destination rules, so its first address can differ from
@@ -99,17 +93,49 @@ class LinuxPlatform final : public NetPlatform {
                 return std::nullopt;
             std::uint32_t address = 0;
             std::memcpy(&address, found->h_addr_list[0], sizeof address);
-            if (linux_net::IsLoopbackAddress(address) && name == localHostName())
-                return networkAddress().value_or(address);
             return address;
         }
     }
 
   private:
-    // Debian and Ubuntu map the host name to 127.0.1.1 in /etc/hosts, where
-    // Windows would answer with the addresses of its adapters. This is the
-    // address Windows would list first; nothing when the machine has no
-    // interface address besides loopback, or the interfaces cannot be read.
+    // The reverse look-up through the system resolver, which may wait on
+    // name servers; run with a time limit.
+    static std::optional<std::string> resolverNameOf(std::uint32_t addr) {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = addr;
+        // NI_MAXHOST covers every DNS name; a larger buffer is tried should a
+        // hosts file hold a longer one.
+        for (std::size_t size = NI_MAXHOST; size <= 65536; size *= 4) {
+            std::vector<char> name(size);
+            const int result = getnameinfo(
+                reinterpret_cast<const sockaddr*>(&address), sizeof address, name.data(),
+                static_cast<socklen_t>(name.size()), nullptr, 0, NI_NAMEREQD);
+            if (result == 0)
+                return std::string(name.data());
+            if (result != EAI_OVERFLOW)
+                break;
+        }
+        return std::nullopt;
+    }
+
+    // The machine's own name, answered as Windows answers it: from the
+    // interfaces, never from a name server. An address the hosts file gives
+    // the name comes first, as an administrator wrote it, unless it is a
+    // loopback one (Debian and Ubuntu map the name to 127.0.1.1): that one
+    // stands only when no interface has an address.
+    static std::optional<std::uint32_t> ownAddress(const std::string& name) {
+        const auto listed = linux_net::HostsFileAddressOf(name);
+        if (listed && !linux_net::IsLoopbackAddress(*listed))
+            return listed;
+        if (const auto network = networkAddress())
+            return network;
+        return listed;
+    }
+
+    // The address Windows would list first for its own name; nothing when
+    // the machine has no interface address besides loopback, or the
+    // interfaces cannot be read.
     static std::optional<std::uint32_t> networkAddress() {
         const auto addresses = linux_net::ListInterfaceAddresses();
         if (!addresses)

@@ -15,7 +15,8 @@
 // - The payload and every name cross the API in the ANSI code page; the
 //   layer converts from and to UTF-8. On Linux the bytes pass unchanged.
 // - Names come from gethostbyaddr/gethostbyname, which keep their result in
-//   per-thread storage; Linux uses getnameinfo and gethostbyname2_r.
+//   per-thread storage; Linux uses getnameinfo and gethostbyname2_r. Both
+//   layers bound a reverse look-up's time the same way (BoundedLookUp.h).
 //   gethostbyname of the local host's own name lists the addresses of the
 //   local interfaces, whatever the hosts file says.
 // - The local host name is limited to 64 bytes, as Windows host names are;
@@ -37,6 +38,7 @@
 #include <icmpapi.h>
 // clang-format on
 
+#include "BoundedLookUp.h"
 #include "IpStatus.h"
 #include "NetPlatform.h"
 #include "SystemCodePage.h"
@@ -139,13 +141,7 @@ class Win32Platform final : public NetPlatform {
     }
 
     std::optional<std::string> hostNameOf(std::uint32_t addr) override {
-        in_addr address{};
-        address.s_addr = addr;
-        const hostent* found =
-            gethostbyaddr(reinterpret_cast<const char*>(&address), sizeof address, AF_INET);
-        if (found == nullptr || found->h_name == nullptr)
-            return std::nullopt;
-        return FromSystemCodePage(found->h_name);
+        return BoundedLookUp([addr] { return resolverNameOf(addr); }, kReverseLookUpBound);
     }
 
     std::optional<std::string> localHostName() override {
@@ -168,6 +164,25 @@ class Win32Platform final : public NetPlatform {
 
   private:
     static constexpr int kHostNameLimit = 64;
+
+    // gethostbyaddr, which may wait on name servers and NetBIOS; run with a
+    // time limit on a thread of its own. The thread starts the sockets
+    // library for itself, as an abandoned look-up outlives the caller's
+    // start; the answer, in that thread's storage, is copied there.
+    static std::optional<std::string> resolverNameOf(std::uint32_t addr) {
+        WSADATA data;
+        if (WSAStartup(MAKEWORD(2, 2), &data) != 0)
+            return std::nullopt;
+        in_addr address{};
+        address.s_addr = addr;
+        const hostent* found =
+            gethostbyaddr(reinterpret_cast<const char*>(&address), sizeof address, AF_INET);
+        std::optional<std::string> name;
+        if (found != nullptr && found->h_name != nullptr)
+            name = FromSystemCodePage(found->h_name);
+        WSACleanup();
+        return name;
+    }
 
     mutable std::mutex mutex_;
     std::string reason_;

@@ -1,14 +1,18 @@
 #!/usr/bin/env python3
-"""Answers echo requests to one local lab address late, in place of the
-kernel (the lab drops requests to 10.77.0.4 before the kernel sees them).
+"""Answers echo requests to one lab address late, in place of the host
+that has it: a local address whose requests the lab drops before the kernel
+sees them (10.77.0.4), or a silent one that no interface holds (10.77.0.50),
+which then is a peer host without a name in the lab's hosts file.
 
 Usage: late_responder.py ADDRESS DELAY_MS LIFETIME
 
 Ends after LIFETIME seconds unless terminated before.
 
-Captures the requests on lo (packet sockets see them before the firewall
-drops them) and sends each an echo reply from ADDRESS after DELAY_MS. Prints
-"ready" once listening and one line "replied SEQ" per reply sent."""
+Captures the requests on every interface as they arrive (packet sockets see
+them before the firewall drops them: on lo for a local address, on lab1 for
+one on lab0's subnet) and sends each an echo reply from ADDRESS after
+DELAY_MS. Prints "ready" once listening and one line "replied SEQ" per
+reply sent."""
 import heapq
 import select
 import signal
@@ -22,6 +26,7 @@ from icmp_packets import checksum  # noqa: E402
 
 ETH_P_IP = 0x0800
 PACKET_OUTGOING = 4
+IP_TRANSPARENT = 19
 
 
 def main():
@@ -30,9 +35,11 @@ def main():
     signal.alarm(int(sys.argv[3]))
     wanted = socket.inet_aton(address)
     capture = socket.socket(socket.AF_PACKET, socket.SOCK_DGRAM, socket.htons(ETH_P_IP))
-    capture.bind(("lo", ETH_P_IP))
     sender = socket.socket(socket.AF_INET, socket.SOCK_RAW, socket.IPPROTO_ICMP)
     sender.setsockopt(socket.SOL_SOCKET, socket.SO_RCVBUF, 1)
+    # A source address that no interface holds: bound and routed as a
+    # transparent proxy's (root only, as the raw socket is).
+    sender.setsockopt(socket.IPPROTO_IP, IP_TRANSPARENT, 1)
     sender.bind((address, 0))
     print("ready", flush=True)
     due = []  # (time, sequence of the request, reply, destination)

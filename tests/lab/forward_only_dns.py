@@ -6,6 +6,10 @@ and says NXDOMAIN to everything else, reverse (PTR) queries included, so a
 host can resolve its own name while the reverse look-up of its address
 fails. Listens on 127.0.0.1:53 inside the lab's namespace; prints "ready"
 once bound. Stops by itself after --lifetime seconds.
+
+With --silent it is a name server that never answers: it reads every query
+and replies to none, as one that is down behind a firewall that drops the
+packets; --log=FILE then gets each query's name, a line each.
 """
 import socket
 import struct
@@ -41,9 +45,14 @@ def answer(packet, names):
 def main():
     lifetime = 120.0
     names = {}
+    silent, log = False, None
     for argument in sys.argv[1:]:
         if argument.startswith("--lifetime="):
             lifetime = float(argument.split("=", 1)[1])
+        elif argument == "--silent":
+            silent = True
+        elif argument.startswith("--log="):
+            log = open(argument.split("=", 1)[1], "a", buffering=1)
         else:
             name, address = argument.split("=", 1)
             names[name.lower()] = address
@@ -56,6 +65,13 @@ def main():
         try:
             packet, peer = server.recvfrom(512)
         except socket.timeout:
+            continue
+        if silent:
+            if log:
+                try:
+                    log.write(parse_question(packet)[0] + "\n")
+                except (struct.error, IndexError):
+                    pass
             continue
         try:
             server.sendto(answer(packet, names), peer)

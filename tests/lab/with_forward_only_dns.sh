@@ -1,6 +1,7 @@
 #!/bin/bash
 # Runs a command while the lab's forward-only name server answers.
-# Usage: with_forward_only_dns.sh NAME=ADDRESS... -- CMD ARGS...
+# Usage: with_forward_only_dns.sh [--silent] [--log=FILE] [NAME=ADDRESS...] -- CMD ARGS...
+# (the options of forward_only_dns.py: --silent for a server that never answers)
 set -u
 names=()
 while [ $# -gt 0 ] && [ "$1" != "--" ]; do

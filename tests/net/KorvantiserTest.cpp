@@ -1,12 +1,18 @@
+#include "BoundedLookUp.h"
 #include "IpStatus.h"
 #include "NetPlatform.h"
 #include "mdlKorvantiser.h"
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <condition_variable>
 #include <cstring>
+#include <filesystem>
+#include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -214,6 +220,93 @@ TEST_F(Procedures, GetLocalIPAddressFailures) {
     fake.localAddress = 0x0100000A;
     EXPECT_EQ(mdlKorvantiser::GetLocalIPAddress(), "");
     EXPECT_EQ(fake.cleanups, 2);
+}
+
+// A resolver that answers after a delay, or not before it is released.
+struct SlowResolver {
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool released = false;
+
+    std::optional<std::string> answer(std::optional<std::chrono::milliseconds> delay) {
+        std::unique_lock lock(mutex);
+        if (delay)
+            changed.wait_for(lock, *delay, [this] { return released; });
+        else
+            changed.wait(lock, [this] { return released; });
+        return "answered";
+    }
+    void release() {
+        {
+            std::lock_guard lock(mutex);
+            released = true;
+        }
+        changed.notify_all();
+    }
+};
+
+struct BoundCase {
+    const char* what;
+    std::optional<std::chrono::milliseconds> answerAfter; // nothing: never
+    std::optional<std::string> name;
+};
+
+class BoundedReverseLookUp : public testing::TestWithParam<BoundCase> {};
+
+TEST_P(BoundedReverseLookUp, KeepsAnAnswerOnlyWithinTheBound) {
+    const auto& c = GetParam();
+    auto resolver = std::make_shared<SlowResolver>();
+    // Should the bound fail, the look-up ends anyway and the test with it.
+    std::thread([resolver] {
+        std::this_thread::sleep_for(kReverseLookUpBound + std::chrono::seconds(8));
+        resolver->release();
+    }).detach();
+    const auto name = BoundedLookUp(
+        [resolver, delay = c.answerAfter] { return resolver->answer(delay); }, kReverseLookUpBound);
+    EXPECT_EQ(name, c.name) << c.what;
+    resolver->release();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Resolver, BoundedReverseLookUp,
+    testing::Values(BoundCase{"at once", std::chrono::milliseconds(0), "answered"},
+                    BoundCase{"after 1 s", std::chrono::milliseconds(1000), "answered"},
+                    BoundCase{"never", std::nullopt, std::nullopt}));
+
+int threadCount() {
+    int count = 0;
+#ifdef __linux__
+    for ([[maybe_unused]] const auto& task : std::filesystem::directory_iterator("/proc/self/task"))
+        ++count;
+#endif
+    return count;
+}
+
+TEST(BoundedReverseLookUp, AbandonedLookUpsLeaveTheThreadCountBounded) {
+    auto resolver = std::make_shared<SlowResolver>();
+    std::thread([resolver] {
+        std::this_thread::sleep_for(std::chrono::seconds(20));
+        resolver->release();
+    }).detach();
+    const int before = threadCount();
+    for (int i = 0; i < 4 * kRunningLookUpLimit; ++i)
+        EXPECT_EQ(BoundedLookUp([resolver] { return resolver->answer(std::nullopt); },
+                                std::chrono::milliseconds(5)),
+                  std::nullopt);
+    EXPECT_EQ(BusyLookUpThreads(), kRunningLookUpLimit);
+    EXPECT_LE(LookUpThreads(), kRunningLookUpLimit);
+    EXPECT_LE(threadCount(), before + kRunningLookUpLimit);
+
+    // Once the resolver answers again, the workers are free and names come
+    // back, without another thread.
+    resolver->release();
+    for (int i = 0; i < 200 && BusyLookUpThreads() > 0; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(BusyLookUpThreads(), 0);
+    const int workers = LookUpThreads();
+    EXPECT_EQ(BoundedLookUp([] { return std::optional<std::string>("back"); }, kReverseLookUpBound),
+              "back");
+    EXPECT_EQ(LookUpThreads(), workers);
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "linux/LocalInterfaces.h"
 #include "Ipv4Address.h"
+#include "linux/HostsFile.h"
 
 #include <gtest/gtest.h>
 
@@ -71,6 +72,37 @@ TEST(DefaultRouteInterfaceName, TakesTheUsableDefaultOfLowestMetric) {
     std::istringstream none("Iface\tDestination\n"
                             "eth0\t0002A8C0\t00000000\t0001\t0\t0\t100\t00FFFFFF\t0\t0\t0\n");
     EXPECT_EQ(linux_net::DefaultRouteInterfaceName(none), "");
+}
+
+// The hosts file as the resolver reads it for IPv4: the first line that
+// lists a name, case aside; comments, IPv6 and malformed lines skipped.
+TEST(HostsFile, ReadsTheFirstIPv4LineAsTheResolverDoes) {
+    const std::string text = "# 10.0.0.9 commented\n"
+                             "127.0.0.1 localhost\n"
+                             "::1 desk ip6-localhost\n"
+                             "127.0.1.1\tDesk.example desk # Debian's line\n"
+                             "10.0.0.5 other desk\n"
+                             "10.0.0.300 bad\n"
+                             "10.0.0.6 bad\n"
+                             "10.0.0.7\n";
+    const auto addressOf = [&](const std::string& name) {
+        std::istringstream hosts(text);
+        const auto address = linux_net::HostsAddressOf(hosts, name);
+        return address ? FormatIPv4(*address) : std::string("none");
+    };
+    const auto nameOf = [&](const char* address) {
+        std::istringstream hosts(text);
+        return linux_net::HostsNameOf(hosts, *ParseIPv4(address)).value_or("none");
+    };
+    EXPECT_EQ(addressOf("desk"), "127.0.1.1");
+    EXPECT_EQ(addressOf("DESK.example"), "127.0.1.1");
+    EXPECT_EQ(addressOf("other"), "10.0.0.5");
+    EXPECT_EQ(addressOf("bad"), "10.0.0.6");
+    EXPECT_EQ(addressOf("commented"), "none");
+    EXPECT_EQ(nameOf("10.0.0.5"), "other");
+    EXPECT_EQ(nameOf("127.0.1.1"), "Desk.example");
+    EXPECT_EQ(nameOf("10.0.0.9"), "none");
+    EXPECT_EQ(nameOf("10.0.0.7"), "none");
 }
 
 } // namespace

@@ -1,0 +1,115 @@
+#!/bin/bash
+# The real program with a name server that never answers (hosts: files dns,
+# the server inside the lab) and a peer, 10.77.0.50, that answers pings but
+# has no name in the hosts file. The host name is missing from the hosts
+# file too. The window opens at once with the address of the default
+# route's interface; a look-up of the peer holds the window for its bound
+# alone: a sweep logs the peer without a name, and a stop or a close
+# during that look-up is taken within 3 s.
+#
+# Runs inside the lab: in_lab.sh --hostname tobrik-lost --nsswitch
+# "hosts: files dns" --uplink 10.78.0.5/24 --default-route up0 -- $0 BINARY
+source "$(dirname "$0")/../support/desktop.sh"
+needs_lab
+tests=$(cd "$(dirname "$0")/.." && pwd)
+
+queries="$work/queries"
+: >"$queries"
+python3 "$tests/lab/forward_only_dns.py" --silent --log="$queries" --lifetime=600 \
+    >"$work/dns-ready" &
+children+=($!)
+wait_until 10 "the name server" grep -q ready "$work/dns-ready"
+python3 "$tests/fault/late_responder.py" 10.77.0.50 0 600 >"$work/peer" &
+children+=($!)
+wait_until 10 "the peer" grep -q ready "$work/peer"
+# The first frame to a new neighbour on the lab's ARP-less link is lost;
+# this ping's is, so the program's first probe is answered.
+ping -c2 -i 0.2 -W1 10.77.0.50 >/dev/null || true
+
+start_desktop
+install_program "$1"
+
+# Centres of the controls, in the window's client coordinates.
+SIP0=(91 19)
+EIP3=(206 47)
+OPT_YES=(72 84) # "する"
+START=(213 189)
+click() { xdotool mousemove --window "$window" "$1" "$2" click 1; }
+type_into() {
+    click "$1" "$2"
+    xdotool key ctrl+a BackSpace
+    xdotool type --delay 20 "$3"
+}
+viewer_count() { wc -l <"$viewer_calls"; }
+viewers() { [ "$(viewer_count)" -ge "$1" ]; }
+now_ms() { echo $((${EPOCHREALTIME/./} / 1000)); }
+peer_queries() { grep -c '^50\.0\.77\.10\.in-addr\.arpa' "$queries" || true; }
+more_peer_queries() { [ "$(peer_queries)" -gt "$1" ]; }
+
+# sweep_peer END_OCTET: in $window, a sweep with names from the peer to
+# END_OCTET, confirmed; returns once the peer's name is being looked up.
+sweep_peer() {
+    local asked
+    asked=$(peer_queries)
+    xdotool windowactivate --sync "$window" >/dev/null 2>&1
+    click "${OPT_YES[@]}"
+    type_into "${SIP0[@]}" 10
+    local octet
+    for octet in 77 0 50; do
+        xdotool key Tab
+        xdotool type --delay 20 "$octet"
+    done
+    type_into "${EIP3[@]}" "$1"
+    rm -f "$log"
+    click "${START[@]}"
+    confirm
+    wait_until 10 "the look-up of the peer" more_peer_queries "$asked"
+}
+
+# The window opens at once (timing: the resolver alone would take 20 s),
+# pre-filled with the uplink's address, which a sweep names after the host.
+begun=$(now_ms)
+open_window
+took=$(($(now_ms) - begun))
+[ "$took" -lt 2000 ] || fail "the window took ${took} ms to open"
+xdotool windowactivate --sync "$window" >/dev/null 2>&1
+click "${OPT_YES[@]}"
+rm -f "$log"
+click "${START[@]}"
+confirm
+wait_until 5 "the sweep of the own address" viewers 1
+grep -q $'^[0-9/]* [0-9:]*,10\\.78\\.0\\.5,--> OK,tobrik-lost\r$' "$log" ||
+    fail "own address: $(cat -A "$log")"
+echo "window after ${took} ms, pre-filled with 10.78.0.5 named tobrik-lost: ok"
+
+# The peer: --> OK and no name, within 3 s (timing).
+sweep_peer 50
+begun=$(now_ms)
+wait_until 3 "the sweep of the peer to end" viewers 2
+grep -q $'^[0-9/]* [0-9:]*,10\\.77\\.0\\.50,--> OK,\r$' "$log" || fail "peer: $(cat -A "$log")"
+echo "peer logged without a name $(($(now_ms) - begun)) ms into its look-up: ok"
+
+# 中止 during the peer's look-up: the sweep ends within 3 s, with one viewer
+# and the peer's line alone.
+sweep_peer 60
+click "${START[@]}"
+begun=$(now_ms)
+wait_until 3 "the sweep to end after 中止" viewers 3
+took=$(($(now_ms) - begun))
+sleep 1
+[ "$(viewer_count)" = 3 ] || fail "viewers started: $(cat "$viewer_calls")"
+[ "$(log_lines)" = 1 ] && grep -q $',10\\.77\\.0\\.50,--> OK,\r$' "$log" ||
+    fail "log after 中止: $(cat -A "$log")"
+echo "中止 during the look-up ended the sweep after ${took} ms: ok"
+
+# Closing the window during the peer's look-up ends the process within 3 s,
+# with the lines so far kept whole.
+sweep_peer 60
+wmctrl -i -c "$window"
+begun=$(now_ms)
+wait_until 3 "the program to end after closing" exited "$pid"
+took=$(($(now_ms) - begun))
+[ "$(log_lines)" -ge 1 ] && [ "$(grep -c $',--> [OKNG]*,\r$' "$log")" = "$(wc -l <"$log")" ] &&
+    head -n1 "$log" | grep -q ',10\.77\.0\.50,--> OK,' || fail "log after closing: $(cat -A "$log")"
+[ "$(viewer_count)" = 3 ] || fail "a viewer was started: $(cat "$viewer_calls")"
+echo "closed during the look-up: ended after ${took} ms with $(log_lines) lines: ok"
