@@ -5,6 +5,8 @@
 #include "IpStatus.h"
 #include "linux/IcmpSocket.h"
 #include "linux/LinuxEchoHandle.h"
+#include "linux/LinuxPlatform.h"
+#include "mdlKorvantiser.h"
 
 #include <gtest/gtest.h>
 #include <linux/icmp.h>
@@ -30,6 +32,8 @@ constexpr int kRawFd = 102;
 class ScriptedCalls : public SocketCalls {
   public:
     IcmpSocketKind kind = IcmpSocketKind::Datagram; // form of the replies
+    int brokenFd = -1; // poll reports this descriptor invalid (closed under us)
+    std::vector<int> closedFds;
     int datagramError = 0, rawError = 0, recvErrError = 0;
     std::vector<int> sendErrors, receiveErrors;
     int queueError = EAGAIN; // the error queue: empty unless scripted
@@ -60,9 +64,11 @@ class ScriptedCalls : public SocketCalls {
         std::memset(value, 0, *length);
         return 0;
     }
-    ssize_t sendTo(int, const void* data, size_t length, int, const sockaddr*, socklen_t) override {
+    ssize_t sendTo(int fd, const void* data, size_t length, int, const sockaddr*,
+                   socklen_t) override {
         if (next(sendErrors, sends))
             return -1;
+        kind = fd == kRawFd ? IcmpSocketKind::Raw : IcmpSocketKind::Datagram;
         request.assign(static_cast<const std::uint8_t*>(data),
                        static_cast<const std::uint8_t*>(data) + length);
         pending = true;
@@ -70,7 +76,7 @@ class ScriptedCalls : public SocketCalls {
     }
     int waitFor(pollfd* entries, nfds_t, int) override {
         ++waits;
-        entries[0].revents = pollEvents;
+        entries[0].revents = entries[0].fd == brokenFd ? POLLNVAL : pollEvents;
         return 1;
     }
     ssize_t receiveFrom(int, void* buffer, size_t length, int, sockaddr*, socklen_t*) override {
@@ -91,7 +97,8 @@ class ScriptedCalls : public SocketCalls {
         errno = queueError;
         return -1;
     }
-    int closeSocket(int) override {
+    int closeSocket(int fd) override {
+        closedFds.push_back(fd);
         ++closed;
         return 0;
     }
@@ -296,6 +303,45 @@ TEST(OpenIcmpSocket, FallsBackAndNamesOnlyTheRemediesThatApply) {
         EXPECT_EQ(socket.problem.find("setcap cap_net_raw+ep") != std::string::npos,
                   c.capabilityAdvice)
             << socket.problem;
+    }
+}
+
+// The kept raw socket fails mid-sweep (the kernel closed it): the probe
+// that found it broken is sent again over a ping socket where one can be
+// had, every later probe uses that one, and the user is told once.
+TEST(LinuxPlatformEcho, KeptSocketThatFailsGivesWayToAPingSocket) {
+    struct Case {
+        const char* name;
+        int datagramError;
+        std::vector<std::int32_t> results;
+        const char* notice;
+    };
+    const std::int32_t failed = IpStatus::GeneralFailure;
+    const Case cases[] = {
+        {"ping socket", 0, {0, 0, 0, 0}, "go on through a new datagram ICMP socket"},
+        {"no ping socket", EACCES, {0, 0, failed, -1}, "No other could be opened"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScriptedCalls calls;
+        calls.datagramError = c.datagramError;
+        calls.rawError = EPERM; // no capability left
+        LinuxPlatform platform(calls);
+        platform.keepSocket(kRawFd, kRaw);
+        ScopedPlatform guard(platform);
+        mdlKorvantiser::EchoReplyRecord record;
+        std::vector<std::int32_t> results;
+        for (std::size_t probe = 0; probe < c.results.size(); ++probe) {
+            calls.brokenFd = probe == 2 ? kRawFd : -1;
+            results.push_back(mdlKorvantiser::PingHost("127.0.0.1", "Korvantis", record));
+        }
+        EXPECT_EQ(results, c.results);
+        EXPECT_EQ(calls.closedFds, std::vector<int>{kRawFd});
+        const std::string notice = mdlKorvantiser::EchoServiceNotice();
+        EXPECT_NE(notice.find("The raw ICMP socket of the probes failed"), std::string::npos)
+            << notice;
+        EXPECT_NE(notice.find(c.notice), std::string::npos) << notice;
+        EXPECT_EQ(mdlKorvantiser::EchoServiceNotice(), "");
     }
 }
 
