@@ -128,7 +128,10 @@ std::unique_ptr<EchoHandle> LinuxPlatform::openEcho() {
 
 LinuxPlatform::Socket LinuxPlatform::replaceKept(int error) {
     std::lock_guard lock(mutex_);
-    calls_.closeSocket(kept_.fd);
+    // A descriptor that is closed, or that is no socket any more, was
+    // closed behind the platform's back and may belong to another file now.
+    if (error != EBADF && error != ENOTSOCK)
+        calls_.closeSocket(kept_.fd);
     const char* was = IcmpSocketKindName(kept_.kind);
     kept_ = openSocket();
     notice_ = std::string("The ") + was + " ICMP socket of the probes failed (" +
