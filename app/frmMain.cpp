@@ -332,6 +332,8 @@ bool frmMain::probeAddress(qint64 lastOctet) {
     mdlKorvantiser::SocketsCleanup();
     if (status == -1)
         warnIfEchoUnavailable();
+    else
+        passOnEchoNotice();
     const bool lookUp = status == 0 && optPCName[0]->isChecked();
     strHostName = lookUp ? fromUtf8(mdlKorvantiser::GetHostNameByIP(utf8(strCheckIP))) : QString();
     return true;
@@ -348,6 +350,16 @@ void frmMain::warnIfEchoUnavailable() {
     echoWarningShown = true;
     services.messageBox(QString("%1\n\n%2").arg(kEchoUnavailable, fromUtf8(problem)),
                         MessageStyle::Exclamation, kPingErrorTitle);
+}
+
+// The echo service replaced a socket that failed: the user is told, once
+// per sweep as of its absence, and the sweep goes on.
+void frmMain::passOnEchoNotice() {
+    const auto notice = mdlKorvantiser::EchoServiceNotice();
+    if (notice.empty() || echoWarningShown)
+        return;
+    echoWarningShown = true;
+    services.messageBox(fromUtf8(notice), MessageStyle::Exclamation, kPingErrorTitle);
 }
 
 bool frmMain::writeLogLine() {

@@ -69,6 +69,7 @@ class frmMain : public QWidget {
     bool stopRequested();
     bool probeAddress(qint64 lastOctet);
     void warnIfEchoUnavailable();
+    void passOnEchoNotice();
     bool writeLogLine();
     void reportLogFailure(const std::string& error);
     void finishSweep();

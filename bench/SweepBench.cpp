@@ -21,7 +21,7 @@
 #include "QtWindowServices.h"
 #include "SweepTexts.h"
 #include "frmMain.h"
-#include "linux/IcmpSocket.h"
+#include "linux/LinuxPlatform.h"
 #include "mdlKorvantiser.h"
 
 #include <QApplication>
@@ -244,6 +244,10 @@ int runResources(const QStringList& args) {
 } // namespace
 
 int main(int argc, char* argv[]) {
+    // As the program does: a raw socket where the process may open one,
+    // then no privilege.
+    if (!tobrik::net::DropPrivilegesKeepingEchoSocket())
+        return 1;
     // Offscreen unless a platform is asked for (xcb, to include an X server).
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -258,8 +262,8 @@ int main(int argc, char* argv[]) {
         std::fprintf(stderr, "sweep bench: %s\n", problem.c_str());
         return 1;
     }
-    std::printf("echo_socket %s\n", tobrik::net::linux_net::IcmpSocketKindName(
-                                        tobrik::net::linux_net::AvailableIcmpSocketKind()));
+    const auto& net = static_cast<tobrik::net::linux_net::LinuxPlatform&>(tobrik::net::platform());
+    std::printf("echo_socket %s\n", tobrik::net::linux_net::IcmpSocketKindName(net.keptKind()));
     int status = 2;
     if (args[0] == "sweep")
         status = runSweeps(args);

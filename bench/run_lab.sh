@@ -2,7 +2,8 @@
 # The measurements, run inside tests/lab/in_lab.sh (see scripts/bench.sh).
 # Tobrik and its peers probe the same addresses of the same lab, one after
 # the other:
-#   loopback  127.0.0.1-255 (every address answers), without name look-up
+#   loopback  127.0.0.1-255 (every address answers), without name look-up,
+#             over the ping socket and over the raw socket kept from the start
 #   names     the same with name look-up (the lab hosts file names them all)
 #   silent    10.77.0.50-69 (no answer ever comes)
 #   reject    10.77.1.1-5 (unreachable route) and 10.77.2.1-5 (prohibit route)
@@ -14,6 +15,7 @@
 
 set -euo pipefail
 sweep_bench=$1 timer=$2 program=$3 raw=$4
+bench=("$sweep_bench")
 
 [ "${TOBRIK_LAB:-}" = 1 ] || {
     echo "run_lab.sh: run me through tests/lab/in_lab.sh" >&2
@@ -97,7 +99,7 @@ nmap_facts() {
 ours() {
     local case=$1
     shift
-    "$sweep_bench" sweep "$@" >"$work/ours" 2>"$work/ours-errors" || {
+    "${bench[@]}" sweep "$@" >"$work/ours" 2>"$work/ours-errors" || {
         cat "$work/ours-errors" >&2
         exit 1
     }
@@ -114,9 +116,15 @@ for n in $(seq 50 69); do silent+=("10.77.0.$n"); done
 reject=(10.77.1.{1..5} 10.77.2.{1..5})
 
 # ---- 255 answering addresses ------------------------------------------------
+# As root, Tobrik opens its raw socket first and keeps it; every other case
+# runs it as a user without the capability would: root less CAP_NET_RAW,
+# so the ping socket that the lab's ping group range allows.
+note "loopback: Tobrik over its raw socket"
+ours loopback-raw 127.0.0 1 255 nonames 10 ok
+bench=(setpriv --bounding-set=-net_raw -- "$sweep_bench")
 note "loopback: Tobrik"
 ours loopback 127.0.0 1 255 nonames 10 ok
-"$sweep_bench" probe 127.0.0 1 255 10 2>/dev/null | emit loopback tobrik-net probe_ms
+"${bench[@]}" probe 127.0.0 1 255 10 2>/dev/null | emit loopback tobrik-net probe_ms
 ping -q -c 100 -i 0.01 127.0.0.2 | sed -n 's|^rtt [^=]*= [^/]*/\([^/]*\)/.*|rtt_ms \1|p' |
     emit loopback ping rtt_ms
 note "loopback: peers"
@@ -144,7 +152,7 @@ timed silent fping 3 fping_answered fping -c1 -t500 "${silent[@]}"
 timed silent fping-r0 3 fping_answered fping -c1 -t500 -r0 "${silent[@]}"
 timed silent nmap 3 nmap_answered nmap -sn -PE -n --send-ip 10.77.0.50-69
 nmap_facts silent -sn -PE -n --send-ip 10.77.0.50-69
-"$sweep_bench" probe 10.77.0 50 59 1 2>/dev/null | emit silent tobrik-net probe_ms
+"${bench[@]}" probe 10.77.0 50 59 1 2>/dev/null | emit silent tobrik-net probe_ms
 # fping's alive mode (no -c) is where its retries apply: 3 by default.
 fping -t500 -s "${silent[@]}" >"$work/fping-alive" 2>&1 || true
 record silent fping-alive echos "$(sed -n 's/^ *\([0-9]*\) ICMP Echos sent.*/\1/p' "$work/fping-alive")"
@@ -164,7 +172,7 @@ for _ in 1 2 3; do ping_loop reject "${reject[@]}"; done
 
 # ---- memory and descriptors -------------------------------------------------
 note "resources: 50 sweeps of 255 addresses"
-"$sweep_bench" resources 50 2>/dev/null |
+"${bench[@]}" resources 50 2>/dev/null |
     awk '$1 == "after" { printf "resources\ttobrik\tafter_%s\t%s %s %s\n", $2, $4, $6, $8 }' >>"$raw"
 
 # ---- start-up ---------------------------------------------------------------

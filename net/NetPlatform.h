@@ -42,6 +42,10 @@ class NetPlatform {
     // echoUnavailableReason() explains why, in words for the user.
     virtual std::unique_ptr<EchoHandle> openEcho() = 0;
     virtual std::string echoUnavailableReason() const = 0;
+    // What changed in the echo service since the last call, in words for
+    // the user (the socket of the probes failed and another took its
+    // place); "" when nothing did.
+    virtual std::string takeEchoNotice() { return {}; }
 
     // Reverse look-up of addr (network byte order) through the system
     // resolver: the host name in UTF-8, or nothing when none is found within
@@ -76,5 +80,13 @@ class ScopedPlatform {
 
 // The native platform of this build (Linux or Win32 layer).
 NetPlatform& nativePlatform();
+
+// The program's first step, before anything reads its environment or its
+// arguments. Where the process holds a privilege that the echo service
+// needs (CAP_NET_RAW on Linux), opens the one socket that needs it for the
+// native platform to keep; then gives up every privilege. False, after a
+// line on standard error, when one could not be given up: the program must
+// end then. Windows needs no privilege: nothing to do there.
+bool DropPrivilegesKeepingEchoSocket();
 
 } // namespace tobrik::net

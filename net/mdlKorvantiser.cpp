@@ -91,4 +91,8 @@ std::string EchoServiceProblem() {
     return platform().echoUnavailableReason();
 }
 
+std::string EchoServiceNotice() {
+    return platform().takeEchoNotice();
+}
+
 } // namespace mdlKorvantiser

@@ -45,6 +45,10 @@ std::string GetLocalIPAddress();
 // "" when the echo service can be opened; otherwise why not, for the user.
 std::string EchoServiceProblem();
 
+// "" unless the echo service changed since the last call (its socket
+// failed and another took its place); then what happened, for the user.
+std::string EchoServiceNotice();
+
 inline constexpr std::uint16_t kSocketsVersion = 0x0101;
 inline constexpr std::uint32_t kEchoTimeoutMs = 500;
 

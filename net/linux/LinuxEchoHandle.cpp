@@ -83,7 +83,7 @@ void writeRecord(std::uint8_t* area, std::size_t size, std::int32_t status, std:
 
 struct Answer {
     bool found = false;
-    bool failed = false; // the socket could not be read
+    int error = 0; // why the socket could not be read; 0 when it could
     std::int32_t status = 0;
     std::uint32_t source = 0;
     const std::uint8_t* data = nullptr;
@@ -92,6 +92,26 @@ struct Answer {
 
 bool isRetryable(int error) {
     return error == EAGAIN || error == EWOULDBLOCK || error == EINTR;
+}
+
+// The errors that the kernel makes of ICMP errors: a datagram socket hands
+// one out as the error of a read, and it says nothing about the socket.
+bool isIcmpReport(int error) {
+    switch (error) {
+    case ENETUNREACH:
+    case EHOSTUNREACH:
+    case ENOPROTOOPT:
+    case ECONNREFUSED:
+    case EMSGSIZE:
+    case EOPNOTSUPP:
+    case EHOSTDOWN:
+    case ENONET:
+    case EACCES:
+    case EPROTO:
+        return true;
+    default:
+        return false;
+    }
 }
 
 // Reads every queued ICMP error of a datagram socket; the one that quotes
@@ -116,7 +136,7 @@ Answer drainErrorQueue(SocketCalls& calls, int fd, const EchoRequestId& id) {
             if (errno == EINTR)
                 continue;
             if (!isRetryable(errno) && !answer.found)
-                answer.failed = true;
+                answer.error = errno;
             return answer;
         }
         if (answer.found)
@@ -168,27 +188,57 @@ bool narrowRawSocket(SocketCalls& calls, int fd, std::uint16_t identifier) {
     return typed && identified;
 }
 
-// Discards what reached a raw socket before its filters were in place.
-void discardQueued(SocketCalls& calls, int fd) {
+// More than a socket's receive buffer holds of ICMP packets: the bound
+// keeps a flood from holding a request back.
+constexpr int kMostDiscarded = 4096;
+
+// Discards every queued packet and, on a datagram socket, every queued ICMP
+// error and the pending error that announces it. 0, or the error with
+// which reading the socket failed.
+int discardQueued(SocketCalls& calls, int fd, IcmpSocketKind kind) {
     std::uint8_t scrap[1];
-    for (;;) {
-        if (calls.receiveFrom(fd, scrap, sizeof scrap, MSG_DONTWAIT, nullptr, nullptr) < 0 &&
-            errno != EINTR)
-            return;
+    int reads = 0;
+    while (reads++ < kMostDiscarded) {
+        if (calls.receiveFrom(fd, scrap, sizeof scrap, MSG_DONTWAIT, nullptr, nullptr) >= 0 ||
+            errno == EINTR)
+            continue;
+        if (isRetryable(errno))
+            break;
+        // A datagram socket reports a queued ICMP error as the error of
+        // one read; anything else means the socket is broken.
+        if (kind != IcmpSocketKind::Datagram || !isIcmpReport(errno))
+            return errno;
     }
+    if (kind != IcmpSocketKind::Datagram)
+        return 0;
+    while (reads++ < kMostDiscarded) {
+        alignas(cmsghdr) char control[512];
+        iovec iov{scrap, sizeof scrap};
+        msghdr message{};
+        message.msg_iov = &iov;
+        message.msg_iovlen = 1;
+        message.msg_control = control;
+        message.msg_controllen = sizeof control;
+        if (calls.receiveMessage(fd, &message, MSG_ERRQUEUE | MSG_DONTWAIT) >= 0 || errno == EINTR)
+            continue;
+        return isRetryable(errno) ? 0 : errno;
+    }
+    return 0;
 }
 
 } // namespace
 
-LinuxEchoHandle::LinuxEchoHandle(int fd, IcmpSocketKind kind, SocketCalls& calls)
-    : fd_(fd), kind_(kind), calls_(calls) {
-    if (kind_ == IcmpSocketKind::Raw && narrowRawSocket(calls_, fd_, processIdentifier()))
-        discardQueued(calls_, fd_);
+void PrepareEchoSocket(int fd, IcmpSocketKind kind, SocketCalls& calls) {
+    if (kind == IcmpSocketKind::Raw)
+        narrowRawSocket(calls, fd, processIdentifier());
 }
 
-LinuxEchoHandle::~LinuxEchoHandle() {
-    if (fd_ >= 0)
-        calls_.closeSocket(fd_);
+LinuxEchoHandle::LinuxEchoHandle(int fd, IcmpSocketKind kind, SocketCalls& calls)
+    : fd_(fd), kind_(kind), calls_(calls) {}
+
+EchoOutcome LinuxEchoHandle::failedSocket(int error) {
+    socketError_ = error != 0 ? error : EIO;
+    return {0, IpStatus::GeneralFailure};
 }
 
 EchoOutcome LinuxEchoHandle::sendEcho(std::uint32_t addr, const std::string& payload,
@@ -196,6 +246,9 @@ EchoOutcome LinuxEchoHandle::sendEcho(std::uint32_t addr, const std::string& pay
                                       std::uint32_t timeoutMs) {
     if (replyArea == nullptr || replySize < kEchoReplyHeaderSize)
         return {0, IpStatus::BufferTooSmall};
+    socketError_ = 0;
+    if (const int error = discardQueued(calls_, fd_, kind_))
+        return failedSocket(error);
 
     // The kernel replaces a datagram socket's identifier with its own, so
     // only the sequence number tells our replies there.
@@ -217,19 +270,18 @@ EchoOutcome LinuxEchoHandle::sendEcho(std::uint32_t addr, const std::string& pay
         sent = calls_.sendTo(fd_, request.data(), request.size(), 0,
                              reinterpret_cast<sockaddr*>(&target), sizeof target);
     while (sent < 0 && errno == EINTR);
-    if (sent < 0)
-        return {0, statusForSendError(errno)};
+    if (sent < 0) {
+        // A refused destination leaves the socket as good as it was.
+        const std::int32_t status = statusForSendError(errno);
+        return status == IpStatus::GeneralFailure ? failedSocket(errno) : EchoOutcome{0, status};
+    }
 
     EchoOutcome outcome;
-    const auto failed = [&outcome](std::int32_t status) {
-        outcome.lastError = status;
-        return outcome;
-    };
     std::uint8_t packet[65536];
     for (;;) {
         const auto now = Clock::now();
         if (now >= deadline)
-            return failed(IpStatus::RequestTimedOut);
+            return {0, IpStatus::RequestTimedOut};
         // Round up so that the wait never ends just short of the deadline.
         const auto remaining = std::chrono::ceil<std::chrono::milliseconds>(deadline - now).count();
         pollfd entry{fd_, POLLIN, 0};
@@ -238,12 +290,12 @@ EchoOutcome LinuxEchoHandle::sendEcho(std::uint32_t addr, const std::string& pay
         if (ready < 0) {
             if (errno == EINTR)
                 continue;
-            return failed(IpStatus::GeneralFailure);
+            return failedSocket(errno);
         }
         if (ready == 0)
             continue;
         if (entry.revents & POLLNVAL)
-            return failed(IpStatus::GeneralFailure);
+            return failedSocket(EBADF);
 
         Answer answer;
         if (entry.revents & POLLERR) {
@@ -255,7 +307,7 @@ EchoOutcome LinuxEchoHandle::sendEcho(std::uint32_t addr, const std::string& pay
             socklen_t pendingLength = sizeof pending;
             calls_.getOption(fd_, SOL_SOCKET, SO_ERROR, &pending, &pendingLength);
         }
-        if (!answer.found && !answer.failed && (entry.revents & POLLIN)) {
+        if (!answer.found && answer.error == 0 && (entry.revents & POLLIN)) {
             sockaddr_in from{};
             socklen_t fromLength = sizeof from;
             const ssize_t length =
@@ -267,10 +319,14 @@ EchoOutcome LinuxEchoHandle::sendEcho(std::uint32_t addr, const std::string& pay
                 // A datagram socket reports an ICMP error that arrived
                 // since poll as the error of this read; its error queue
                 // holds the details. Any other failure ends the wait.
+                const int error = errno;
                 if (kind_ == IcmpSocketKind::Datagram)
                     answer = drainErrorQueue(calls_, fd_, id);
-                if (!answer.found)
-                    answer.failed = true;
+                // Another request's ICMP error is no answer and leaves the
+                // socket usable: the wait goes on.
+                const bool others = kind_ == IcmpSocketKind::Datagram && isIcmpReport(error);
+                if (!answer.found && answer.error == 0 && !others)
+                    answer.error = error;
             } else {
                 const auto verdict = ClassifyPacket(packet, static_cast<std::size_t>(length), form,
                                                     id, from.sin_addr.s_addr);
@@ -291,8 +347,8 @@ EchoOutcome LinuxEchoHandle::sendEcho(std::uint32_t addr, const std::string& pay
             outcome.replies = 1;
             return outcome;
         }
-        if (answer.failed)
-            return failed(IpStatus::GeneralFailure);
+        if (answer.error != 0)
+            return failedSocket(answer.error);
     }
 }
 

@@ -190,6 +190,10 @@ class Win32Platform final : public NetPlatform {
 
 } // namespace
 
+bool DropPrivilegesKeepingEchoSocket() {
+    return true;
+}
+
 NetPlatform& nativePlatform() {
     static Win32Platform instance;
     return instance;

@@ -1,11 +1,12 @@
 // The Linux echo service over scripted socket calls: the failures that a
-// real socket gives rarely or never on demand. Every row also checks that
-// the socket is closed exactly once.
+// real socket gives rarely or never on demand. No probe closes the socket.
 
 #include "IcmpPacket.h"
 #include "IpStatus.h"
 #include "linux/IcmpSocket.h"
 #include "linux/LinuxEchoHandle.h"
+#include "linux/LinuxPlatform.h"
+#include "mdlKorvantiser.h"
 
 #include <gtest/gtest.h>
 #include <linux/icmp.h>
@@ -31,6 +32,8 @@ constexpr int kRawFd = 102;
 class ScriptedCalls : public SocketCalls {
   public:
     IcmpSocketKind kind = IcmpSocketKind::Datagram; // form of the replies
+    int brokenFd = -1; // poll reports this descriptor invalid (closed under us)
+    std::vector<int> closedFds;
     int datagramError = 0, rawError = 0, recvErrError = 0;
     std::vector<int> sendErrors, receiveErrors;
     int queueError = EAGAIN; // the error queue: empty unless scripted
@@ -61,37 +64,52 @@ class ScriptedCalls : public SocketCalls {
         std::memset(value, 0, *length);
         return 0;
     }
-    ssize_t sendTo(int, const void* data, size_t length, int, const sockaddr*, socklen_t) override {
+    ssize_t sendTo(int fd, const void* data, size_t length, int, const sockaddr*,
+                   socklen_t) override {
         if (next(sendErrors, sends))
             return -1;
+        kind = fd == kRawFd ? IcmpSocketKind::Raw : IcmpSocketKind::Datagram;
         request.assign(static_cast<const std::uint8_t*>(data),
                        static_cast<const std::uint8_t*>(data) + length);
+        pending = true;
         return static_cast<ssize_t>(length);
     }
     int waitFor(pollfd* entries, nfds_t, int) override {
         ++waits;
-        entries[0].revents = pollEvents;
+        entries[0].revents = entries[0].fd == brokenFd ? POLLNVAL : pollEvents;
         return 1;
     }
     ssize_t receiveFrom(int, void* buffer, size_t length, int, sockaddr*, socklen_t*) override {
+        if (!pending)
+            return nothingQueued();
         if (next(receiveErrors, receives))
             return -1;
+        pending = false;
         const auto packet = reply();
         const std::size_t size = std::min(length, packet.size());
         std::memcpy(buffer, packet.data(), size);
         return static_cast<ssize_t>(size);
     }
     ssize_t receiveMessage(int, msghdr*, int) override {
+        if (!pending)
+            return nothingQueued();
         ++queueReads;
         errno = queueError;
         return -1;
     }
-    int closeSocket(int) override {
+    int closeSocket(int fd) override {
+        closedFds.push_back(fd);
         ++closed;
         return 0;
     }
 
   private:
+    // Before a request is out, its socket holds nothing: the reads that
+    // empty it find nothing to discard.
+    static ssize_t nothingQueued() {
+        errno = EAGAIN;
+        return -1;
+    }
     // True (errno set) when call number count is scripted to fail.
     static bool next(const std::vector<int>& script, int& count) {
         const auto index = static_cast<std::size_t>(count++);
@@ -118,6 +136,7 @@ class ScriptedCalls : public SocketCalls {
         return packet;
     }
     std::vector<std::uint8_t> request;
+    bool pending = false; // a request is out and its answer not yet read
 };
 
 struct EchoCase {
@@ -145,9 +164,11 @@ TEST_P(LinuxEchoPath, EndsAsScripted) {
     calls.pollEvents = c.pollEvents;
     calls.queueError = c.queueError;
     std::array<std::uint8_t, 278> area{};
+    const int fd = c.kind == IcmpSocketKind::Raw ? kRawFd : kDatagramFd;
+    PrepareEchoSocket(fd, c.kind, calls);
     EchoOutcome outcome;
     {
-        LinuxEchoHandle handle(c.kind == IcmpSocketKind::Raw ? kRawFd : kDatagramFd, c.kind, calls);
+        LinuxEchoHandle handle(fd, c.kind, calls);
         outcome = handle.sendEcho(0x0100007F, "Korvantis", area.data(), area.size(), 300);
     }
     if (c.status == 0) {
@@ -162,7 +183,7 @@ TEST_P(LinuxEchoPath, EndsAsScripted) {
     EXPECT_EQ(calls.sends, c.sends);
     EXPECT_EQ(calls.receives, c.receives);
     EXPECT_EQ(calls.queueReads, c.queueReads);
-    EXPECT_EQ(calls.closed, 1);
+    EXPECT_EQ(calls.closed, 0);
     // A raw socket passes echo reply, destination unreachable, source
     // quench, time exceeded and parameter problem: what can answer, and no
     // redirect.
@@ -282,6 +303,45 @@ TEST(OpenIcmpSocket, FallsBackAndNamesOnlyTheRemediesThatApply) {
         EXPECT_EQ(socket.problem.find("setcap cap_net_raw+ep") != std::string::npos,
                   c.capabilityAdvice)
             << socket.problem;
+    }
+}
+
+// The kept raw socket fails mid-sweep (closed behind its back): the probe
+// that found it broken is sent again over a ping socket where one can be
+// had, every later probe uses that one, and the user is told once.
+TEST(LinuxPlatformEcho, KeptSocketThatFailsGivesWayToAPingSocket) {
+    struct Case {
+        const char* name;
+        int datagramError;
+        std::vector<std::int32_t> results;
+        const char* notice;
+    };
+    const std::int32_t failed = IpStatus::GeneralFailure;
+    const Case cases[] = {
+        {"ping socket", 0, {0, 0, 0, 0}, "go on through a new datagram ICMP socket"},
+        {"no ping socket", EACCES, {0, 0, failed, -1}, "No other could be opened"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScriptedCalls calls;
+        calls.datagramError = c.datagramError;
+        calls.rawError = EPERM; // no capability left
+        LinuxPlatform platform(calls);
+        platform.keepSocket(kRawFd, kRaw);
+        ScopedPlatform guard(platform);
+        mdlKorvantiser::EchoReplyRecord record;
+        std::vector<std::int32_t> results;
+        for (std::size_t probe = 0; probe < c.results.size(); ++probe) {
+            calls.brokenFd = probe == 2 ? kRawFd : -1;
+            results.push_back(mdlKorvantiser::PingHost("127.0.0.1", "Korvantis", record));
+        }
+        EXPECT_EQ(results, c.results);
+        EXPECT_EQ(calls.closedFds, std::vector<int>{}); // closed already: not again
+        const std::string notice = mdlKorvantiser::EchoServiceNotice();
+        EXPECT_NE(notice.find("The raw ICMP socket of the probes failed"), std::string::npos)
+            << notice;
+        EXPECT_NE(notice.find(c.notice), std::string::npos) << notice;
+        EXPECT_EQ(mdlKorvantiser::EchoServiceNotice(), "");
     }
 }
 

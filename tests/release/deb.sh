@@ -2,8 +2,9 @@
 # The Debian package as a user gets it: built by scripts/deb.sh, checked by
 # lintian (no error, no warning that is not overridden with its reason),
 # installed with apt-get, run from /usr/bin by an unprivileged user in the
-# lab, where only the capability granted at installation lets it send ICMP,
-# and purged without a trace. Needs root.
+# lab, where only the capability granted at installation lets it send ICMP
+# and a Qt plugin of that user's own gets no privilege from it, and purged
+# without a trace. Needs root.
 #
 # Usage: tests/release/deb.sh [OUTPUT_FOLDER]   (default: build/release-artifacts)
 set -euo pipefail
@@ -25,6 +26,11 @@ installed() { dpkg-query -W -f='${Status}' tobrik 2>/dev/null | grep -q "ok inst
 trap 'installed && apt purge tobrik' EXIT
 
 "$root/scripts/deb.sh" "$out"
+# The plugin that the user plants (a test target of the source tree).
+probe_build="$root/build/release-probe"
+cmake -S "$root" -B "$probe_build" -G Ninja -DBUILD_TESTING=ON >/dev/null
+cmake --build "$probe_build" --target tobrik_packet_probe_style >/dev/null
+plugin="$probe_build/tests/fault/probe-plugin/tobrik_packet_probe_style.so"
 deb="$out/tobrik_$(dpkg-parsechangelog -l "$root/debian/changelog" -S Version)"
 deb+="_$(dpkg-architecture -qDEB_HOST_ARCH).deb"
 # (Overridden tags, shown with --show-overrides, would count as failures.)
@@ -47,7 +53,7 @@ grep -q "<release version=\"$(dpkg-parsechangelog -l "$root/debian/changelog" -S
 
 # Ping sockets allowed to no group: the capability alone makes ICMP work.
 "$root/tests/lab/in_lab.sh" --hostname lab-host-abcde --ping-range "1 0" -- \
-    "$root/tests/fault/unprivileged.sh" installed /usr/bin/tobrik
+    "$root/tests/fault/unprivileged.sh" installed /usr/bin/tobrik "$plugin"
 
 apt purge tobrik
 ! dpkg-query -W tobrik >/dev/null 2>&1 || fail "dpkg still knows tobrik after the purge"

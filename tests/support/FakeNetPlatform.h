@@ -9,6 +9,7 @@
 
 #include <functional>
 #include <map>
+#include <utility>
 #include <vector>
 
 namespace tobrik::test {
@@ -21,6 +22,7 @@ class FakeNetPlatform : public net::NetPlatform {
     std::optional<std::string> hostName = "fake-host";
     std::map<std::string, std::uint32_t> addressOfName;
     bool echoAvailable = true;
+    std::string echoNotice; // handed out once, then ""
     // Start-up results in call order; once used up, 0.
     std::vector<int> startupResults;
     int cleanupResult = 0;
@@ -47,6 +49,7 @@ class FakeNetPlatform : public net::NetPlatform {
         return std::make_unique<Handle>(*this);
     }
     std::string echoUnavailableReason() const override { return "no ICMP for this test"; }
+    std::string takeEchoNotice() override { return std::exchange(echoNotice, {}); }
     std::optional<std::string> hostNameOf(std::uint32_t addr) override {
         ++reverseLookups;
         const auto found = names.find(net::FormatIPv4(addr));

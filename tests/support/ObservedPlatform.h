@@ -1,13 +1,11 @@
 #pragma once
-// The native network platform, watched: every call goes through to it or,
-// for the echo service, to the Linux echo socket over counting system calls;
-// the test reads how many packets reached the echo sockets while they
-// waited, and whether each descriptor that opening the echo service created
-// is closed on exec. Linux only (reads /proc/self/fd).
+// The Linux network platform, watched: a platform of its own over counting
+// system calls; the test reads how many packets reached the echo socket
+// while a request waited, and whether each descriptor that opening the
+// echo service created is closed on exec. Linux only (reads /proc/self/fd).
 
 #include "NetPlatform.h"
-#include "linux/IcmpSocket.h"
-#include "linux/LinuxEchoHandle.h"
+#include "linux/LinuxPlatform.h"
 #include "linux/SocketCalls.h"
 
 #include <cstdint>
@@ -39,75 +37,87 @@ inline std::set<int> OpenDescriptors() {
 }
 
 // The socket calls of the system, counting the packets that reach an echo
-// socket once its request is out: those read while waiting for the answer
-// (the answer included), not those discarded before the request was sent.
+// socket while a request waits for its answer (the answer included), not
+// those discarded before the request was sent.
 class CountingSocketCalls : public net::linux_net::SocketCalls {
   public:
     explicit CountingSocketCalls(std::uint64_t& packetsRead) : packetsRead_(packetsRead) {}
 
+    // Between a request's sending and the end of its probe.
+    bool waiting = false;
+
     ssize_t sendTo(int fd, const void* data, size_t length, int flags, const sockaddr* to,
                    socklen_t toLength) override {
         const ssize_t sent = SocketCalls::sendTo(fd, data, length, flags, to, toLength);
-        if (sent >= 0)
-            waiting_.insert(fd);
+        waiting = waiting || sent >= 0;
         return sent;
     }
     ssize_t receiveFrom(int fd, void* buffer, size_t length, int flags, sockaddr* from,
                         socklen_t* fromLength) override {
-        return counted(fd, SocketCalls::receiveFrom(fd, buffer, length, flags, from, fromLength));
+        return counted(SocketCalls::receiveFrom(fd, buffer, length, flags, from, fromLength));
     }
     ssize_t receiveMessage(int fd, msghdr* message, int flags) override {
-        return counted(fd, SocketCalls::receiveMessage(fd, message, flags));
-    }
-    int closeSocket(int fd) override {
-        waiting_.erase(fd);
-        return SocketCalls::closeSocket(fd);
+        return counted(SocketCalls::receiveMessage(fd, message, flags));
     }
 
   private:
-    ssize_t counted(int fd, ssize_t length) {
-        if (length >= 0 && waiting_.count(fd) != 0)
+    ssize_t counted(ssize_t length) {
+        if (length >= 0 && waiting)
             ++packetsRead_;
         return length;
     }
     std::uint64_t& packetsRead_;
-    std::set<int> waiting_;
 };
 
+// The real Linux platform over the counting calls, with a socket of its own.
 class ObservedPlatform : public net::NetPlatform {
   public:
     std::uint64_t packetsRead = 0;
     std::vector<bool> closeOnExec; // per descriptor that openEcho created
 
-    int startup(std::uint16_t version) override { return real().startup(version); }
-    int cleanup() override { return real().cleanup(); }
-    // The Linux echo service, as the native platform opens it, over the
-    // counting calls.
+    int startup(std::uint16_t version) override { return real_.startup(version); }
+    int cleanup() override { return real_.cleanup(); }
     std::unique_ptr<net::EchoHandle> openEcho() override {
         const auto before = OpenDescriptors();
-        const auto socket = net::linux_net::OpenIcmpSocket(calls_);
+        auto handle = real_.openEcho();
         for (const int descriptor : OpenDescriptors())
             if (before.count(descriptor) == 0)
                 closeOnExec.push_back((fcntl(descriptor, F_GETFD) & FD_CLOEXEC) != 0);
-        reason_ = socket.problem;
-        if (socket.fd < 0)
+        if (!handle)
             return nullptr;
-        return std::make_unique<net::linux_net::LinuxEchoHandle>(socket.fd, socket.kind, calls_);
+        return std::make_unique<Handle>(std::move(handle), calls_);
     }
-    std::string echoUnavailableReason() const override { return reason_; }
+    std::string echoUnavailableReason() const override { return real_.echoUnavailableReason(); }
+    std::string takeEchoNotice() override { return real_.takeEchoNotice(); }
     std::optional<std::string> hostNameOf(std::uint32_t addr) override {
-        return real().hostNameOf(addr);
+        return real_.hostNameOf(addr);
     }
-    std::optional<std::string> localHostName() override { return real().localHostName(); }
+    std::optional<std::string> localHostName() override { return real_.localHostName(); }
     std::optional<std::uint32_t> firstIPv4Of(const std::string& name) override {
-        return real().firstIPv4Of(name);
+        return real_.firstIPv4Of(name);
     }
 
   private:
-    static net::NetPlatform& real() { return net::nativePlatform(); }
+    // Marks where a probe ends for the count.
+    class Handle : public net::EchoHandle {
+      public:
+        Handle(std::unique_ptr<net::EchoHandle> real, CountingSocketCalls& calls)
+            : real_(std::move(real)), calls_(calls) {}
+        net::EchoOutcome sendEcho(std::uint32_t addr, const std::string& payload,
+                                  std::uint8_t* area, std::size_t size,
+                                  std::uint32_t timeoutMs) override {
+            const auto outcome = real_->sendEcho(addr, payload, area, size, timeoutMs);
+            calls_.waiting = false;
+            return outcome;
+        }
+
+      private:
+        std::unique_ptr<net::EchoHandle> real_;
+        CountingSocketCalls& calls_;
+    };
 
     CountingSocketCalls calls_{packetsRead};
-    std::string reason_;
+    net::linux_net::LinuxPlatform real_{calls_};
 };
 
 } // namespace tobrik::test

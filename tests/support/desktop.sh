@@ -169,9 +169,11 @@ run_as() {
 }
 
 # start_program [PREFIX...]: starts one instance, through PREFIX (such as
-# run_as nobody) when given; its pid is in $started.
+# run_as nobody) when given, with the arguments in the array program_args;
+# its pid is in $started.
+program_args=()
 start_program() {
-    "$@" "$program" 2>>"$work/program-errors" &
+    "$@" "$program" "${program_args[@]}" 2>>"$work/program-errors" &
     started=$!
     children+=("$started")
 }

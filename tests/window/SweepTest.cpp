@@ -362,6 +362,19 @@ class SweepTest : public QObject, protected tobrik::test::ScriptedWindow {
         QCOMPARE(services->countTitled("PingError"), 2);
     }
 
+    // The echo service replaced a failed socket after every probe: the user
+    // hears of it once per sweep, and every address still gets its line.
+    void replacedEchoSocketIsToldOncePerSweep() {
+        net->beforeEcho = [&](const std::string&) { net->echoNotice = "socket replaced"; };
+        net->echoStatus = {{"10.0.0.1", 0}, {"10.0.0.2", 0}, {"10.0.0.3", 0}};
+        setRange({"10", "0", "0", "1"}, "3");
+        click();
+        QCOMPARE(services->countTitled("PingError"), 1);
+        QCOMPARE(services->messages.back().text, QString("socket replaced"));
+        QCOMPARE(logRecords(),
+                 (QStringList{"10.0.0.1,--> OK,", "10.0.0.2,--> OK,", "10.0.0.3,--> OK,"}));
+    }
+
     void logThatCannotBeOpenedLeavesTheWindowAsItWas() {
         QDir(dir->path()).mkdir("tobrik.log");
         setRange({"10", "0", "0", "1"}, "3");
