@@ -26,18 +26,7 @@ mkdir -m 700 "$XDG_RUNTIME_DIR"
 note() { printf '%s\n' "bench: $*" >&2; }
 record() { printf '%s\t%s\t%s\t%s\n' "$@" >>"$raw"; }
 
-queries="$work/queries"
-: >"$queries"
-python3 "$tests/lab/forward_only_dns.py" --silent --log="$queries" --lifetime=900 \
-    >"$work/dns-ready" &
-children+=($!)
-wait_until 10 "the name server" grep -q ready "$work/dns-ready"
-python3 "$tests/fault/late_responder.py" 10.77.0.50 0 900 >"$work/peer" &
-children+=($!)
-wait_until 10 "the peer" grep -q ready "$work/peer"
-# The first frame to a new neighbour on the lab's ARP-less link is lost;
-# this ping's is, so the program's first probe is answered.
-ping -c2 -i 0.2 -W1 10.77.0.50 >/dev/null || true
+start_dead_name_server 900
 install_program "$program"
 start_desktop
 

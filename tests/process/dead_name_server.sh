@@ -11,20 +11,8 @@
 # "hosts: files dns" --uplink 10.78.0.5/24 --default-route up0 -- $0 BINARY
 source "$(dirname "$0")/../support/desktop.sh"
 needs_lab
-tests=$(cd "$(dirname "$0")/.." && pwd)
 
-queries="$work/queries"
-: >"$queries"
-python3 "$tests/lab/forward_only_dns.py" --silent --log="$queries" --lifetime=600 \
-    >"$work/dns-ready" &
-children+=($!)
-wait_until 10 "the name server" grep -q ready "$work/dns-ready"
-python3 "$tests/fault/late_responder.py" 10.77.0.50 0 600 >"$work/peer" &
-children+=($!)
-wait_until 10 "the peer" grep -q ready "$work/peer"
-# The first frame to a new neighbour on the lab's ARP-less link is lost;
-# this ping's is, so the program's first probe is answered.
-ping -c2 -i 0.2 -W1 10.77.0.50 >/dev/null || true
+start_dead_name_server 600
 
 start_desktop
 install_program "$1"

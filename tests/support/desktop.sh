@@ -70,6 +70,26 @@ needs() {
 }
 needs_lab() { [ "${TOBRIK_LAB:-}" = 1 ] || fail "run me inside the lab: tests/lab/in_lab.sh --hostname tobrik-ten -- $0"; }
 
+# start_dead_name_server SECONDS: inside the lab, a name server that reads
+# queries (logged in $queries) and never answers, and a peer, 10.77.0.50,
+# that answers pings but has no name; both last SECONDS.
+start_dead_name_server() {
+    local here
+    here=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+    queries="$work/queries"
+    : >"$queries"
+    python3 "$here/lab/forward_only_dns.py" --silent --log="$queries" --lifetime="$1" \
+        >"$work/dns-ready" &
+    children+=($!)
+    wait_until 10 "the name server" grep -q ready "$work/dns-ready"
+    python3 "$here/fault/late_responder.py" 10.77.0.50 0 "$1" >"$work/peer" &
+    children+=($!)
+    wait_until 10 "the peer" grep -q ready "$work/peer"
+    # The first frame to a new neighbour on the lab's ARP-less link is lost;
+    # this ping's is, so the program's first probe is answered.
+    ping -c2 -i 0.2 -W1 10.77.0.50 >/dev/null || true
+}
+
 # start_x_server: an X server of the test's own on a free display.
 start_x_server() {
     Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
