@@ -24,6 +24,9 @@ Target amd64-unicode
 ManifestDPIAware true
 RequestExecutionLevel user
 SetCompressor /SOLID lzma
+; A file that cannot be written fails the install (under /S too) rather
+; than being skipped, which would leave a mix of two releases.
+AllowSkipFiles off
 
 !include MUI2.nsh
 !include LogicLib.nsh
