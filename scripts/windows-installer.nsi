@@ -17,7 +17,8 @@
 ;                          folder left empty
 ;   SIZE_KB                the installed size in KiB
 ;   ICON, OUTFILE          ui/tobrik.ico and the installer to write
-;   BITMAP                 ui/tobrik-installer.bmp, the finish page's picture
+;   BITMAP                 the finish page's picture, 164 x 314, drawn from
+;                          the icon by ui/make_icon.py --installer-bitmap
 
 Unicode true
 Target amd64-unicode
