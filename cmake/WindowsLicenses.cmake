@@ -5,10 +5,13 @@
 #
 # Set by the caller:
 #   tobrik_shipped      "<path in the folder>=<file it was copied from>", one
-#                       per third-party file
+#                       per third-party file; also "<what>=<file linked>"
+#                       for the runtime code linked into every binary
 #   tobrik_qt_prefix    the Qt for Windows (scripts/qt-for-windows.sh builds
 #                       it from the source of the host's qt6-base-dev)
 #   tobrik_version_text the program's version as it shows it (1.02)
+#   tobrik_source_dir   the source tree: the script that builds Qt and its
+#                       toolchain file ship beside the licences
 # A file whose source package has no entry below stops the install.
 
 cmake_policy(PUSH)
@@ -25,12 +28,16 @@ set(note_qt6-base "The program loads these DLLs from its folder: your own build 
 set(title_qt6-translations "Qt's Japanese translation")
 set(licence_qt6-translations "GNU General Public License version 3 with The Qt Company GPL Exception 1.0 (GPL-3.txt; the exception in the copyright file)")
 set(texts_qt6-translations GPL-3)
-set(title_gcc-mingw-w64 "The GCC runtime (libstdc++, libgcc)")
+set(title_gcc-mingw-w64 "The GCC runtime of MinGW-w64: libstdc++ and libgcc")
 set(licence_gcc-mingw-w64 "GNU General Public License version 3 with the GCC Runtime Library Exception 3.1 (GPL-3.txt, GCC-exception-3.1.txt)")
 set(texts_gcc-mingw-w64 GPL-3 GCC-exception-3.1)
-set(title_mingw-w64 "winpthreads, MinGW-w64's POSIX threads")
-set(licence_mingw-w64 "MIT (Expat) licence, a few parts BSD-3-clause or public domain: the copyright file's sections mingw-w64-libraries/winpthreads/* and their texts")
-set(texts_mingw-w64)
+set(title_mingw-w64 "The MinGW-w64 runtime: its start-up code (crt2.o, dllcrt2.o, libmingw32,
+  libmingwex) and winpthreads, its POSIX threads")
+set(licence_mingw-w64 "Zope Public License 2.1 (ZPL-2.1.txt), the start-up code's own files
+             (the copyright file's sections mingw-w64-crt/*) in the public domain;
+             winpthreads under the MIT (Expat) licence, a few parts BSD-3-clause or
+             public domain (the sections mingw-w64-libraries/winpthreads/*)")
+set(texts_mingw-w64 ZPL-2.1)
 
 set(licenses "$ENV{DESTDIR}${CMAKE_INSTALL_PREFIX}/licenses")
 file(REMOVE_RECURSE "${licenses}")
@@ -92,6 +99,9 @@ It ships these third-party parts. Each was built by Debian (Qt by Tobrik's
 scripts/qt-for-windows.sh) from the Debian source package and version
 named; Debian's snapshot archive keeps every version of its source packages,
 and on a Debian system 'apt-get source <package>=<version>' fetches it.
+The script that built Qt and the CMake toolchain file it built with, which
+names Debian's MinGW-w64 compilers, are here too: qt-for-windows.sh and
+mingw-w64-x86_64-compilers.cmake.
 ")
 set(texts)
 foreach(source IN LISTS sources)
@@ -99,7 +109,7 @@ foreach(source IN LISTS sources)
     dpkg_query(version -W "-f=\${source:Version}" "${package}")
     dpkg_query(binary_version -W "-f=\${Version}" "${package}")
     list(SORT files_${source})
-    list(JOIN files_${source} " " files)
+    list(JOIN files_${source} ", " files)
     configure_file("/usr/share/doc/${package}/copyright" "${licenses}/${source}.copyright.txt" COPYONLY)
     string(APPEND readme "
 ${title_${source}}
@@ -123,9 +133,13 @@ ${title_${source}}
     list(APPEND texts ${texts_${source}})
 endforeach()
 file(WRITE "${licenses}/README.txt" "${readme}")
+foreach(recipe scripts/qt-for-windows.sh cmake/mingw-w64-x86_64-compilers.cmake)
+    configure_file("${tobrik_source_dir}/${recipe}" "${licenses}" COPYONLY)
+endforeach()
 
-# The licence texts named above: Debian's common licences, and the runtime
-# library exception as GCC's copyright file gives it.
+# The licence texts named above: Debian's common licences, the runtime
+# library exception as GCC's copyright file gives it and the ZPL as
+# MinGW-w64's gives it.
 list(REMOVE_DUPLICATES texts)
 foreach(text IN LISTS texts)
     if(text STREQUAL "GCC-exception-3.1")
@@ -136,6 +150,19 @@ foreach(text IN LISTS texts)
             message(FATAL_ERROR "no GCC Runtime Library Exception in gcc-mingw-w64's copyright file")
         endif()
         file(WRITE "${licenses}/${text}.txt" "${exception}")
+    elseif(text STREQUAL "ZPL-2.1")
+        file(READ "${licenses}/mingw-w64.copyright.txt" copyright)
+        string(REGEX MATCH "\nLicense: ZPL-2.1\n( [^\n]*\n)+" zpl "${copyright}")
+        if(NOT zpl)
+            message(FATAL_ERROR "no ZPL-2.1 text in mingw-w64's copyright file")
+        endif()
+        # The copyright file's form: each line indented by one space, " ."
+        # for an empty line.
+        string(REGEX REPLACE "^\nLicense: ZPL-2.1\n" "Zope Public License (ZPL) Version 2.1\n\n" zpl "${zpl}")
+        string(REGEX REPLACE "\n \.\n" "\n\n" zpl "${zpl}")
+        string(REGEX REPLACE "\n \.\n" "\n\n" zpl "${zpl}")
+        string(REGEX REPLACE "\n " "\n" zpl "${zpl}")
+        file(WRITE "${licenses}/${text}.txt" "${zpl}")
     else()
         configure_file("/usr/share/common-licenses/${text}" "${licenses}/${text}.txt" COPYONLY)
     endif()

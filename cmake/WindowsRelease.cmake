@@ -35,6 +35,18 @@ while(_tobrik_plugins)
 endwhile()
 install(FILES ${TOBRIK_QT_TRANSLATIONS}/qtbase_ja.qm DESTINATION translations)
 list(APPEND _tobrik_shipped translations/qtbase_ja.qm=${TOBRIK_QT_TRANSLATIONS}/qtbase_ja.qm)
+# MinGW-w64's start-up code and a few of libgcc's helpers are linked into
+# tobrik.exe and into every DLL built with the same compilers: named in the
+# licences whether or not a runtime DLL ships.
+set(_tobrik_linked
+    crt2.o "the start-up code in each .exe and .dll"
+    libgcc.a "libgcc's helpers in each .exe and .dll")
+while(_tobrik_linked)
+    list(POP_FRONT _tobrik_linked file what)
+    execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=${file}
+                    OUTPUT_VARIABLE file OUTPUT_STRIP_TRAILING_WHITESPACE)
+    list(APPEND _tobrik_shipped "${what}=${file}")
+endwhile()
 
 get_target_property(_tobrik_qt_core Qt6::Core IMPORTED_LOCATION_RELEASE)
 get_filename_component(_tobrik_qt_bin "${_tobrik_qt_core}" DIRECTORY)
@@ -53,6 +65,7 @@ install(CODE "
     set(tobrik_shipped \"${_tobrik_shipped}\")
     set(tobrik_qt_prefix \"${TOBRIK_QT_WINDOWS}\")
     set(tobrik_version_text \"${TOBRIK_VERSION_TEXT}\")
+    set(tobrik_source_dir \"${PROJECT_SOURCE_DIR}\")
 ")
 install(CODE [[
     cmake_policy(PUSH)

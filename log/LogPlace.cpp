@@ -10,9 +10,14 @@ namespace tobrik::log {
 namespace {
 
 #ifdef _WIN32
-// Compared without regard to case or the kind of slash, as Windows does.
+// Compared without regard to case or the kind of slash, as Windows does, and
+// without the \\?\ prefix of long paths (\\?\UNC\ stands for \\).
 std::string comparable(std::string path) {
     std::replace(path.begin(), path.end(), '/', '\\');
+    if (path.rfind("\\\\?\\UNC\\", 0) == 0)
+        path.replace(0, 8, "\\\\");
+    else if (path.rfind("\\\\?\\", 0) == 0)
+        path.erase(0, 4);
     while (!path.empty() && path.back() == '\\')
         path.pop_back();
     std::transform(path.begin(), path.end(), path.begin(),
@@ -27,9 +32,12 @@ bool isInside(const std::string& directory, const std::string& folder) {
            (inner.size() == outer.size() || inner[outer.size()] == '\\');
 }
 
+// Both sides in their long forms: C:\PROGRA~1 is C:\Program Files.
 bool isSystemProgramFolder(const std::string& directory, LogPlaces& places) {
+    const std::string longDirectory = places.longPath(directory);
     for (const char* name : {"ProgramFiles", "ProgramFiles(x86)", "ProgramW6432"}) {
-        if (isInside(directory, places.variable(name)))
+        const std::string folder = places.variable(name);
+        if (!folder.empty() && isInside(longDirectory, places.longPath(folder)))
             return true;
     }
     return false;

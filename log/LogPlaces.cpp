@@ -8,6 +8,7 @@
 
 #include <direct.h>
 #include <io.h>
+#include <windows.h>
 #else
 #include <fcntl.h>
 #include <pwd.h>
@@ -94,6 +95,26 @@ bool LogPlaces::makeFolders(const std::string& folder, std::string& error) {
          end = folder.find(kSeparator, end + 1))
         makeOneFolder(folder.substr(0, end), ignored);
     return makeOneFolder(folder, error);
+}
+
+std::string LogPlaces::longPath(const std::string& path) {
+#ifdef _WIN32
+    const std::wstring wide = tobrik::net::Utf8ToWide(path);
+    std::wstring longer(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length =
+            GetLongPathNameW(wide.c_str(), longer.data(), static_cast<DWORD>(longer.size()));
+        if (length == 0)
+            return path;
+        if (length < longer.size()) {
+            longer.resize(length);
+            return tobrik::net::WideToUtf8(longer);
+        }
+        longer.resize(length);
+    }
+#else
+    return path;
+#endif
 }
 
 bool LogPlaces::open(ResultLog& log, const std::string& path, std::string& error) {

@@ -31,6 +31,10 @@ class LogPlaces {
     // are the user's alone (0700 on Linux). On failure returns false and
     // sets error.
     virtual bool makeFolders(const std::string& folder, std::string& error);
+    // The long form of an existing path on Windows (each short 8.3 name
+    // spelled out, as GetLongPathNameW gives it); the path itself when that
+    // fails, and elsewhere.
+    virtual std::string longPath(const std::string& path);
     // Opens log at path (see ResultLog::open).
     virtual bool open(ResultLog& log, const std::string& path, std::string& error);
 };

@@ -1,25 +1,37 @@
-; The installer of Tobrik for 64-bit Windows (NSIS 3). It installs for the
-; user alone, without an administrator prompt, into
+; The installer of Tobrik for 64-bit Windows 10 and later (NSIS 3). It
+; installs for the user alone, without an administrator prompt, into
 ; %LOCALAPPDATA%\Programs\Tobrik, a folder the user can write, so the log
 ; stays beside tobrik.exe; adds a Start-menu shortcut and an entry in the
-; system's list of installed programs. The uninstaller removes what was
-; installed, file by file, and keeps tobrik.log, the user's results. /S
-; installs or uninstalls without a window.
+; system's list of installed programs. Over an earlier release it first runs
+; that release's own uninstaller, silently and in place: every release's
+; uninstaller deletes the files it installed, by name, and keeps tobrik.log
+; and whatever else the user put into the folder; so the folder then holds
+; what this release ships and nothing stale. /S installs or uninstalls
+; without a window; a running Tobrik stops either with a non-zero exit code,
+; the install left as it was.
 ;
 ; Built by scripts/windows-release.sh, which defines:
 ;   VERSION, FILE_VERSION  1.02 and 1.2.0.0, from debian/changelog through CMake
 ;   FILES, UNFILES         include files installing the release folder's
-;                          files and deleting them, by name
+;                          files and deleting them, by name, then each
+;                          folder left empty
 ;   SIZE_KB                the installed size in KiB
 ;   ICON, OUTFILE          ui/tobrik.ico and the installer to write
+;   BITMAP                 the finish page's picture, 164 x 314, drawn from
+;                          the icon by ui/make_icon.py --installer-bitmap
 
 Unicode true
 Target amd64-unicode
 ManifestDPIAware true
 RequestExecutionLevel user
 SetCompressor /SOLID lzma
+; A file that cannot be written fails the install (under /S too) rather
+; than being skipped, which would leave a mix of two releases.
+AllowSkipFiles off
 
 !include MUI2.nsh
+!include LogicLib.nsh
+!include WinVer.nsh
 
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Tobrik"
 !define PUBLISHER "dorIzezovedivu"
@@ -42,6 +54,7 @@ VIAddVersionKey /LANG=0 "LegalCopyright" "the Tobrik authors, MIT licence"
 !define MUI_ICON "${ICON}"
 !define MUI_UNICON "${ICON}"
 !define MUI_ABORTWARNING
+!define MUI_WELCOMEFINISHPAGE_BITMAP "${BITMAP}"
 !define MUI_FINISHPAGE_RUN "$INSTDIR\tobrik.exe"
 
 !insertmacro MUI_PAGE_DIRECTORY
@@ -56,17 +69,92 @@ VIAddVersionKey /LANG=0 "LegalCopyright" "the Tobrik authors, MIT licence"
 
 LangString Running ${LANG_ENGLISH} "Tobrik is running. Close it, then try again."
 LangString Running ${LANG_JAPANESE} "Tobrik が実行中です。終了してから、もう一度お試しください。"
+LangString OldWindows ${LANG_ENGLISH} "Tobrik needs Windows 10 or later."
+LangString OldWindows ${LANG_JAPANESE} "Tobrik には Windows 10 以降が必要です。"
+LangString OldRelease ${LANG_ENGLISH} "The earlier Tobrik in $0 could not be removed."
+LangString OldRelease ${LANG_JAPANESE} "$0 の以前の Tobrik を削除できませんでした。"
 
-; A running tobrik.exe cannot be replaced or deleted: nothing is changed then.
-!macro StopWhenRunning
-    Delete "$INSTDIR\tobrik.exe"
-    IfFileExists "$INSTDIR\tobrik.exe" 0 +3
-        MessageBox MB_OK|MB_ICONSTOP "$(Running)" /SD IDOK
-        Abort
+; Stops (exit code 2) when tobrik.exe in the folder on the stack is running.
+; Windows refuses to open a running program's file for writing; opening it
+; ("a": read and write, nothing truncated or written) and closing it again
+; leaves it as it was.
+!macro StopWhenRunning UN
+Function ${UN}StopWhenRunning
+    Exch $0
+    Push $1
+    ${If} ${FileExists} "$0\tobrik.exe"
+        ClearErrors
+        FileOpen $1 "$0\tobrik.exe" a
+        ${If} ${Errors}
+            MessageBox MB_OK|MB_ICONSTOP "$(Running)" /SD IDOK
+            SetErrorLevel 2
+            Quit
+        ${EndIf}
+        FileClose $1
+    ${EndIf}
+    Pop $1
+    Pop $0
+FunctionEnd
 !macroend
+!insertmacro StopWhenRunning ""
+!insertmacro StopWhenRunning "un."
+
+; The folder of the release installed before, as its uninstall entry gives
+; it; empty when there is none.
+Function PreviousFolder
+    Push $0
+    ReadRegStr $0 HKCU "${UNINSTALL_KEY}" "InstallLocation"
+    Exch $0
+FunctionEnd
+
+; Removes the earlier release in the folder on the stack by running its own
+; uninstaller there (_?= keeps it in place and lets ExecWait wait for it):
+; it deletes the files that release installed and keeps every other.
+; Stops (exit code 2) when that fails.
+Function RemovePreviousRelease
+    Exch $0
+    Push $1
+    ${If} ${FileExists} "$0\uninstall.exe"
+        ClearErrors
+        ExecWait '"$0\uninstall.exe" /S _?=$0' $1
+        ${If} ${Errors}
+        ${OrIf} $1 != 0
+            MessageBox MB_OK|MB_ICONSTOP "$(OldRelease)" /SD IDOK
+            SetErrorLevel 2
+            Quit
+        ${EndIf}
+        ; An uninstaller run in place cannot delete itself.
+        Delete "$0\uninstall.exe"
+        RMDir "$0"
+    ${EndIf}
+    Pop $1
+    Pop $0
+FunctionEnd
+
+; The user learns of an old Windows or a running Tobrik before the pages.
+Function .onInit
+    ${IfNot} ${AtLeastWin10}
+        MessageBox MB_OK|MB_ICONSTOP "$(OldWindows)" /SD IDOK
+        SetErrorLevel 2
+        Quit
+    ${EndIf}
+    Push $INSTDIR
+    Call StopWhenRunning
+FunctionEnd
 
 Section
-    !insertmacro StopWhenRunning
+    ; Again, as Tobrik may have started while the pages were shown; the
+    ; earlier release may also sit in another folder than the one chosen.
+    Push $INSTDIR
+    Call StopWhenRunning
+    Call PreviousFolder
+    Pop $0
+    ${If} $0 != ""
+        Push $0
+        Call StopWhenRunning
+        Push $0
+        Call RemovePreviousRelease
+    ${EndIf}
     !include "${FILES}"
     WriteUninstaller "$INSTDIR\uninstall.exe"
     SetOutPath "$INSTDIR"
@@ -84,12 +172,18 @@ Section
     WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoRepair" 1
 SectionEnd
 
+Function un.onInit
+    Push $INSTDIR
+    Call un.StopWhenRunning
+FunctionEnd
+
 Section "Uninstall"
-    !insertmacro StopWhenRunning
+    Push $INSTDIR
+    Call un.StopWhenRunning
     Delete "$SMPROGRAMS\Tobrik.lnk"
     !include "${UNFILES}"
     Delete "$INSTDIR\uninstall.exe"
-    ; Removed only when empty: tobrik.log, the user's, keeps it.
+    ; Removed only when empty: tobrik.log and the user's own files keep it.
     RMDir "$INSTDIR"
     DeleteRegKey HKCU "${UNINSTALL_KEY}"
 SectionEnd

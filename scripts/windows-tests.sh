@@ -16,11 +16,15 @@
 #    and the zip from it into build/release-artifacts
 #    (scripts/windows-release.sh); the zip, unpacked, must hold the release
 #    folder's files and pass the DLL check (scripts/windows-release-check.sh);
+#    an earlier release, a version lower and with one more DLL, is made the
+#    same way from a copy of the folder (into build-win-gui/earlier-release);
 # 5. inside a network namespace lab (tests/lab/in_lab.sh) boots a wine
 #    prefix under build-win, keeps one wineserver running and runs ctest in
 #    build-win (unit and Win32 tests) and in build-win-gui (window tests,
 #    the version record and icon of tobrik.exe); then the installer runs
-#    silently (/S) in the prefix, the installed tobrik.exe goes through the
+#    silently (/S) in the prefix: refused on Windows 8.1 and while the
+#    earlier release's tobrik.exe runs, then as an upgrade over that
+#    release; the installed tobrik.exe goes through the
 #    end-to-end test in place, on an X server of its own, as a user would
 #    (tests/e2e/e2e.sh --wine --in-place), and the uninstaller runs as the
 #    uninstall entry says (check_installer). Wine does its network calls
@@ -46,11 +50,15 @@ log() { echo "windows-tests: $*"; }
 now() { date +%s.%N; }
 since() { awk -v a="$1" -v b="$(now)" 'BEGIN { printf "%.1f", b - a }'; }
 
-# check_installer: the installer as a user runs it, silently (/S): the
-# release folder's files, the uninstaller, a Start-menu shortcut and the
-# uninstall entry appear; the installed tobrik.exe sweeps and logs beside
-# itself (the end-to-end test, in the lab); the entry's quiet uninstall
-# removes all that was installed and keeps tobrik.log.
+# check_installer: the installer as a user runs it, silently (/S). On
+# Windows 8.1 it refuses. Over an earlier release of the same design that
+# shipped one more DLL: while that release's tobrik.exe runs, the install
+# exits non-zero and changes nothing; then the upgrade leaves exactly the
+# release folder's files, the uninstaller, the user's own file and
+# tobrik.log; a Start-menu shortcut and the uninstall entry are there; the
+# installed tobrik.exe sweeps and logs beside itself (the end-to-end test,
+# in the lab); the entry's quiet uninstall removes all that was installed
+# and keeps tobrik.log and the user's file.
 check_installer() {
     local status=0 start key='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Tobrik'
     check() {
@@ -64,18 +72,50 @@ check_installer() {
     }
     # The prefix's folder of a Windows environment variable.
     unix_path() { "$wine" winepath -u "$("$wine" cmd /c echo "%$1%" | tr -d '\r')"; }
+    # install SETUP: runs the installer silently; its exit code.
+    install() { "$wine" "$1" /S >>"$build/wine-session.log" 2>&1; }
+    refused() { ! install "$1"; }
+    kept() { grep -qx "the user's own" "$folder/notes.txt" && grep -qx "the user's results" "$folder/tobrik.log"; }
     # shellcheck source=/dev/null # version= and file_version=, written by CMake
     source "$gui_build/tobrik-release.env"
+    local setup=$release_artifacts/tobrik-$version-setup-x64.exe earlier
+    earlier=$(ls "$gui_build"/earlier-release/tobrik-*-setup-x64.exe)
     start=$(now)
     wine_up
     local folder menu entry
     folder=$(unix_path LOCALAPPDATA)/Programs/Tobrik
     menu=$(unix_path APPDATA)'/Microsoft/Windows/Start Menu/Programs'
     rm -rf "$folder" # an earlier run's log
-    "$wine" "$release_artifacts/tobrik-$version-setup-x64.exe" /S >>"$build/wine-session.log" 2>&1 ||
-        check "the installer exits with 0" false
-    check "installed: the release folder's files" \
-        diff -r -x uninstall.exe "$gui_build/release" "$folder"
+
+    "$wine" winecfg -v win81 >>"$build/wine-session.log" 2>&1
+    check "on Windows 8.1 the installer exits non-zero" refused "$earlier"
+    check "on Windows 8.1 nothing is installed" test ! -e "$folder"
+    "$wine" winecfg -v win10 >>"$build/wine-session.log" 2>&1
+
+    install "$earlier" || check "the earlier installer exits with 0" false
+    echo "the user's own" >"$folder/notes.txt"
+    echo "the user's results" >"$folder/tobrik.log"
+    local running snapshot=$build/installed-before
+    "$wine" "$folder/tobrik.exe" 2>>"$build/wine-session.log" &
+    running=$!
+    children+=("$running")
+    if within 60 has_window "" Tobrik; then
+        rm -rf "$snapshot" && cp -a "$folder" "$snapshot"
+        check "while tobrik.exe runs the installer exits non-zero" refused "$setup"
+        check "while tobrik.exe runs the install is left as it was" diff -r "$snapshot" "$folder"
+        check "the earlier tobrik.exe still runs" kill -0 "$running"
+        rm -rf "$snapshot"
+    else
+        check "the earlier tobrik.exe shows its window" false
+    fi
+    kill "$running" 2>/dev/null
+    wait "$running" 2>/dev/null || true
+    start_wineserver # wine's processes of the program end with it
+
+    install "$setup" || check "the installer exits with 0" false
+    check "upgraded: the release folder's files, the user's and tobrik.log" \
+        diff -r -x uninstall.exe -x notes.txt -x tobrik.log "$gui_build/release" "$folder"
+    check "upgraded: the user's file and tobrik.log stay" kept
     check "installed: uninstall.exe" test -f "$folder/uninstall.exe"
     check "installed: the Start-menu shortcut to tobrik.exe" \
         grep -qaF 'AppData\Local\Programs\Tobrik\tobrik.exe' "$menu/Tobrik.lnk"
@@ -94,7 +134,6 @@ check_installer() {
         log "end-to-end test of the installed program finished in $(since "$start") s"
     else
         log "LAB UNAVAILABLE: the end-to-end test under wine needs the lab; NOT RUN"
-        echo "the user's results" >"$folder/tobrik.log"
     fi
 
     start=$(now)
@@ -109,7 +148,8 @@ check_installer() {
     # The uninstaller works from a copy of itself, which it starts and leaves.
     local waited=0
     while [[ -e $folder/uninstall.exe ]] && ((waited++ < 100)); do sleep 0.1; done
-    check "uninstalled: only tobrik.log is left" test "$(ls -A "$folder")" = tobrik.log
+    check "uninstalled: only the user's file and tobrik.log are left" \
+        test "$(ls -A "$folder" | tr '\n' ' ')" = "notes.txt tobrik.log "
     check "uninstalled: no shortcut" test ! -e "$menu/Tobrik.lnk"
     no_entry() { ! "$wine" reg query "$key" >/dev/null 2>&1; }
     check "uninstalled: no uninstall entry" no_entry
@@ -222,6 +262,14 @@ unzip -q "$release_artifacts/tobrik-$version-windows-x64.zip" -d "$unpacked"
 }
 rm -rf "$unpacked"
 log "the zip checked in $(since "$start_zip") s"
+# An earlier release of the same design, a version lower, that shipped one
+# more DLL: what an upgrade must leave nothing of.
+earlier=$gui_build/earlier-release
+rm -rf "$earlier" && mkdir -p "$earlier"
+cp -a "$gui_build/release" "$earlier/folder"
+cp "$earlier/folder/libwinpthread-1.dll" "$earlier/folder/Qt6Retired.dll"
+"$root/scripts/windows-release.sh" --folder "$earlier/folder" \
+    --version "$(awk -v v="$version" 'BEGIN { printf "%.2f", v - 0.01 }')" "$gui_build" "$earlier" >/dev/null
 # The end-to-end test closes windows as a window manager would.
 c++ -O1 -Wall -Wextra -o "$gui_build/wm_close" "$root/tests/e2e/wm_close.cpp" -lxcb
 log "tobrik.exe built and laid out in $(since "$start") s"

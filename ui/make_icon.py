@@ -9,6 +9,9 @@ using only the standard library:
                                           (32-bit with alpha; 256 as PNG)
   icons/hicolor/<N>x<N>/apps/tobrik.png   the Linux icon theme's sizes
 Usage: make_icon.py [OUTPUT_DIR]
+       make_icon.py --installer-bitmap FILE
+The second form writes instead the picture of the Windows installer's
+finish page: 164 x 314, the icon on a dark screen green (a 24-bit BMP).
 """
 import math
 import struct
@@ -125,7 +128,32 @@ def ico_bytes(images):
     return directory + entries + data
 
 
+def installer_bitmap_bytes(width=164, height=314, top=48):
+    """The icon at 128 px, centred near the top, over a vertical gradient."""
+    icon = render(SIZE)
+    left = (width - SIZE) // 2
+    stride = (width * 3 + 3) // 4 * 4
+    rows = b""
+    for y in reversed(range(height)):  # bottom-up bitmaps
+        fade = y / (height - 1)
+        back = (int(8 + 4 * fade), int(46 - 30 * fade), int(26 - 16 * fade))
+        row = bytearray()
+        for x in range(width):
+            colour = back
+            u, v = x - left, y - top
+            if 0 <= u < SIZE and 0 <= v < SIZE:
+                *rgb, a = icon[v][u]
+                colour = tuple(round(c * a / 255 + b * (255 - a) / 255) for c, b in zip(rgb, back))
+            row += bytes((colour[2], colour[1], colour[0]))
+        rows += bytes(row) + b"\0" * (stride - len(row))
+    header = struct.pack("<IiiHHIIiiII", 40, width, height, 1, 24, 0, len(rows), 2835, 2835, 0, 0)
+    return b"BM" + struct.pack("<IHHI", 14 + len(header) + len(rows), 0, 0, 14 + len(header)) + header + rows
+
+
 def main():
+    if len(sys.argv) == 3 and sys.argv[1] == "--installer-bitmap":
+        Path(sys.argv[2]).write_bytes(installer_bitmap_bytes())
+        return
     out = Path(sys.argv[1] if len(sys.argv) > 1 else Path(__file__).parent)
     images = {size: render(size) for size in sorted(set(ICO_SIZES) | set(THEME_SIZES))}
     (out / "tobrik.png").write_bytes(png_bytes(images[SIZE]))

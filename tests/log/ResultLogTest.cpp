@@ -14,6 +14,9 @@
 #include <map>
 #include <vector>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
 #ifdef __linux__
 #include <csignal>
 #include <sys/resource.h>
@@ -72,8 +75,9 @@ TEST(LogLineFormat, PathJoinsTheDirectoryAsItStands) {
 }
 
 // Where the log goes. "@" stands for a folder of the row's own; "/" is the
-// platform's separator. The beside-the-executable folder is refused as a
-// folder the user cannot write; nothing is written outside "@".
+// platform's separator; on Windows a leading "~" gives the folder (made
+// then) in its short 8.3 form, and "\\?\" stays a prefix. The beside-the-executable folder is
+// refused as a folder the user cannot write; nothing is written outside "@".
 struct PlaceRow {
     const char* name;
     std::string executableDirectory;
@@ -99,6 +103,12 @@ const std::vector<PlaceRow> kPlaceRows = {
     {"a folder named like Program Files is not one", "Q:/Program Files Tools",
      {{"LOCALAPPDATA", "@/local"}, {"ProgramW6432", "Q:\\Program Files"}}, {"Q:"},
      {"Q:/Program Files Tools/tobrik.log", "@/local/Tobrik/tobrik.log"}, true, "@/local/Tobrik"},
+    {"a Program Files folder in its short form", "~@/Program Files/Tobrik",
+     {{"LOCALAPPDATA", "@/local"}, {"ProgramFiles", "@/Program Files"}}, {},
+     {"@/local/Tobrik/tobrik.log"}, true, "@/local/Tobrik"},
+    {"a Program Files folder behind \\\\?\\, the variable short", "\\\\?\\@/Program Files/Tobrik",
+     {{"LOCALAPPDATA", "@/local"}, {"ProgramFiles", "~@/Program Files"}}, {},
+     {"@/local/Tobrik/tobrik.log"}, true, "@/local/Tobrik"},
     {"both refused: the last path tried fails", "@/app", {{"LOCALAPPDATA", "@/local"}}, {"@"},
      {"@/app/tobrik.log", "@/local/Tobrik/tobrik.log"}, false, "@/local/Tobrik"},
 #else
@@ -132,6 +142,30 @@ const std::vector<PlaceRow> kPlaceRows = {
 };
 // clang-format on
 
+namespace {
+
+std::string placeIn(const fs::path& own, std::string text) {
+    if (text.rfind("@", 0) == 0)
+        text = own.string() + text.substr(1);
+    return fs::path(text).make_preferred().string();
+}
+
+#ifdef _WIN32
+// The folder, made if missing, as its short (8.3) path names it.
+std::string shortPath(const std::string& folder) {
+    fs::create_directories(folder);
+    const std::wstring wide = tobrik::net::Utf8ToWide(folder);
+    std::wstring shorter(32768, L'\0');
+    const DWORD length = GetShortPathNameW(wide.c_str(), shorter.data(), 32768);
+    EXPECT_GT(length, 0u);
+    shorter.resize(length);
+    EXPECT_NE(shorter, wide) << "no short names on this volume";
+    return tobrik::net::WideToUtf8(shorter);
+}
+#endif
+
+} // namespace
+
 TEST_F(ResultLogFile, ThePlaceIsBesideTheExecutableOrTheUsersOwn) {
     for (std::size_t i = 0; i < kPlaceRows.size(); ++i) {
         const PlaceRow& row = kPlaceRows[i];
@@ -139,9 +173,13 @@ TEST_F(ResultLogFile, ThePlaceIsBesideTheExecutableOrTheUsersOwn) {
         const fs::path own = dir / std::to_string(i);
         fs::create_directories(own / "app");
         const auto place = [&own](std::string text) {
-            if (text.rfind("@", 0) == 0)
-                text = own.string() + text.substr(1);
-            return fs::path(text).make_preferred().string();
+#ifdef _WIN32
+            if (text.rfind("\\\\?\\", 0) == 0)
+                return text.substr(0, 4) + placeIn(own, text.substr(4));
+            if (text.rfind("~", 0) == 0)
+                return shortPath(placeIn(own, text.substr(1)));
+#endif
+            return placeIn(own, text);
         };
         tobrik::test::FakeLogPlaces places;
         for (const auto& [name, value] : row.environment)
