@@ -60,7 +60,7 @@ else
     cmake --build "$build" -j2 --target tobrik >&2
     # shellcheck source=/dev/null # version= and file_version=, written by CMake
     source "$build/tobrik-release.env"
-    release=$build/release
+    release=$(cd "$build" && pwd)/release # makensis reads the files by absolute path
     rm -rf "$release"
     cmake --install "$build" --prefix "$release" >&2
     "$root/scripts/windows-release-check.sh" "$release" >&2
