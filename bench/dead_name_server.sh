@@ -39,29 +39,8 @@ TMPDIR="$work/app" "$timer" --until-mapped --title Tobrik --runs $((runs + 1)) -
 note "dead name server: 中止 during a look-up, $runs runs"
 patience=60
 open_window
-click() { xdotool mousemove --window "$window" "$1" "$2" click 1; }
-now_ms() { echo $((${EPOCHREALTIME/./} / 1000)); }
-peer_queries() { grep -c '^50\.0\.77\.10\.in-addr\.arpa' "$queries" || true; }
-more_peer_queries() { [ "$(peer_queries)" -gt "$1" ]; }
-viewers() { [ "$(wc -l <"$viewer_calls")" -ge "$1" ]; }
-xdotool windowactivate --sync "$window" >/dev/null 2>&1
-click 72 84 # names: する
-click 91 19 # the start address 10.77.0.50, the end octet 60
-xdotool key ctrl+a BackSpace
-xdotool type --delay 20 10
-for octet in 77 0 50; do
-    xdotool key Tab
-    xdotool type --delay 20 "$octet"
-done
-click 206 47
-xdotool key ctrl+a BackSpace
-xdotool type --delay 20 60
 for run in $(seq "$runs"); do
-    asked=$(peer_queries)
-    xdotool windowactivate --sync "$window" >/dev/null 2>&1
-    click 213 189
-    confirm
-    wait_until 10 "the look-up of the peer" more_peer_queries "$asked"
+    sweep_peer 60
     click 213 189 # 中止
     begun=$(now_ms)
     wait_until 60 "the end of the sweep" viewers "$run"

@@ -76,18 +76,6 @@ fi
 
 # ---- helpers that act on the window ---------------------------------------
 
-# click X Y: clicks the main window at X, Y of its client area, giving it
-# the focus first as a person's click would (there is no window manager).
-click() {
-    xdotool windowfocus --sync "$wid" 2>/dev/null
-    xdotool mousemove --window "$wid" "$1" "$2" click 1
-}
-# type_into X Y TEXT: clicks a text box, replaces its text with TEXT.
-type_into() {
-    click "$1" "$2"
-    xdotool key ctrl+a BackSpace
-    [ -n "$3" ] && xdotool type --delay 20 "$3"
-}
 # The viewer: on Linux a recorder of its calls; under wine notepad, whose
 # windows "tobrik.log - メモ帳" are counted and closed once checked.
 viewers_closed=0
@@ -171,9 +159,9 @@ began=$SECONDS
 start_program
 app_pid=$started
 within "$patience" has_window "" Tobrik || die "no window titled Tobrik"
-wid=$(window_of "" Tobrik)
+window=$(window_of "" Tobrik)
 pass "the window appears titled Tobrik after $((SECONDS - began)) s"
-geometry=$(xwininfo -id "$wid")
+geometry=$(xwininfo -id "$window")
 if grep -q "Width: 240" <<<"$geometry" && grep -q "Height: 212" <<<"$geometry"; then
     pass "the window is 240 x 212"
 else
@@ -191,10 +179,10 @@ else
 fi
 # No taskbar button: asked of the window manager on X11; under wine, wine
 # asks it for an owned window without WS_EX_APPWINDOW.
-if xprop -id "$wid" _NET_WM_STATE | grep -q "_NET_WM_STATE_SKIP_TASKBAR"; then
+if xprop -id "$window" _NET_WM_STATE | grep -q "_NET_WM_STATE_SKIP_TASKBAR"; then
     pass "the window asks to be left off the taskbar"
 else
-    miss "window state: $(xprop -id "$wid" _NET_WM_STATE)"
+    miss "window state: $(xprop -id "$window" _NET_WM_STATE)"
 fi
 if [ -n "$windows" ]; then
     # What Windows itself sees: frame styles and the hidden owner.
@@ -206,7 +194,7 @@ if [ -n "$windows" ]; then
 else
     # What the window asks of a window manager: a dialog, transient for the
     # application's leader (so no taskbar button), that cannot be resized.
-    hints=$(xprop -id "$wid" _NET_WM_WINDOW_TYPE WM_TRANSIENT_FOR WM_NORMAL_HINTS)
+    hints=$(xprop -id "$window" _NET_WM_WINDOW_TYPE WM_TRANSIENT_FOR WM_NORMAL_HINTS)
     if grep -q "= _NET_WM_WINDOW_TYPE_DIALOG" <<<"$hints" &&
         grep -q "WM_TRANSIENT_FOR(WINDOW): window id" <<<"$hints" &&
         grep -q "minimum size: 240 by 212" <<<"$hints" &&
@@ -217,14 +205,14 @@ else
     fi
     # Windows sizes the window's icons itself; the file's icon is checked
     # there (win_check resources).
-    if xprop -id "$wid" _NET_WM_ICON | head -n1 | grep -q "Icon (128 x 128)"; then
+    if xprop -id "$window" _NET_WM_ICON | head -n1 | grep -q "Icon (128 x 128)"; then
         pass "the window carries the 128 x 128 icon"
     else
         miss "no 128 x 128 window icon"
     fi
 fi
-xdotool windowfocus --sync "$wid"
-import -window "$wid" "$artifacts/window-start.png"
+xdotool windowfocus --sync "$window"
+import -window "$window" "$artifacts/window-start.png"
 
 # ---- a sweep of the pre-filled range: the local host itself -----------------
 
@@ -319,7 +307,7 @@ kill -0 "$app_pid" 2>/dev/null || die "the first instance ended too"
 type_range 10 77 0 5 60
 start_sweep || die "no confirmation box"
 wait_for_sweep_start 10.77.0.5 || die "the long sweep did not start"
-import -window "$wid" "$artifacts/window-sweeping.png"
+import -window "$window" "$artifacts/window-sweeping.png"
 click "${START[@]}"
 if within 5 viewer_count_is 3; then
     stopped_at=$(log_lines)
@@ -353,7 +341,7 @@ viewer_count_is 4 && viewer_shows_log || miss "the viewer does not show the stop
 
 start_sweep || die "no confirmation box"
 wait_for_sweep_start 10.77.0.5 && within 10 has_lines 2 || die "the sweep before closing did not start"
-"$wm_close" "$wid"
+"$wm_close" "$window"
 if within 5 exited "$app_pid"; then
     pass "closing the window during a sweep ends the program"
 else

@@ -23,8 +23,6 @@ freeze_clipboard() {
     wait_until 5 "the owner to stop" sh -c "grep -q '^State:.*stopped' /proc/$owner/status"
 }
 
-now_ms() { echo $((${EPOCHREALTIME/./} / 1000)); }
-
 # 1. Frozen before the sweep: 10.77.0.50-54.
 open_window
 freeze_clipboard

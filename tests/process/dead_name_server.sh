@@ -18,41 +18,8 @@ start_desktop
 install_program "$1"
 
 # Centres of the controls, in the window's client coordinates.
-SIP0=(91 19)
-EIP3=(206 47)
 OPT_YES=(72 84) # "する"
 START=(213 189)
-click() { xdotool mousemove --window "$window" "$1" "$2" click 1; }
-type_into() {
-    click "$1" "$2"
-    xdotool key ctrl+a BackSpace
-    xdotool type --delay 20 "$3"
-}
-viewer_count() { wc -l <"$viewer_calls"; }
-viewers() { [ "$(viewer_count)" -ge "$1" ]; }
-now_ms() { echo $((${EPOCHREALTIME/./} / 1000)); }
-peer_queries() { grep -c '^50\.0\.77\.10\.in-addr\.arpa' "$queries" || true; }
-more_peer_queries() { [ "$(peer_queries)" -gt "$1" ]; }
-
-# sweep_peer END_OCTET: in $window, a sweep with names from the peer to
-# END_OCTET, confirmed; returns once the peer's name is being looked up.
-sweep_peer() {
-    local asked
-    asked=$(peer_queries)
-    xdotool windowactivate --sync "$window" >/dev/null 2>&1
-    click "${OPT_YES[@]}"
-    type_into "${SIP0[@]}" 10
-    local octet
-    for octet in 77 0 50; do
-        xdotool key Tab
-        xdotool type --delay 20 "$octet"
-    done
-    type_into "${EIP3[@]}" "$1"
-    rm -f "$log"
-    click "${START[@]}"
-    confirm
-    wait_until 10 "the look-up of the peer" more_peer_queries "$asked"
-}
 
 # The window opens at once (timing: the resolver alone would take 20 s),
 # pre-filled with the uplink's address, which a sweep names after the host.
@@ -60,7 +27,6 @@ begun=$(now_ms)
 open_window
 took=$(($(now_ms) - begun))
 [ "$took" -lt 2000 ] || fail "the window took ${took} ms to open"
-xdotool windowactivate --sync "$window" >/dev/null 2>&1
 click "${OPT_YES[@]}"
 rm -f "$log"
 click "${START[@]}"

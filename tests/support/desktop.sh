@@ -90,6 +90,42 @@ start_dead_name_server() {
     ping -c2 -i 0.2 -W1 10.77.0.50 >/dev/null || true
 }
 
+# peer_queries: the reverse queries for the peer that the name server got;
+# more_peer_queries N: true once there are more than N.
+peer_queries() { grep -c '^50\.0\.77\.10\.in-addr\.arpa' "$queries" || true; }
+more_peer_queries() { [ "$(peer_queries)" -gt "$1" ]; }
+
+# sweep_peer END_OCTET: in $window, a sweep with names from the peer to
+# END_OCTET, confirmed; returns once the peer's name is being looked up.
+sweep_peer() {
+    local asked octet
+    asked=$(peer_queries)
+    click 72 84 # する
+    type_into 91 19 10
+    for octet in 77 0 50; do
+        xdotool key Tab
+        xdotool type --delay 20 "$octet"
+    done
+    type_into 206 47 "$1"
+    rm -f "$log"
+    click 213 189 # 開始
+    confirm
+    wait_until 10 "the look-up of the peer" more_peer_queries "$asked"
+}
+
+# click X Y: clicks $window at X, Y of its client area, giving it the focus
+# first as a person's click would; type_into X Y TEXT: clicks a text box
+# there and replaces its text with TEXT.
+click() {
+    focus "$window"
+    xdotool mousemove --window "$window" "$1" "$2" click 1
+}
+type_into() {
+    click "$1" "$2"
+    xdotool key ctrl+a BackSpace
+    [ -z "$3" ] || xdotool type --delay 20 "$3"
+}
+
 # start_x_server: an X server of the test's own on a free display.
 start_x_server() {
     Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
@@ -225,17 +261,20 @@ window_of() {
 has_window() { [ -n "$(window_of "$1" "$2")" ]; }
 lacks_window() { ! has_window "$1" "$2"; }
 
-# press WINDOW KEYS...: gives WINDOW the focus and types KEYS into it.
+# focus WINDOW: gives WINDOW the focus; press WINDOW KEYS...: then types
+# KEYS into it.
 # Without a window manager nothing gives a window the focus back when
 # another one (a message box, the viewer) closes; a person's click would.
-press() {
-    local window=$1
-    shift
+focus() {
     if [ -n "${window_manager:-}" ]; then
-        xdotool windowactivate --sync "$window" >/dev/null 2>&1
+        xdotool windowactivate --sync "$1" >/dev/null 2>&1
     else
-        xdotool windowfocus --sync "$window" >/dev/null 2>&1
+        xdotool windowfocus --sync "$1" >/dev/null 2>&1
     fi
+}
+press() {
+    focus "$1"
+    shift
     xdotool key --delay 20 "$@"
 }
 
@@ -266,6 +305,12 @@ sweep_by_keys() {
 # exited PID: true once PID has ended; kill_program PID: ends it at once.
 exited() { ! kill -0 "$1" 2>/dev/null; }
 kill_program() { kill -9 "$1" 2>/dev/null; wait "$1" 2>/dev/null || true; }
+
+# now_ms: the clock in milliseconds; viewer_count: the viewer's starts so
+# far; viewers N: true once there are at least N.
+now_ms() { echo $((${EPOCHREALTIME/./} / 1000)); }
+viewer_count() { wc -l <"$viewer_calls"; }
+viewers() { [ "$(viewer_count)" -ge "$1" ]; }
 
 log_lines() { if [ -f "$log" ]; then grep -c $'\r$' "$log" || true; else echo 0; fi; }
 has_lines() { [ "$(log_lines)" -ge "$1" ]; }
