@@ -4,7 +4,7 @@
 // replies come late. Results and the time per address must be those of a
 // quiet lab, and the flood must not even reach the echo socket. Only
 // message boxes and the viewer are recorded.
-// Meaningful inside tests/lab/in_lab.sh only; skips elsewhere.
+// Meaningful inside tests/lab/in_lab.sh only; fails elsewhere.
 
 #include "FakeWindowServices.h"
 #include "LabWindow.h"
@@ -142,10 +142,7 @@ class LabTrafficTest : public QObject, protected tobrik::test::LabWindow<TimingS
     }
 
   private slots:
-    void initTestCase() {
-        if (!inLab())
-            QSKIP("runs only inside the network namespace lab");
-    }
+    void initTestCase() { QVERIFY2(inLab(), kOutsideTheLab); }
 
     void init() { openWindow(); }
     void cleanup() { closeWindow(); }

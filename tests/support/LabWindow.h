@@ -1,7 +1,7 @@
 #pragma once
 // The real main window over the real network of the namespace lab, with
 // recorded window services (Services: FakeWindowServices or a subclass) and
-// a log folder of its own. A test class derives from it, skips outside the
+// a log folder of its own. A test class derives from it, fails outside the
 // lab and opens a fresh window for each test function.
 
 #include "frmMain.h"
@@ -17,6 +17,8 @@ template <typename Services> class LabWindow {
     Services services;
     std::unique_ptr<frmMain> form;
 
+    static constexpr const char* kOutsideTheLab =
+        "runs only inside the network namespace lab (tests/lab/in_lab.sh)";
     static bool inLab() { return qEnvironmentVariable("TOBRIK_LAB") == "1"; }
     QString logPath() const { return dir.path() + "/tobrik.log"; }
 
