@@ -7,6 +7,7 @@
 # without a trace. Needs root.
 #
 # Usage: tests/release/deb.sh [OUTPUT_FOLDER]   (default: build/release-artifacts)
+# TOBRIK_PROBE_PLUGIN: the style plugin to plant (default: build/test's).
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
 out="$(realpath -m "${1:-$root/build/release-artifacts}")"
@@ -25,12 +26,10 @@ installed() { dpkg-query -W -f='${Status}' tobrik 2>/dev/null | grep -q "ok inst
 # A failing check leaves no package behind on the machine.
 trap 'installed && apt purge tobrik' EXIT
 
+# The plugin that the user plants, a target of the test build.
+plugin=${TOBRIK_PROBE_PLUGIN:-$root/build/test/tests/fault/probe-plugin/tobrik_packet_probe_style.so}
+[ -f "$plugin" ] || fail "no style plugin at $plugin: cmake --build build/test --target tobrik_packet_probe_style"
 "$root/scripts/deb.sh" "$out"
-# The plugin that the user plants (a test target of the source tree).
-probe_build="$root/build/release-probe"
-cmake -S "$root" -B "$probe_build" -G Ninja -DBUILD_TESTING=ON >/dev/null
-cmake --build "$probe_build" --target tobrik_packet_probe_style >/dev/null
-plugin="$probe_build/tests/fault/probe-plugin/tobrik_packet_probe_style.so"
 deb="$out/tobrik_$(dpkg-parsechangelog -l "$root/debian/changelog" -S Version)"
 deb+="_$(dpkg-architecture -qDEB_HOST_ARCH).deb"
 # (Overridden tags, shown with --show-overrides, would count as failures.)
