@@ -184,7 +184,7 @@ run_wine_session() {
 
     start=$(now)
     local status=0
-    ctest --test-dir "$build" --output-on-failure --timeout 120 || status=$?
+    ctest --test-dir "$build" --output-on-failure --timeout 120 -j"$(nproc)" || status=$?
     log "ctest finished in $(since "$start") s with status $status"
 
     # The window tests show windows: wine needs an X server for them, and a

@@ -145,7 +145,7 @@ class LabTrafficTest : public QObject, protected tobrik::test::LabWindow<TimingS
     void initTestCase() { QVERIFY2(inLab(), kOutsideTheLab); }
 
     void init() { openWindow(); }
-    void cleanup() { closeWindow(); }
+    void cleanupTestCase() { closeWindow(); }
 
     // 10.77.0.1-2 answer, .3 rejects, .4-.8 are silent. The flood goes to
     // 10.77.0.1 (an address of the sweep, answering) and 127.0.0.1. The raw

@@ -33,7 +33,7 @@ class LabWindowTest : public QObject, protected tobrik::test::LabWindow<FakeWind
     void initTestCase() { QVERIFY2(inLab(), kOutsideTheLab); }
 
     void init() { openWindow(); }
-    void cleanup() { closeWindow(); }
+    void cleanupTestCase() { closeWindow(); }
 
     // Every address gets its line, and none a message box: answering,
     // rejecting and silent hosts, a long name, routes that refuse at once

@@ -240,49 +240,50 @@ class SweepTest : public QObject, protected tobrik::test::ScriptedWindow {
         QCOMPARE(net->probed.back(), std::string("127.0.0.255"));
     }
 
-    void reentrantStopKeepsTheLinesBeforeItAndOpensOneViewer() {
-        setRange({"10", "0", "0", "1"}, "5");
-        net->beforeEcho = [&](const std::string& address) {
-            if (address == "10.0.0.2")
-                clickLater();
-        };
-        click();
-        QCOMPARE(logRecords(), (QStringList{"10.0.0.1,--> NG,", "10.0.0.2,--> NG,"}));
-        QCOMPARE(services->viewerStarts.size(), 1);
-        QCOMPARE(QGuiApplication::clipboard()->text(), kStopText);
-        expectIdle();
-        QCOMPARE(net->echoes, 2);
+    // A sweep of 10.0.0.1-5 stopped while 10.0.0.2 is probed ends before the
+    // next address with the lines so far, one viewer, no second sweep and
+    // the clipboard as the stop left it. The stop text must be exact.
+    void stopEndsTheSweepAtTheNextAddress_data() {
+        QTest::addColumn<int>("how");
+        QTest::addColumn<int>("lines");
+        QTest::addColumn<QString>("clipboard");
+        QTest::newRow("click on 中止") << 0 << 2 << kStopText;
+        QTest::newRow("click while the stop finishes") << 1 << 2 << kStopText;
+        QTest::newRow("start box made non-numeric, then 中止") << 2 << 2 << kStopText;
+        QTest::newRow("clipboard rewritten after 中止") << 3 << 2 << "other";
+        QTest::newRow("another program's Tobrik STOP") << 4 << 2 << kStopText;
+        QTest::newRow("Tobrik STOP and a line break") << 5 << 5 << kStopText + "\n";
     }
 
-    void clickWhileAStopFinishesStartsNoSweep() {
+    void stopEndsTheSweepAtTheNextAddress() {
+        QFETCH(int, how);
+        QFETCH(int, lines);
+        QFETCH(QString, clipboard);
         setRange({"10", "0", "0", "1"}, "5");
-        bool clicked = false;
+        bool done = false;
         net->beforeEcho = [&](const std::string& address) {
-            if (address != "10.0.0.2" || std::exchange(clicked, true))
+            if (address != "10.0.0.2" || std::exchange(done, true))
                 return;
-            later([&] {
-                clickLater(); // arrives while the stop runs its own loop
-                click();      // stops
-            });
-        };
-        click();
-        QCOMPARE(services->countTitled("処理の確認"), 1);
-        QCOMPARE(net->echoes, 2);
-        QCOMPARE(services->viewerStarts.size(), 1);
-        expectIdle();
-    }
-
-    void stopWithNonNumericBoundsStillStops() {
-        setRange({"10", "0", "0", "1"}, "5");
-        net->beforeEcho = [&](const std::string& address) {
-            if (address == "10.0.0.2") {
+            if (how == 1)
+                later([&] {
+                    clickLater(); // arrives while the stop runs its own loop
+                    click();      // stops
+                });
+            if (how == 2)
                 later([&] { form->txtSIP[3]->setText("x"); }); // mirrored into the end
+            if (how <= 3 && how != 1)
                 clickLater();
-            }
+            if (how == 3) // another program, right after the click
+                later([] { QGuiApplication::clipboard()->setText("other"); });
+            if (how >= 4)
+                QGuiApplication::clipboard()->setText(clipboard);
         };
         click();
-        QCOMPARE(net->echoes, 2);
-        QCOMPARE(logLines().size(), 2);
+        QCOMPARE(net->echoes, lines);
+        QCOMPARE(logLines().size(), lines);
+        QCOMPARE(services->countTitled("処理の確認"), 1);
+        QCOMPARE(services->viewerStarts.size(), 1);
+        QCOMPARE(QGuiApplication::clipboard()->text(), clipboard);
         expectIdle();
     }
 
@@ -292,42 +293,6 @@ class SweepTest : public QObject, protected tobrik::test::ScriptedWindow {
         click();
         QCOMPARE(logLines().size(), 3);
         QCOMPARE(QGuiApplication::clipboard()->text(), QString());
-    }
-
-    // Another program's stop text ends the sweep; only the exact text does.
-    void stopTextFromAnotherProgram_data() {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<int>("lines");
-        QTest::newRow("Tobrik STOP") << kStopText << 3;
-        QTest::newRow("Tobrik STOP and a line break") << kStopText + "\n" << 5;
-    }
-
-    void stopTextFromAnotherProgram() {
-        QFETCH(QString, text);
-        QFETCH(int, lines);
-        setRange({"10", "0", "0", "1"}, "5");
-        net->beforeEcho = [&](const std::string& address) {
-            if (address == "10.0.0.3")
-                QGuiApplication::clipboard()->setText(text);
-        };
-        click();
-        QCOMPARE(logLines().size(), lines);
-        QCOMPARE(services->viewerStarts.size(), 1);
-        expectIdle();
-    }
-
-    void stopTakesEffectEvenWhenTheClipboardIsRewritten() {
-        setRange({"10", "0", "0", "1"}, "5");
-        net->beforeEcho = [&](const std::string& address) {
-            if (address != "10.0.0.2")
-                return;
-            clickLater();
-            // Another program overwrites the stop text right after the click.
-            later([] { QGuiApplication::clipboard()->setText("other"); });
-        };
-        click();
-        QCOMPARE(net->echoes, 2);
-        expectIdle();
     }
 
     void socketsStartFailureLeavesTheSweepOpenUntilTheNextClick() {
