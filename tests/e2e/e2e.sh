@@ -54,6 +54,13 @@ die() {
     echo "$passes passed, $((misses + 1)) failed"
     fail "$*"
 }
+# check WHAT DETAIL COMMAND...: passes WHAT when COMMAND succeeds, else
+# misses it, with DETAIL; contains TEXT STRING...: TEXT holds every STRING.
+check() { if "${@:3}"; then pass "$1"; else miss "$1: $2"; fi; }
+contains() {
+    local text=$1 string
+    for string in "${@:2}"; do grep -qF -- "$string" <<<"$text" || return 1; done
+}
 
 # The program in a folder of the test's own (the log lands beside it), with
 # a recorder of its arguments as the viewer, on a virtual X server without a
@@ -134,54 +141,31 @@ within "$patience" has_window "" Tobrik || die "no window titled Tobrik"
 window=$(window_of "" Tobrik)
 pass "the window appears titled Tobrik after $((SECONDS - began)) s"
 geometry=$(xwininfo -id "$window")
-if grep -q "Width: 240" <<<"$geometry" && grep -q "Height: 212" <<<"$geometry"; then
-    pass "the window is 240 x 212"
-else
-    miss "window size: $geometry"
-fi
-# Centred: on X11 the client area (no window manager, no frame); under wine
-# win_check sees the window with its frame as Windows does.
-if [ -n "$windows" ]; then
-    :
-elif grep -q "Absolute upper-left X:  392" <<<"$geometry" &&
-    grep -q "Absolute upper-left Y:  278" <<<"$geometry"; then
-    pass "the window is centred on the 1024 x 768 screen"
-else
-    miss "window position: $geometry"
-fi
+check "the window is 240 x 212" "$geometry" contains "$geometry" "Width: 240" "Height: 212"
 # No taskbar button: asked of the window manager on X11; under wine, wine
 # asks it for an owned window without WS_EX_APPWINDOW.
-if xprop -id "$window" _NET_WM_STATE | grep -q "_NET_WM_STATE_SKIP_TASKBAR"; then
-    pass "the window asks to be left off the taskbar"
-else
-    miss "window state: $(xprop -id "$window" _NET_WM_STATE)"
-fi
+state=$(xprop -id "$window" _NET_WM_STATE)
+check "the window asks to be left off the taskbar" "$state" contains "$state" _NET_WM_STATE_SKIP_TASKBAR
 if [ -n "$windows" ]; then
-    # What Windows itself sees: frame styles and the hidden owner.
-    if "$wine" "$win_check" frame Tobrik >"$work/win-check" 2>&1; then
-        pass "the Win32 frame: title bar, window menu, close box, fixed size, owned, centred ($(grep -c '^ok' "$work/win-check") checks)"
-    else
-        miss "the Win32 frame:"$'\n'"$(cat "$work/win-check")"
-    fi
+    # What Windows itself sees: frame styles, the hidden owner, the place.
+    status=0
+    "$wine" "$win_check" frame Tobrik >"$work/win-check" 2>&1 || status=$?
+    check "the Win32 frame: title bar, window menu, close box, fixed size, owned, centred" \
+        $'\n'"$(cat "$work/win-check")" test "$status" = 0
 else
+    # Centred: on X11 the client area (no window manager, no frame).
+    check "the window is centred on the 1024 x 768 screen" "$geometry" contains "$geometry" \
+        "Absolute upper-left X:  392" "Absolute upper-left Y:  278"
     # What the window asks of a window manager: a dialog, transient for the
     # application's leader (so no taskbar button), that cannot be resized.
     hints=$(xprop -id "$window" _NET_WM_WINDOW_TYPE WM_TRANSIENT_FOR WM_NORMAL_HINTS)
-    if grep -q "= _NET_WM_WINDOW_TYPE_DIALOG" <<<"$hints" &&
-        grep -q "WM_TRANSIENT_FOR(WINDOW): window id" <<<"$hints" &&
-        grep -q "minimum size: 240 by 212" <<<"$hints" &&
-        grep -q "maximum size: 240 by 212" <<<"$hints"; then
-        pass "a fixed-size dialog transient for its leader window"
-    else
-        miss "window manager hints: $hints"
-    fi
+    check "a fixed-size dialog transient for its leader window" "$hints" contains "$hints" \
+        "= _NET_WM_WINDOW_TYPE_DIALOG" "WM_TRANSIENT_FOR(WINDOW): window id" \
+        "minimum size: 240 by 212" "maximum size: 240 by 212"
     # Windows sizes the window's icons itself; the file's icon is checked
     # there (win_check resources).
-    if xprop -id "$window" _NET_WM_ICON | head -n1 | grep -q "Icon (128 x 128)"; then
-        pass "the window carries the 128 x 128 icon"
-    else
-        miss "no 128 x 128 window icon"
-    fi
+    icon=$(xprop -id "$window" _NET_WM_ICON | head -n1)
+    check "the window carries the 128 x 128 icon" "$icon" contains "$icon" "Icon (128 x 128)"
 fi
 xdotool windowfocus --sync "$window"
 import -window "$window" "$artifacts/window-start.png"
@@ -197,18 +181,11 @@ if [ -n "$windows" ]; then
 else
     local_line="10\.0\.0\.1,--> OK,"
 fi
-if [[ $(log_records) =~ ^($local_line)$ ]]; then
-    pass "the range is pre-filled with the local address, $(log_records)"
-else
-    miss "pre-filled sweep log: $(cat -A "$log")"
-fi
-if [ -z "$windows" ] && [ "$(cat "$viewer_calls")" != "$log" ]; then
-    miss "viewer calls: $(cat "$viewer_calls")"
-elif viewer_shows_log; then
-    pass "the viewer is started once with the log's path"
-else
-    miss "the viewer does not show the log"
-fi
+records=$(log_records)
+check "the range is pre-filled with the local address, $records" "$(cat -A "$log")" \
+    eval '[[ $records =~ ^($local_line)$ ]]'
+check "the viewer is started once with the log's path" "$(cat "${viewer_calls:-/dev/null}")" \
+    viewer_shows_log
 
 # ---- a typed range with host names ----------------------------------------------
 
@@ -230,36 +207,21 @@ within "$patience" viewers_are 2 || die "the sweep of 10.77.0.1-4 did not end"
 expected=$(printf '%s\n' "10.77.0.1,--> OK,lab-host-abcde" "10.77.0.2,--> OK,$japanese_name" \
     "10.77.0.3,--> NG," "10.77.0.4,--> NG," | iconv -f UTF-8 -t "$code_page" | od -An -tx1)
 actual=$(log_records | od -An -tx1)
-if [ "$actual" = "$expected" ]; then
-    pass "10.77.0.1-4: .1 and .2 answer with their names ($code_page bytes), .3 rejects, .4 is silent"
-else
-    miss "log of 10.77.0.1-4:"$'\n'"$(iconv -f "$code_page" -t UTF-8 "$log" | cat -A)"
-fi
+check "10.77.0.1-4: .1 and .2 answer with their names ($code_page bytes), .3 rejects, .4 is silent" \
+    $'\n'"$(iconv -f "$code_page" -t UTF-8 "$log" | cat -A)" test "$actual" = "$expected"
 # Every line is whole, and the bytes are text of the system's code page
 # (UTF-8 on Linux, Shift-JIS under wine's code page 932).
-if log_whole && iconv -f "$code_page" -t UTF-8 "$log" >/dev/null; then
-    pass "the log is text of the system code page with CR LF line ends"
-else
-    miss "log bytes: $(od -c "$log" | head)"
-fi
-viewer_shows_log && pass "the viewer shows the new log" || miss "the viewer does not show the new log"
+check "the log is text of the system code page with CR LF line ends" "$(od -c "$log" | head)" \
+    eval 'log_whole && iconv -f "$code_page" -t UTF-8 "$log" >/dev/null'
+check "the viewer shows the new log" "" viewer_shows_log
 
 # ---- a second instance (under wine; on Linux: single_instance.sh) ------------
 
 if [ -n "$windows" ]; then
     start_program
-    second_pid=$started
-    if answer "" "ロードエラー"; then
-        pass "a second instance says ロードエラー"
-    else
-        miss "no ロードエラー box from a second instance"
-    fi
-    if within 5 exited "$second_pid"; then
-        pass "the second instance ends"
-    else
-        miss "the second instance still runs"
-        kill -9 "$second_pid"
-    fi
+    check "a second instance says ロードエラー" "no box" answer "" "ロードエラー"
+    check "the second instance ends" "it still runs" within 5 exited "$started"
+    kill_program "$started"
     kill -0 "$app_pid" 2>/dev/null || die "the first instance ended too"
 fi
 
@@ -283,14 +245,10 @@ wait_for_sweep_start 10.77.0.5 || die "the long sweep did not start"
 import -window "$window" "$artifacts/window-sweeping.png"
 before=$(log_lines)
 click "${START[@]}"
-if within 5 viewers_are 3; then
-    pass "a click on 中止 ends the sweep after $(log_lines) of 56 addresses"
-    stopped_within "$before" && pass "the lines before the stop are kept and no more follow" ||
-        miss "log after the stop at line $before: $(cat -A "$log")"
-else
-    miss "the sweep did not stop for the click ($(log_lines) lines)"
-fi
-viewer_shows_log || miss "the viewer does not show the stopped sweep's log"
+check "a click on 中止 ends the sweep" "$(log_lines) lines" within 5 viewers_are 3
+check "the lines before the stop are kept and no more follow" "stopped at line $before" \
+    stopped_within "$before"
+check "the viewer shows the stopped sweep's log" "" viewer_shows_log
 
 # ---- a stop from another program ------------------------------------------------
 
@@ -298,33 +256,22 @@ start_sweep
 wait_for_sweep_start 10.77.0.5 || die "the long sweep did not start"
 before=$(log_lines)
 printf 'Tobrik STOP' | xclip -selection clipboard
-if within 5 viewers_are 4; then
-    pass "\"Tobrik STOP\" on the clipboard ends the sweep after $(log_lines) of 56 addresses"
-    stopped_within "$before" || miss "log after the stop at line $before: $(cat -A "$log")"
-else
-    miss "the sweep did not stop for the clipboard ($(log_lines) lines)"
-fi
-viewers_are 4 && viewer_shows_log || miss "the viewer does not show the stopped sweep's log once"
+check "\"Tobrik STOP\" on the clipboard ends the sweep" "$(log_lines) lines" within 5 viewers_are 4
+check "the lines before that stop are kept and no more follow" "stopped at line $before" \
+    stopped_within "$before"
+check "the viewer shows that log once" "" eval 'viewers_are 4 && viewer_shows_log'
 
 # ---- closing the window during a sweep ------------------------------------------
 
 start_sweep
 wait_for_sweep_start 10.77.0.5 && within 10 has_lines 2 || die "the sweep before closing did not start"
 "$wm_close" "$window"
-if within 5 exited "$app_pid"; then
-    pass "closing the window during a sweep ends the program"
-else
-    miss "the program still runs after its window was closed"
-fi
-lines_at_close=$(log_lines)
-if [ "$lines_at_close" -ge 2 ] && log_whole; then
-    pass "the $lines_at_close log lines written before closing are kept whole"
-else
-    miss "log after closing: $(cat -A "$log")"
-fi
+check "closing the window during a sweep ends the program" "it still runs" \
+    within 5 exited "$app_pid"
+check "the log lines written before closing are kept whole" "$(cat -A "$log")" \
+    eval 'has_lines 2 && log_whole'
 sleep 1
-viewers_are 4 && pass "no viewer starts after closing" ||
-    miss "viewers after closing: $(viewer_count)"
+check "no viewer starts after closing" "$(viewer_count) viewers" viewers_are 4
 
 echo "e2e took $((SECONDS - began)) s"
 echo "$passes passed, $misses failed"
