@@ -4,6 +4,7 @@
 #include "FakeLogPlaces.h"
 #include "LogLine.h"
 #include "LogPlace.h"
+#include "SystemCodePage.h"
 
 #include <gtest/gtest.h>
 
