@@ -40,7 +40,7 @@ namespace {
 const QString kStart = QStringLiteral("開始");
 const QString kStop = QStringLiteral("中止");
 const QString kStopText = QStringLiteral("Tobrik STOP");
-const QString kEndBoxes = QStringLiteral("start 1|start 2|start 3|start 4|end");
+const QString kBoxNames = QStringLiteral("start 1|start 2|start 3|start 4|end");
 } // namespace
 
 class SweepTest : public QObject, protected tobrik::test::ScriptedWindow {
@@ -113,11 +113,11 @@ class SweepTest : public QObject, protected tobrik::test::ScriptedWindow {
         QTest::addColumn<QString>("text");
         int box = 0;
         for (const auto& [name, bytes] : tobrik::test::HostileOctets()) {
-            QTest::addRow("%s in %s", name, qPrintable(kEndBoxes.section('|', box, box)))
+            QTest::addRow("%s in %s", name, qPrintable(kBoxNames.section('|', box, box)))
                 << box << QString::fromStdString(bytes);
             box = (box + 1) % 5;
         }
-        QTest::addRow("lone surrogate in %s", qPrintable(kEndBoxes.section('|', box, box)))
+        QTest::addRow("lone surrogate in %s", qPrintable(kBoxNames.section('|', box, box)))
             << box << QString(QChar(0xD800));
     }
 
