@@ -346,7 +346,7 @@ log_records() {
     done <"$log"
     [ -z "$(tail -c1 "$log")" ] || echo "BAD: $(tail -n1 "$log") (no line end)"
 }
-log_whole() { ! log_records | grep -qvE '^[0-9.]+,--> (OK|NG),[^,]*$'; }
+log_whole() { ! log_records | LC_ALL=C grep -qvE '^[0-9.]+,--> (OK|NG),[^,]*$'; }
 
 # wait_for_sweep_start ADDRESS: waits for the log's first line, that of the
 # sweep's first address (the sweep has emptied the clipboard by then); false
