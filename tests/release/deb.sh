@@ -2,9 +2,9 @@
 # The Debian package as a user gets it: built by scripts/deb.sh, checked by
 # lintian (no error, no warning that is not overridden with its reason),
 # installed with apt-get, run from /usr/bin by an unprivileged user in the
-# lab, where only the capability granted at installation lets it send ICMP
-# and a Qt plugin of that user's own gets no privilege from it, and purged
-# without a trace. Needs root.
+# lab, where only the capability granted at installation to its echo helper
+# lets it send ICMP and a Qt plugin of that user's own gets no privilege
+# from it, and purged without a trace. Needs root.
 #
 # Usage: tests/release/deb.sh [OUTPUT_FOLDER]   (default: build/release-artifacts)
 set -euo pipefail
@@ -40,8 +40,11 @@ grep -v "root privileges" <<<"$report" || true
 
 ! installed || apt purge tobrik
 apt install "$deb"
-/usr/sbin/getcap /usr/bin/tobrik | grep -q "cap_net_raw=ep" ||
-    fail "no cap_net_raw on /usr/bin/tobrik: $(/usr/sbin/getcap /usr/bin/tobrik)"
+helper=/usr/libexec/tobrik/tobrik-echo
+/usr/sbin/getcap "$helper" | grep -q "cap_net_raw=ep" ||
+    fail "no cap_net_raw on $helper: $(/usr/sbin/getcap "$helper")"
+[ -z "$(/usr/sbin/getcap /usr/bin/tobrik)" ] ||
+    fail "/usr/bin/tobrik has a capability: $(/usr/sbin/getcap /usr/bin/tobrik)"
 files=$(dpkg -L tobrik)
 # The package's own AppStream file, not every other one on the machine.
 metainfo=$(grep '^/usr/share/metainfo/.*\.metainfo\.xml$' <<<"$files") ||
@@ -51,7 +54,8 @@ appstreamcli validate --no-net "$metainfo" >/dev/null ||
 grep -q "<release version=\"$(dpkg-parsechangelog -l "$root/debian/changelog" -S Version)\"" \
     "$metainfo" || fail "the AppStream file names not this release: $(grep '<release ' "$metainfo")"
 
-# Ping sockets allowed to no group: the capability alone makes ICMP work.
+# Ping sockets allowed to no group: the helper's capability alone makes
+# ICMP work.
 "$root/tests/lab/in_lab.sh" --hostname lab-host-abcde --ping-range "1 0" -- \
     "$root/tests/fault/unprivileged.sh" installed /usr/bin/tobrik "$plugin"
 
