@@ -37,12 +37,17 @@ void report(const std::string& line) {
     }
 }
 
-// A raw socket in the plugin's hands sends packets with any source address
-// (IP_HDRINCL) and, its filter detached, reads every ICMP packet.
+// A raw IP or packet socket in the plugin's hands sends packets with any
+// source address (IP_HDRINCL) and, its filter detached, reads every ICMP
+// packet. (Netlink sockets are of type SOCK_RAW too, and harmless.)
 bool usableRaw(int fd) {
-    int type = 0;
+    int type = 0, domain = 0;
     socklen_t length = sizeof type;
-    return getsockopt(fd, SOL_SOCKET, SO_TYPE, &type, &length) == 0 && type == SOCK_RAW;
+    if (getsockopt(fd, SOL_SOCKET, SO_TYPE, &type, &length) != 0 || type != SOCK_RAW)
+        return false;
+    length = sizeof domain;
+    return getsockopt(fd, SOL_SOCKET, SO_DOMAIN, &domain, &length) == 0 &&
+           (domain == AF_INET || domain == AF_INET6 || domain == AF_PACKET);
 }
 
 std::set<int> numbersIn(const char* folder) {
