@@ -10,11 +10,14 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <mutex>
+#include <new>
 #include <optional>
 #include <string>
 #include <thread>
@@ -171,6 +174,35 @@ TEST_F(Procedures, GetLocalIPAddressFailures) {
     EXPECT_EQ(fake.cleanups, 2);
 }
 
+// Memory running out on demand: the allocation of this thread after
+// allocationsLeft more fails with std::bad_alloc; -1: never.
+thread_local int allocationsLeft = -1;
+
+// Running out of memory anywhere while a look-up is handed to a worker (the
+// job, its queue, the worker thread): no exception reaches the caller, no
+// job stays queued without a worker to run it later, and the next look-up
+// works. It runs before any other look-up, so that a new worker is started.
+TEST(BoundedLookUpMemory, RunningOutLeavesNoStrandedJob) {
+    auto runs = std::make_shared<std::atomic<int>>(0);
+    const auto lookUp = [runs] {
+        ++*runs;
+        return std::optional<std::string>("found");
+    };
+    int answered = 0;
+    for (int allocations = 0; allocations < 16; ++allocations) {
+        std::optional<std::string> name;
+        LookUp job = lookUp; // the test's own allocation, before any fails
+        allocationsLeft = allocations;
+        EXPECT_NO_THROW(name = BoundedLookUp(std::move(job), kReverseLookUpBound)) << allocations;
+        allocationsLeft = -1;
+        answered += name.has_value();
+    }
+    EXPECT_GT(answered, 0);
+    EXPECT_EQ(BoundedLookUp(lookUp, kReverseLookUpBound), "found");
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(runs->load(), answered + 1);
+}
+
 // A resolver that answers after a delay, or not before it is released.
 struct SlowResolver {
     std::mutex mutex;
@@ -262,3 +294,28 @@ TEST(BoundedReverseLookUp, AbandonedLookUpsLeaveTheThreadCountBounded) {
 }
 
 } // namespace
+
+// GCC takes the free of memory from this operator new for a mismatch.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+#endif
+
+void* operator new(std::size_t size) {
+    if (allocationsLeft == 0) {
+        allocationsLeft = -1;
+        throw std::bad_alloc();
+    }
+    if (allocationsLeft > 0)
+        --allocationsLeft;
+    if (void* memory = std::malloc(size ? size : 1))
+        return memory;
+    throw std::bad_alloc();
+}
+
+void operator delete(void* memory) noexcept {
+    std::free(memory);
+}
+
+void operator delete(void* memory, std::size_t) noexcept {
+    std::free(memory);
+}
