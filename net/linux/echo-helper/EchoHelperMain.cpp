@@ -99,6 +99,9 @@ int main() {
                    stderr);
         return 2;
     }
+    // Nothing but the channel and the standard streams comes along from
+    // whoever started it.
+    close_range(STDERR_FILENO + 1, ~0U, 0);
     const SocketAttempt raw = OpenRawSocket(systemSocketCalls());
     if (raw.fd >= 0)
         NarrowRawSocket(systemSocketCalls(), raw.fd, EchoIdentifier());
