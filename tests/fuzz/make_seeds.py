@@ -107,8 +107,6 @@ for name, data in {
     "request-other-tag": request(1, "127.0.0.1", 500, tag=0x54424541),
     "request-truncated": request(1, "127.0.0.1", 500)[:15],
     "request-oversized": request(1, "127.0.0.1", 500) + b"\0",
-    "answer": struct.pack("<IiIiiI", 0x54424541, 4, 1, 0, 0, 1) + bytes(278),
-    "answer-unknown-state": struct.pack("<IiIiiI", 0x54424541, 9, 1, 0, 0, 1) + bytes(278),
     "empty": b"",
 }.items():
     write("echo_request", name, data)
