@@ -3,7 +3,6 @@
 
 #include "linux/EchoService.h"
 
-#include "IpStatus.h"
 #include "linux/EchoExchange.h"
 #include "linux/HelperProtocol.h"
 #include "linux/OpenIcmpSocket.h"
@@ -56,16 +55,16 @@ std::int32_t EchoService::echo(std::uint32_t addr, const std::string& payload, s
     for (int attempt = 0; attempt < 2; ++attempt) {
         if (!readyLocked())
             return status;
-        if (helper_)
-            return throughHelper(addr, payload, area, size, timeoutMs);
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
                               deadline - std::chrono::steady_clock::now())
                               .count();
         if (attempt > 0 && left <= 0)
             return status;
-        const auto result =
-            ExchangeEcho(ping_.usable(), IcmpSocketKind::Datagram, calls_, addr, payload, area,
-                         size, attempt == 0 ? timeoutMs : static_cast<std::uint32_t>(left));
+        const auto wait = attempt == 0 ? timeoutMs : static_cast<std::uint32_t>(left);
+        if (helper_)
+            return throughHelper(addr, payload, area, size, wait);
+        const auto result = ExchangeEcho(ping_.usable(), IcmpSocketKind::Datagram, calls_, addr,
+                                         payload, area, size, wait);
         if (result.socketError == 0)
             return result.status;
         ping_.close();
