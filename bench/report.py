@@ -298,8 +298,8 @@ def main():
         f"Tobrik's network procedure alone (`PingHost` over the kept socket): {ms(net)} per "
         f"address.",
         f"- Silent addresses: Tobrik's network procedure alone takes {ms(silent_net)} per "
-        f"address: the 500 ms wait is one poll() (`LinuxEchoHandle::sendEcho`, "
-        f"net/linux/LinuxEchoHandle.cpp) whose kernel timer slack is 0.1 % of the time-out "
+        f"address: the 500 ms wait is one poll() (`Exchange::wait`, "
+        f"net/linux/EchoExchange.cpp) whose kernel timer slack is 0.1 % of the time-out "
         f"(0.5 ms) for an ordinary process. The window's own work per address "
         f"(event processing {ms(f.median('silent', 'tobrik', 'events_ms'))}, label repaints, "
         f"log line) costs more after a 500 ms sleep than between loopback answers "
