@@ -6,7 +6,9 @@
 //                             close box, no minimize or maximize box, and no
 //                             taskbar button (owned by a hidden window,
 //                             neither WS_EX_APPWINDOW nor a tool window)
-//   win_check resources EXE   the version record and the icon inside EXE
+//   win_check resources EXE VERSION
+//                             inside EXE: the version record of VERSION
+//                             (1.03: 1,3,0,0) and the icon
 //
 // Prints one line per check ("ok   - ..." or "FAIL - ...") and exits 1 when
 // any check failed, 2 when the window or file is not there.
@@ -115,7 +117,10 @@ void checkString(const std::vector<char>& record, const wchar_t* name, const wch
     check(value == expected, what.c_str());
 }
 
-void checkVersionRecord(const std::wstring& file) {
+void checkVersionRecord(const std::wstring& file, const std::wstring& version) {
+    unsigned major = 0, minor = 0;
+    std::swscanf(version.c_str(), L"%u.%u", &major, &minor);
+    const DWORD numbers = major << 16 | minor;
     DWORD handle = 0;
     const DWORD size = GetFileVersionInfoSizeW(file.c_str(), &handle);
     check(size > 0, "a version record");
@@ -128,10 +133,10 @@ void checkVersionRecord(const std::wstring& file) {
     VS_FIXEDFILEINFO* fixed = nullptr;
     UINT length = 0;
     if (VerQueryValueW(record.data(), L"\\", reinterpret_cast<void**>(&fixed), &length) && fixed) {
-        check(fixed->dwFileVersionMS == 0x00010002 && fixed->dwFileVersionLS == 0,
-              "file version 1,2,0,0");
-        check(fixed->dwProductVersionMS == 0x00010002 && fixed->dwProductVersionLS == 0,
-              "product version 1,2,0,0");
+        check(fixed->dwFileVersionMS == numbers && fixed->dwFileVersionLS == 0,
+              "file version MAJOR,MINOR,0,0");
+        check(fixed->dwProductVersionMS == numbers && fixed->dwProductVersionLS == 0,
+              "product version MAJOR,MINOR,0,0");
         check(fixed->dwFileType == VFT_APP, "an application");
     } else {
         check(false, "fixed version information");
@@ -146,8 +151,8 @@ void checkVersionRecord(const std::wstring& file) {
                                 length >= sizeof(Translation);
     check(hasTranslation && translation->language == 0x0411,
           "language Japanese (0x0411) in the translation table");
-    checkString(record, L"FileVersion", L"1.02");
-    checkString(record, L"ProductVersion", L"1.02");
+    checkString(record, L"FileVersion", version.c_str());
+    checkString(record, L"ProductVersion", version.c_str());
     checkString(record, L"InternalName", L"Tobrik");
     checkString(record, L"ProductName", L"dorIzezovedivu");
 }
@@ -239,15 +244,15 @@ void checkIcon(const std::wstring& file) {
 int wmain(int argc, wchar_t** argv) {
     if (argc == 3 && std::wcscmp(argv[1], L"frame") == 0)
         return checkFrame(argv[2]);
-    if (argc == 3 && std::wcscmp(argv[1], L"resources") == 0) {
+    if (argc == 4 && std::wcscmp(argv[1], L"resources") == 0) {
         if (GetFileAttributesW(argv[2]) == INVALID_FILE_ATTRIBUTES) {
             std::printf("FAIL - no file %s\n", narrow(argv[2]).c_str());
             return 2;
         }
-        checkVersionRecord(argv[2]);
+        checkVersionRecord(argv[2], argv[3]);
         checkIcon(argv[2]);
         return failures ? 1 : 0;
     }
-    std::fprintf(stderr, "usage: win_check frame TITLE | win_check resources EXE\n");
+    std::fprintf(stderr, "usage: win_check frame TITLE | win_check resources EXE VERSION\n");
     return 2;
 }
