@@ -2,6 +2,7 @@
 // only gives up the process's privileges and creates the application.
 
 #include "ApplicationSetup.h"
+#include "DesktopPlatform.h"
 #include "NetPlatform.h"
 #include "QtWindowServices.h"
 #include "WindowPlacement.h"
@@ -12,8 +13,11 @@
 #include <memory>
 
 int main(int argc, char* argv[]) {
-    // First of all: nothing of the user's environment, arguments or Qt's
-    // plugins runs with a privilege.
+    // On Windows, every DLL loaded from here on comes from the program's
+    // folder or the system's, none from the current folder or PATH.
+    tobrik::app::LimitLibrarySearch();
+    // Before anything else: nothing of the user's environment, arguments or
+    // Qt's plugins runs with a privilege.
     if (!tobrik::net::DropPrivilegesKeepingEchoSocket())
         return 1;
     const tobrik::app::PlatformChoice platform = tobrik::app::SessionPlatform();

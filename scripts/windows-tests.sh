@@ -130,7 +130,8 @@ check_installer() {
     if [[ ${TOBRIK_LAB:-} == 1 ]]; then
         start=$(now)
         "$root/tests/e2e/e2e.sh" --wine --in-place "$folder" "$gui_build/wm_close" \
-            "$gui_build/e2e-artifacts" "$gui_build/win_check.exe" || status=$?
+            "$gui_build/e2e-artifacts" "$gui_build/win_check.exe" \
+            "$gui_build/planted_notepad.exe" || status=$?
         log "end-to-end test of the installed program finished in $(since "$start") s"
     else
         log "LAB UNAVAILABLE: the end-to-end test under wine needs the lab; NOT RUN"
@@ -272,6 +273,9 @@ cp "$earlier/folder/libwinpthread-1.dll" "$earlier/folder/Qt6Retired.dll"
     --version "$(awk -v v="$version" 'BEGIN { printf "%.2f", v - 0.01 }')" "$gui_build" "$earlier" >/dev/null
 # The end-to-end test closes windows as a window manager would.
 c++ -O1 -Wall -Wextra -o "$gui_build/wm_close" "$root/tests/e2e/wm_close.cpp" -lxcb
+# It starts the program in a folder that holds this NOTEPAD.EXE.
+x86_64-w64-mingw32-gcc-posix -O1 -Wall -Wextra -o "$gui_build/planted_notepad.exe" \
+    "$root/tests/e2e/planted_notepad.c"
 log "tobrik.exe built and laid out in $(since "$start") s"
 
 # 5. Tests under wine, inside the lab. The lab's host name is one of its

@@ -8,7 +8,8 @@
 //                             neither WS_EX_APPWINDOW nor a tool window)
 //   win_check resources EXE VERSION
 //                             inside EXE: the version record of VERSION
-//                             (1.03: 1,3,0,0) and the icon
+//                             (1.03: 1,3,0,0), the icon and the application
+//                             manifest
 //
 // Prints one line per check ("ok   - ..." or "FAIL - ...") and exits 1 when
 // any check failed, 2 when the window or file is not there.
@@ -188,12 +189,7 @@ struct GroupHeader {
 };
 #pragma pack(pop)
 
-void checkIcon(const std::wstring& file) {
-    const HMODULE module = LoadLibraryExW(
-        file.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
-    check(module != nullptr, "the executable loads as a resource file");
-    if (!module)
-        return;
+void checkIcon(HMODULE module) {
     ResourceName group;
     EnumResourceNamesW(module, MAKEINTRESOURCEW(14) /* RT_GROUP_ICON */, firstName,
                        reinterpret_cast<LONG_PTR>(&group));
@@ -236,7 +232,20 @@ void checkIcon(const std::wstring& file) {
                                         TRUE, 128, 128, LR_DEFAULTCOLOR);
         check(large && chosen == large->id, "Windows picks it for a 128-pixel icon");
     }
-    FreeLibrary(module);
+}
+
+void checkManifest(HMODULE module) {
+    const HRSRC info = FindResourceW(module, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24));
+    const auto* data =
+        info ? static_cast<const char*>(LockResource(LoadResource(module, info))) : nullptr;
+    check(data != nullptr, "an application manifest (RT_MANIFEST 1)");
+    const std::string text = data ? std::string(data, SizeofResource(module, info)) : "";
+    const auto has = [&text](const char* part) { return text.find(part) != std::string::npos; };
+    check(has("level=\"asInvoker\""), "the manifest: asInvoker");
+    check(has("<supportedOS Id=\"{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}\"/>"),
+          "the manifest: supportedOS Windows 10 and 11");
+    check(has(">true</longPathAware>"), "the manifest: longPathAware");
+    check(!has("activeCodePage"), "the manifest: no activeCodePage");
 }
 
 } // namespace
@@ -245,12 +254,16 @@ int wmain(int argc, wchar_t** argv) {
     if (argc == 3 && std::wcscmp(argv[1], L"frame") == 0)
         return checkFrame(argv[2]);
     if (argc == 4 && std::wcscmp(argv[1], L"resources") == 0) {
-        if (GetFileAttributesW(argv[2]) == INVALID_FILE_ATTRIBUTES) {
-            std::printf("FAIL - no file %s\n", narrow(argv[2]).c_str());
+        const HMODULE module = LoadLibraryExW(
+            argv[2], nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+        if (!module) {
+            std::printf("FAIL - no executable %s\n", narrow(argv[2]).c_str());
             return 2;
         }
         checkVersionRecord(argv[2], argv[3]);
-        checkIcon(argv[2]);
+        checkIcon(module);
+        checkManifest(module);
+        FreeLibrary(module);
         return failures ? 1 : 0;
     }
     std::fprintf(stderr, "usage: win_check frame TITLE | win_check resources EXE VERSION\n");

@@ -1,0 +1,11 @@
+#include "DesktopPlatform.h"
+
+namespace tobrik::app {
+
+void LimitLibrarySearch() {}
+
+QString ViewerProgram() {
+    return "xdg-open";
+}
+
+} // namespace tobrik::app
