@@ -1,6 +1,7 @@
 #include "DesktopPlatform.h"
 
 #include <QDir>
+#include <QMimeData>
 #include <windows.h>
 
 namespace tobrik::app {
@@ -17,6 +18,18 @@ QString ViewerProgram() {
     if (length == 0 || length >= MAX_PATH)
         return {};
     return QDir::toNativeSeparators(QString::fromWCharArray(folder, int(length)) + "/notepad.exe");
+}
+
+QMimeData* ClipboardTextData(const QString& text) {
+    auto* data = new QMimeData;
+    data->setText(text);
+    // Registered clipboard formats that Windows reads as a DWORD: 0 keeps
+    // the text out of the clipboard history (Win+V) and the cloud clipboard.
+    // Qt puts a format named so on the clipboard with these bytes as they are.
+    const QByteArray zero(sizeof(DWORD), '\0');
+    for (const char* format : {"CanIncludeInClipboardHistory", "CanUploadToCloudClipboard"})
+        data->setData(QString("application/x-qt-windows-mime;value=\"%1\"").arg(format), zero);
+    return data;
 }
 
 } // namespace tobrik::app

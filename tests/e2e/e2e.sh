@@ -336,6 +336,16 @@ if within 5 viewer_count_is 3; then
 else
     miss "the sweep did not stop for the click ($(log_lines) lines)"
 fi
+# Other programs read the stop text; on Windows it carries the marks that
+# keep it out of the clipboard history and the cloud clipboard.
+stop_text=$(xclip -o -selection clipboard)
+[ "$stop_text" = "Tobrik STOP" ] && pass "other programs read the stop text" ||
+    miss "the clipboard after the stop: $stop_text"
+if [ -n "$windows" ] && ! "$wine" "$win_check" clipboard >"$work/win-check" 2>&1; then
+    miss "the stop text's marks:"$'\n'"$(cat "$work/win-check")"
+elif [ -n "$windows" ]; then
+    pass "the stop text is marked to stay out of the clipboard history"
+fi
 viewer_shows_log || miss "the viewer does not show the stopped sweep's log"
 
 # ---- a stop from another program ------------------------------------------------

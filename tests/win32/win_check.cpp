@@ -6,6 +6,9 @@
 //                             close box, no minimize or maximize box, and no
 //                             taskbar button (owned by a hidden window,
 //                             neither WS_EX_APPWINDOW nor a tool window)
+//   win_check clipboard       the clipboard's text, and the DWORD 0 beside it
+//                             that keeps it out of the clipboard history and
+//                             the cloud clipboard
 //   win_check resources EXE VERSION
 //                             inside EXE: the version record of VERSION
 //                             (1.03: 1,3,0,0), the icon and the application
@@ -189,6 +192,25 @@ struct GroupHeader {
 };
 #pragma pack(pop)
 
+int checkClipboard() {
+    if (!OpenClipboard(nullptr)) {
+        std::printf("FAIL - the clipboard cannot be opened\n");
+        return 2;
+    }
+    const auto* text = static_cast<const wchar_t*>(GlobalLock(GetClipboardData(CF_UNICODETEXT)));
+    std::printf("# the text: %s\n", text ? narrow(text).c_str() : "(none)");
+    check(text != nullptr, "the clipboard holds text");
+    for (const wchar_t* name : {L"CanIncludeInClipboardHistory", L"CanUploadToCloudClipboard"}) {
+        const HANDLE data = GetClipboardData(RegisterClipboardFormatW(name));
+        const auto* value = data && GlobalSize(data) >= sizeof(DWORD)
+                                ? static_cast<const DWORD*>(GlobalLock(data))
+                                : nullptr;
+        check(value && *value == 0, (narrow(name) + " is the DWORD 0").c_str());
+    }
+    CloseClipboard();
+    return failures ? 1 : 0;
+}
+
 void checkIcon(HMODULE module) {
     ResourceName group;
     EnumResourceNamesW(module, MAKEINTRESOURCEW(14) /* RT_GROUP_ICON */, firstName,
@@ -253,6 +275,8 @@ void checkManifest(HMODULE module) {
 int wmain(int argc, wchar_t** argv) {
     if (argc == 3 && std::wcscmp(argv[1], L"frame") == 0)
         return checkFrame(argv[2]);
+    if (argc == 2 && std::wcscmp(argv[1], L"clipboard") == 0)
+        return checkClipboard();
     if (argc == 4 && std::wcscmp(argv[1], L"resources") == 0) {
         const HMODULE module = LoadLibraryExW(
             argv[2], nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
@@ -266,6 +290,6 @@ int wmain(int argc, wchar_t** argv) {
         FreeLibrary(module);
         return failures ? 1 : 0;
     }
-    std::fprintf(stderr, "usage: win_check frame TITLE | win_check resources EXE VERSION\n");
+    std::fprintf(stderr, "usage: win_check frame TITLE | clipboard | resources EXE VERSION\n");
     return 2;
 }
