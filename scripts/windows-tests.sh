@@ -53,9 +53,11 @@ since() { awk -v a="$1" -v b="$(now)" 'BEGIN { printf "%.1f", b - a }'; }
 # check_installer: the installer as a user runs it, silently (/S). On
 # Windows 8.1 it refuses. Over an earlier release of the same design that
 # shipped one more DLL: while that release's tobrik.exe runs, the install
-# exits non-zero and changes nothing; then the upgrade leaves exactly the
-# release folder's files, the uninstaller, the user's own file and
-# tobrik.log; a Start-menu shortcut and the uninstall entry are there; the
+# exits non-zero and changes nothing; with a folder in the place of one of
+# the release's DLLs it fails part-way, non-zero, and leaves the uninstaller
+# and the uninstall entry; once that folder is gone, installing again leaves
+# exactly the release folder's files, the uninstaller, the user's own file
+# and tobrik.log; a Start-menu shortcut and the uninstall entry are there; the
 # installed tobrik.exe sweeps and logs beside itself (the end-to-end test,
 # in the lab); the entry's quiet uninstall removes all that was installed
 # and keeps tobrik.log and the user's file.
@@ -112,8 +114,17 @@ check_installer() {
     wait "$running" 2>/dev/null || true
     start_wineserver # wine's processes of the program end with it
 
+    # A file that cannot be written (a folder in its place) fails the
+    # upgrade part-way; the uninstaller and its entry come first.
+    rm "$folder/Qt6Widgets.dll" && mkdir "$folder/Qt6Widgets.dll"
+    has_entry() { "$wine" reg query "$key" >/dev/null 2>&1; }
+    check "with a folder in a DLL's place the upgrade exits non-zero" refused "$setup"
+    check "failed part-way: uninstall.exe is there" test -f "$folder/uninstall.exe"
+    check "failed part-way: the uninstall entry is there" has_entry
+    rmdir "$folder/Qt6Widgets.dll"
+
     install "$setup" || check "the installer exits with 0" false
-    check "upgraded: the release folder's files, the user's and tobrik.log" \
+    check "installed again: the release folder's files, the user's and tobrik.log" \
         diff -r -x uninstall.exe -x notes.txt -x tobrik.log "$gui_build/release" "$folder"
     check "upgraded: the user's file and tobrik.log stay" kept
     check "installed: uninstall.exe" test -f "$folder/uninstall.exe"
@@ -152,7 +163,7 @@ check_installer() {
     check "uninstalled: only the user's file and tobrik.log are left" \
         test "$(ls -A "$folder" | tr '\n' ' ')" = "notes.txt tobrik.log "
     check "uninstalled: no shortcut" test ! -e "$menu/Tobrik.lnk"
-    no_entry() { ! "$wine" reg query "$key" >/dev/null 2>&1; }
+    no_entry() { ! has_entry; }
     check "uninstalled: no uninstall entry" no_entry
     log "uninstalled in $(since "$start") s"
     return "$status"
