@@ -32,6 +32,10 @@ SetCompressor /SOLID lzma
 ; A file that cannot be written fails the install (under /S too) rather
 ; than being skipped, which would leave a mix of two releases.
 AllowSkipFiles off
+; The installed files get the time they were installed at, not the time
+; they had when the installer was made: the installer, built twice from one
+; source, is the same to the byte.
+SetDateSave off
 
 !include MUI2.nsh
 !include LogicLib.nsh

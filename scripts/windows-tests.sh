@@ -12,20 +12,24 @@
 #    one it cached (about half an hour the first time);
 # 4. configures build-win-gui with cmake/mingw-w64-x86_64-gui.cmake and
 #    builds tobrik.exe, the window tests and win_check; lays out the release
-#    folder in build-win-gui/release, checks its DLLs and makes the installer
-#    and the zip from it into build/release-artifacts
+#    folder in build-win-gui/release, checks its DLLs and makes the installer,
+#    the zip and the Qt source from it into build/release-artifacts
 #    (scripts/windows-release.sh); the zip, unpacked, must hold the release
 #    folder's files and pass the DLL check (scripts/windows-release-check.sh);
-#    an earlier release, a version lower and with one more DLL, is made the
-#    same way from a copy of the folder (into build-win-gui/earlier-release);
+#    a copy of the folder with other file times and modes, packed again in
+#    another time zone, locale and umask, must give the same zip and
+#    installer; an earlier release, a version lower and with one more DLL,
+#    is made the same way from a copy of the folder (into
+#    build-win-gui/earlier-release);
 # 5. inside a network namespace lab (tests/lab/in_lab.sh) boots a wine
 #    prefix under build-win, keeps one wineserver running and runs ctest in
 #    build-win (unit and Win32 tests) and in build-win-gui (window tests,
-#    the version record and icon of tobrik.exe); then the installer runs
+#    the version record, icon and manifest of tobrik.exe); then the installer runs
 #    silently (/S) in the prefix: refused on Windows 8.1 and while the
-#    earlier release's tobrik.exe runs, then as an upgrade over that
-#    release; the installed tobrik.exe goes through the
-#    end-to-end test in place, on an X server of its own, as a user would
+#    earlier release's tobrik.exe runs, failing part-way over it with a
+#    folder in a DLL's place, then completing the upgrade; the installed
+#    tobrik.exe goes through the end-to-end test in place, on an X server of
+#    its own, as a user would, started from a folder that holds a NOTEPAD.EXE
 #    (tests/e2e/e2e.sh --wine --in-place), and the uninstaller runs as the
 #    uninstall entry says (check_installer). Wine does its network calls
 #    partly in helper processes of that wineserver, so the whole wine
@@ -274,6 +278,21 @@ unzip -q "$release_artifacts/tobrik-$version-windows-x64.zip" -d "$unpacked"
 }
 rm -rf "$unpacked"
 log "the zip checked in $(since "$start_zip") s"
+# The release folder, copied with other file times and modes, packed again
+# in another time zone, locale and umask: the same zip and installer.
+again=$gui_build/packed-again
+rm -rf "$again" && mkdir -p "$again"
+(umask 077 && cp -r "$gui_build/release" "$again/folder")
+find "$again/folder" -exec touch -d '2001-02-03 04:05:06' {} +
+(umask 077 && TZ=Asia/Tokyo LC_ALL=ja_JP.UTF-8 "$root/scripts/windows-release.sh" \
+    --folder "$again/folder" --version "$version" "$gui_build" "$again" >/dev/null)
+for download in "tobrik-$version-windows-x64.zip" "tobrik-$version-setup-x64.exe"; do
+    cmp "$release_artifacts/$download" "$again/$download" || {
+        log "FAILED: $download packed again is not the same"
+        exit 1
+    }
+done
+log "packed again: the same zip and installer"
 # An earlier release of the same design, a version lower, that shipped one
 # more DLL: what an upgrade must leave nothing of.
 earlier=$gui_build/earlier-release
