@@ -25,10 +25,11 @@ QMimeData* ClipboardTextData(const QString& text) {
     data->setText(text);
     // Registered clipboard formats that Windows reads as a DWORD: 0 keeps
     // the text out of the clipboard history (Win+V) and the cloud clipboard.
-    // Qt puts a format named so on the clipboard with these bytes as they are.
+    // Qt registers a format that is no MIME type under its own name and
+    // puts these bytes there as they are.
     const QByteArray zero(sizeof(DWORD), '\0');
     for (const char* format : {"CanIncludeInClipboardHistory", "CanUploadToCloudClipboard"})
-        data->setData(QString("application/x-qt-windows-mime;value=\"%1\"").arg(format), zero);
+        data->setData(format, zero);
     return data;
 }
 

@@ -267,7 +267,7 @@ void checkManifest(HMODULE module) {
     check(has("<supportedOS Id=\"{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}\"/>"),
           "the manifest: supportedOS Windows 10 and 11");
     check(has(">true</longPathAware>"), "the manifest: longPathAware");
-    check(!has("activeCodePage"), "the manifest: no activeCodePage");
+    check(!has("<activeCodePage"), "the manifest: no activeCodePage");
 }
 
 } // namespace
