@@ -207,9 +207,10 @@ TEST_F(ResultLogFile, ThePlaceIsBesideTheExecutableOrTheUsersOwn) {
         EXPECT_EQ(opening.error, row.opened ? "" : "Permission denied");
         // Where the system alone refuses, the place predicted before the
         // log is opened (which keys the one-instance lock) is the same.
-        if (row.refused.empty())
+        if (row.refused.empty()) {
             EXPECT_EQ(tobrik::log::ExpectedLogPath(place(row.executableDirectory), places),
                       opening.path);
+        }
 #ifndef _WIN32
         if (!row.created.empty()) {
             EXPECT_EQ(fs::status(place(row.created)).permissions(), fs::perms::owner_all);
