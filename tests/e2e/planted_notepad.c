@@ -1,5 +1,4 @@
-// A NOTEPAD.EXE that someone left in the folder Tobrik is started from:
-// when it runs, it leaves the file NOTEPAD.EXE.ran beside itself.
+// Planted as NOTEPAD.EXE where Tobrik starts; run, it leaves NOTEPAD.EXE.ran beside itself.
 #include <windows.h>
 
 int main(void) {

@@ -111,8 +111,7 @@ const std::vector<PlaceRow> kPlaceRows = {
      {"@/local/Tobrik/tobrik.log"}, true, "@/local/Tobrik"},
     {"both refused: the last path tried fails", "@/app", {{"LOCALAPPDATA", "@/local"}}, {"@"},
      {"@/app/tobrik.log", "@/local/Tobrik/tobrik.log"}, false, "@/local/Tobrik"},
-    // Nothing marks the folder read-only, yet no file can be made there: an
-    // access control list on Windows, Linux's sysfs under wine.
+    // Not marked read-only, yet no file can be made: an ACL on Windows, sysfs under wine.
     {"a folder where no file can be made", "Z:/sys/kernel", {{"LOCALAPPDATA", "@/local"}}, {},
      {"Z:/sys/kernel/tobrik.log", "@/local/Tobrik/tobrik.log"}, true, "@/local/Tobrik"},
 #else

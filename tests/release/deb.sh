@@ -1,7 +1,6 @@
 #!/bin/bash
-# The Debian package as a user gets it: built by scripts/deb.sh, twice (the
-# second time in another time zone, locale and umask) to the same bytes,
-# checked by lintian (no error, no warning that is not overridden with its reason),
+# The Debian package as a user gets it: built by scripts/deb.sh (twice, to the
+# same bytes), checked by lintian (no error, no warning that is not overridden with its reason),
 # installed with apt-get, run from /usr/bin by an unprivileged user in the
 # lab, where only the capability granted at installation lets it send ICMP
 # and a Qt plugin of that user's own gets no privilege from it, and purged
