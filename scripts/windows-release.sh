@@ -72,8 +72,9 @@ if [[ -n $folder_given ]]; then
     file_version=$(awk -F. '{ printf "%d.%d.0.0", $1, $2 }' <<<"$version")
 else
     cmake --build "$build" -j2 --target tobrik >&2
-    # shellcheck source=/dev/null disable=SC2154 # version=, file_version=, qt_prefix=, written by CMake
+    # shellcheck source=/dev/null # version=, file_version=, qt_prefix=, written by CMake
     source "$build/tobrik-release.env"
+    # shellcheck disable=SC2154 # qt_prefix, from the file above
     qt_source=$qt_prefix/source
     [[ -f $(echo "$qt_source"/qt6-base_*.dsc) ]] || {
         say "no Qt source in $qt_source; run: scripts/qt-for-windows.sh"
