@@ -1,5 +1,6 @@
 #include "frmMain.h"
 
+#include "DesktopPlatform.h"
 #include "LogLine.h"
 #include "LogPlace.h"
 #include "NumericText.h"
@@ -383,8 +384,8 @@ void frmMain::finishSweep() {
 
 void frmMain::showLog() {
     QString error;
-    if (!services.startProgram(kViewerProgram, strLogPath, error))
-        services.messageBox(
-            QString("%1\n%2 %3\n%4").arg(kViewerFailed, kViewerProgram, strLogPath, error),
-            MessageStyle::Exclamation, kLogErrorTitle);
+    const QString viewer = ViewerProgram();
+    if (!services.startProgram(viewer, strLogPath, error))
+        services.messageBox(QString("%1\n%2 %3\n%4").arg(kViewerFailed, viewer, strLogPath, error),
+                            MessageStyle::Exclamation, kLogErrorTitle);
 }

@@ -3,6 +3,7 @@
 // needs one, the echo helper holds it (net/linux/EchoService.h).
 
 #include "ApplicationSetup.h"
+#include "DesktopPlatform.h"
 #include "QtWindowServices.h"
 #include "WindowPlacement.h"
 #include "frmMain.h"
@@ -12,6 +13,9 @@
 #include <memory>
 
 int main(int argc, char* argv[]) {
+    // On Windows, every DLL loaded from here on comes from the program's
+    // folder or the system's, none from the current folder or PATH.
+    tobrik::app::LimitLibrarySearch();
     const tobrik::app::PlatformChoice platform = tobrik::app::SessionPlatform();
     if (!tobrik::app::DisplayAvailable(platform, argv[0]))
         return 1;

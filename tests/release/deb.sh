@@ -1,6 +1,6 @@
 #!/bin/bash
-# The Debian package as a user gets it: built by scripts/deb.sh, checked by
-# lintian (no error, no warning that is not overridden with its reason),
+# The Debian package as a user gets it: built by scripts/deb.sh (twice, to the
+# same bytes), checked by lintian (no error, no warning that is not overridden with its reason),
 # installed with apt-get, run from /usr/bin by an unprivileged user in the
 # lab, where only the capability granted at installation to its echo helper
 # lets it send ICMP and a Qt plugin of that user's own gets no privilege
@@ -33,6 +33,8 @@ cmake --build "$probe_build" --target tobrik_packet_probe_style >/dev/null
 plugin="$probe_build/tests/fault/probe-plugin/tobrik_packet_probe_style.so"
 deb="$out/tobrik_$(dpkg-parsechangelog -l "$root/debian/changelog" -S Version)"
 deb+="_$(dpkg-architecture -qDEB_HOST_ARCH).deb"
+(umask 077 && TZ=Asia/Tokyo LC_ALL=ja_JP.UTF-8 "$root/scripts/deb.sh" "$root/build/deb-again") >/dev/null
+cmp "$deb" "$root/build/deb-again/${deb##*/}" || fail "the .deb built again is not the same"
 # (Overridden tags, shown with --show-overrides, would count as failures.)
 report=$(lintian --fail-on error,warning --display-info "$deb" 2>&1) ||
     fail "lintian finds errors or warnings:"$'\n'"$report"
