@@ -1,6 +1,7 @@
 #include "QtWindowServices.h"
 
 #include "ApplicationTitle.h"
+#include "DesktopPlatform.h"
 #include "LogPlace.h"
 
 #include <QApplication>
@@ -144,7 +145,7 @@ void QtWindowServices::clearClipboard() {
 }
 
 void QtWindowServices::setClipboardText(const QString& text) {
-    QGuiApplication::clipboard()->setText(text);
+    QGuiApplication::clipboard()->setMimeData(ClipboardTextData(text));
     clipboardCache_ = text;
     clipboardStale_ = false;
 }

@@ -27,10 +27,4 @@ inline constexpr const char* kViewerFailed = "ログを表示するプログラ�
 inline constexpr const char* kEchoUnavailable =
     "ICMP エコーを送信できません。結果はすべて NG になります。";
 
-#ifdef _WIN32
-inline constexpr const char* kViewerProgram = "NOTEPAD.EXE";
-#else
-inline constexpr const char* kViewerProgram = "xdg-open";
-#endif
-
 } // namespace tobrik::app::texts

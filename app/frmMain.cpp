@@ -1,6 +1,6 @@
 #include "frmMain.h"
 
-#include "Ipv4Address.h"
+#include "DesktopPlatform.h"
 #include "LogLine.h"
 #include "LogPlace.h"
 #include "NumericText.h"
@@ -330,36 +330,23 @@ bool frmMain::probeAddress(qint64 lastOctet) {
     showValue(lblResult, status == 0 ? kAnswered : kNotAnswered);
     lblResult->repaint();
     mdlKorvantiser::SocketsCleanup();
-    if (status == -1)
-        warnIfEchoUnavailable();
-    else
-        passOnEchoNotice();
+    reportEchoProblem(status);
     const bool lookUp = status == 0 && optPCName[0]->isChecked();
     strHostName = lookUp ? fromUtf8(mdlKorvantiser::GetHostNameByIP(utf8(strCheckIP))) : QString();
     return true;
 }
 
 // Without an echo service every address would read "--> NG" without a
-// word of why; the user is told once per sweep.
-void frmMain::warnIfEchoUnavailable() {
-    if (echoWarningShown || !tobrik::net::ParseIPv4(utf8(strCheckIP)))
-        return;
+// word of why; and where a part of it failed and another took its place,
+// the sweep goes on. Either way the user is told once per sweep.
+void frmMain::reportEchoProblem(std::int32_t status) {
     const auto problem = mdlKorvantiser::EchoServiceProblem();
-    if (problem.empty())
+    if (problem.empty() || echoWarningShown)
         return;
     echoWarningShown = true;
-    services.messageBox(QString("%1\n\n%2").arg(kEchoUnavailable, fromUtf8(problem)),
-                        MessageStyle::Exclamation, kPingErrorTitle);
-}
-
-// The echo service replaced a socket that failed: the user is told, once
-// per sweep as of its absence, and the sweep goes on.
-void frmMain::passOnEchoNotice() {
-    const auto notice = mdlKorvantiser::EchoServiceNotice();
-    if (notice.empty() || echoWarningShown)
-        return;
-    echoWarningShown = true;
-    services.messageBox(fromUtf8(notice), MessageStyle::Exclamation, kPingErrorTitle);
+    const QString text = status == -1 ? QString("%1\n\n%2").arg(kEchoUnavailable, fromUtf8(problem))
+                                      : fromUtf8(problem);
+    services.messageBox(text, MessageStyle::Exclamation, kPingErrorTitle);
 }
 
 bool frmMain::writeLogLine() {
@@ -397,8 +384,8 @@ void frmMain::finishSweep() {
 
 void frmMain::showLog() {
     QString error;
-    if (!services.startProgram(kViewerProgram, strLogPath, error))
-        services.messageBox(
-            QString("%1\n%2 %3\n%4").arg(kViewerFailed, kViewerProgram, strLogPath, error),
-            MessageStyle::Exclamation, kLogErrorTitle);
+    const QString viewer = ViewerProgram();
+    if (!services.startProgram(viewer, strLogPath, error))
+        services.messageBox(QString("%1\n%2 %3\n%4").arg(kViewerFailed, viewer, strLogPath, error),
+                            MessageStyle::Exclamation, kLogErrorTitle);
 }

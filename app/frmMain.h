@@ -68,8 +68,7 @@ class frmMain : public QWidget {
     void runSweepLoop();
     bool stopRequested();
     bool probeAddress(qint64 lastOctet);
-    void warnIfEchoUnavailable();
-    void passOnEchoNotice();
+    void reportEchoProblem(std::int32_t status);
     bool writeLogLine();
     void reportLogFailure(const std::string& error);
     void finishSweep();

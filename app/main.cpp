@@ -1,8 +1,9 @@
 // Tobrik: an IPv4 ping sweep. The main window is the start-up object; main
-// only gives up the process's privileges and creates the application.
+// only creates the application. The process holds no privilege: where ICMP
+// needs one, the echo helper holds it (net/linux/EchoService.h).
 
 #include "ApplicationSetup.h"
-#include "NetPlatform.h"
+#include "DesktopPlatform.h"
 #include "QtWindowServices.h"
 #include "WindowPlacement.h"
 #include "frmMain.h"
@@ -12,10 +13,9 @@
 #include <memory>
 
 int main(int argc, char* argv[]) {
-    // First of all: nothing of the user's environment, arguments or Qt's
-    // plugins runs with a privilege.
-    if (!tobrik::net::DropPrivilegesKeepingEchoSocket())
-        return 1;
+    // On Windows, every DLL loaded from here on comes from the program's
+    // folder or the system's, none from the current folder or PATH.
+    tobrik::app::LimitLibrarySearch();
     const tobrik::app::PlatformChoice platform = tobrik::app::SessionPlatform();
     if (!tobrik::app::DisplayAvailable(platform, argv[0]))
         return 1;

@@ -1,6 +1,7 @@
 # A system-wide installation, as a distribution's package has it: the
-# program in bin; its desktop entry, its icons in the hicolor theme, its
-# AppStream metadata and its manual page under share. Included from ui/.
+# program in bin (its echo helper in libexec/tobrik, net/CMakeLists.txt);
+# its desktop entry, its icons in the hicolor theme, its AppStream metadata
+# and its manual page under share. Included from ui/.
 include(GNUInstallDirs)
 
 # Qt's project set-up gives installed programs a search path beside

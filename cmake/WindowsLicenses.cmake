@@ -10,8 +10,9 @@
 #   tobrik_qt_prefix    the Qt for Windows (scripts/qt-for-windows.sh builds
 #                       it from the source of the host's qt6-base-dev)
 #   tobrik_version_text the program's version as it shows it (1.02)
-#   tobrik_source_dir   the source tree: the script that builds Qt and its
-#                       toolchain file ship beside the licences
+#   tobrik_source_dir   the source tree: what builds Qt (the script, its
+#                       toolchain file, the script and package lists that
+#                       install what it needs) ships in licenses/qt-build/
 # A file whose source package has no entry below stops the install.
 
 cmake_policy(PUSH)
@@ -96,12 +97,22 @@ set(readme "Tobrik ${tobrik_version_text} for Windows
 Tobrik itself is under the MIT licence: LICENSE.txt beside tobrik.exe.
 
 It ships these third-party parts. Each was built by Debian (Qt by Tobrik's
-scripts/qt-for-windows.sh) from the Debian source package and version
-named; Debian's snapshot archive keeps every version of its source packages,
-and on a Debian system 'apt-get source <package>=<version>' fetches it.
-The script that built Qt and the CMake toolchain file it built with, which
-names Debian's MinGW-w64 compilers, are here too: qt-for-windows.sh and
-mingw-w64-x86_64-compilers.cmake.
+qt-for-windows.sh) from the Debian source package and version named below;
+Debian's snapshot archive keeps every version of its source packages, and
+on a Debian system 'apt-get source <package>=<version>' fetches it.
+
+The source of Qt, exactly as it was built, is published beside this
+download as tobrik-${tobrik_version_text}-qt-source.tar: Debian's .dsc and its
+tarballs, as apt-get source fetched them. qt-build/ holds what builds it
+again: scripts/qt-for-windows.sh, the CMake toolchain file that names
+Debian's MinGW-w64 compilers (cmake/), and scripts/setup.sh with its package
+lists (scripts/packages/), which install what the build needs. On Debian 12
+with the same version of qt6-base-dev, as root:
+  tar -xf tobrik-${tobrik_version_text}-qt-source.tar
+  TOBRIK_QT_SOURCE=$PWD/tobrik-${tobrik_version_text}-qt-source \\
+      bash qt-build/scripts/qt-for-windows.sh
+builds it into /var/cache/tobrik/qt-<version>-mingw-w64-gcc<major>; its bin/
+holds the DLLs, which replace those beside tobrik.exe.
 ")
 set(texts)
 foreach(source IN LISTS sources)
@@ -133,8 +144,9 @@ ${title_${source}}
     list(APPEND texts ${texts_${source}})
 endforeach()
 file(WRITE "${licenses}/README.txt" "${readme}")
-foreach(recipe scripts/qt-for-windows.sh cmake/mingw-w64-x86_64-compilers.cmake)
-    configure_file("${tobrik_source_dir}/${recipe}" "${licenses}" COPYONLY)
+foreach(recipe scripts/qt-for-windows.sh scripts/setup.sh scripts/packages/base.txt
+               scripts/packages/windows.txt cmake/mingw-w64-x86_64-compilers.cmake)
+    configure_file("${tobrik_source_dir}/${recipe}" "${licenses}/qt-build/${recipe}" COPYONLY)
 endforeach()
 
 # The licence texts named above: Debian's common licences, the runtime
@@ -167,7 +179,7 @@ foreach(text IN LISTS texts)
         configure_file("/usr/share/common-licenses/${text}" "${licenses}/${text}.txt" COPYONLY)
     endif()
 endforeach()
-file(GLOB written "${licenses}/*")
+file(GLOB_RECURSE written "${licenses}/*")
 list(APPEND CMAKE_INSTALL_MANIFEST_FILES ${written})
 message(STATUS "Installing: ${licenses} (${sources})")
 

@@ -11,11 +11,15 @@
 # written here into the build folder.
 # Included from ui/CMakeLists.txt, where the program is installed.
 
-# The release's version for scripts/windows-release.sh: as the program shows
-# it (1.02) and as Windows' version records give it (1.2.0.0).
+# What scripts/windows-release.sh needs of the build: the release's version
+# as the program shows it (1.02) and as Windows' version records give it
+# (1.2.0.0), and the Qt for Windows, whose exact source it publishes.
 string(REPLACE ", " "." _tobrik_file_version "${TOBRIK_VERSION_NUMBERS}")
 file(CONFIGURE OUTPUT ${CMAKE_BINARY_DIR}/tobrik-release.env
-     CONTENT "version=${TOBRIK_VERSION_TEXT}\nfile_version=${_tobrik_file_version}\n")
+     CONTENT "version=${TOBRIK_VERSION_TEXT}
+file_version=${_tobrik_file_version}
+qt_prefix='${TOBRIK_QT_WINDOWS}'
+")
 install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION . RENAME LICENSE.txt)
 
 set(TOBRIK_QT_TRANSLATIONS /usr/share/qt6/translations
@@ -48,6 +52,7 @@ while(_tobrik_linked)
     list(APPEND _tobrik_shipped "${what}=${file}")
 endwhile()
 
+find_program(TOBRIK_PYTHON3 python3 REQUIRED)
 get_target_property(_tobrik_qt_core Qt6::Core IMPORTED_LOCATION_RELEASE)
 get_filename_component(_tobrik_qt_bin "${_tobrik_qt_core}" DIRECTORY)
 
@@ -62,6 +67,8 @@ install(CODE "
     set(tobrik_plugins \"${_tobrik_plugin_files}\")
     set(tobrik_dll_dirs \"${_tobrik_qt_bin};${TOBRIK_MINGW_DLL_DIRS}\")
     set(tobrik_strip \"${CMAKE_STRIP}\")
+    set(tobrik_time_stamps \"${TOBRIK_PYTHON3};${PROJECT_SOURCE_DIR}/cmake/pe-time-stamps.py\")
+    set(tobrik_source_date_epoch \"${TOBRIK_SOURCE_DATE_EPOCH}\")
     set(tobrik_shipped \"${_tobrik_shipped}\")
     set(tobrik_qt_prefix \"${TOBRIK_QT_WINDOWS}\")
     set(tobrik_version_text \"${TOBRIK_VERSION_TEXT}\")
@@ -126,7 +133,9 @@ install(CODE [[
     list(JOIN windows_dlls " " windows_dlls)
     message(STATUS "Left to Windows: ${windows_dlls}")
     # Debug information is for the developer, not the user: libstdc++-6.dll
-    # alone shrinks from 23 MB to 2 MB.
+    # alone shrinks from 23 MB to 2 MB. strip stamps each file with the
+    # time of day, and the linker stamped Qt's export tables with the time
+    # Qt was built: both become the release's date.
     set(binaries ${CMAKE_INSTALL_MANIFEST_FILES})
     list(FILTER binaries INCLUDE REGEX "\\.(exe|dll)$")
     foreach(binary IN LISTS binaries)
@@ -136,6 +145,12 @@ install(CODE [[
             message(FATAL_ERROR "cannot strip ${binary}")
         endif()
     endforeach()
+    execute_process(COMMAND "${CMAKE_COMMAND}" -E env SOURCE_DATE_EPOCH=${tobrik_source_date_epoch}
+                            ${tobrik_time_stamps} ${binaries}
+                    RESULT_VARIABLE failed)
+    if(failed)
+        message(FATAL_ERROR "cannot set the time stamps of ${binaries}")
+    endif()
     cmake_policy(POP)
 ]])
 install(SCRIPT ${CMAKE_CURRENT_LIST_DIR}/WindowsLicenses.cmake)

@@ -7,7 +7,7 @@
 #include "SystemCodePage.h"
 
 #include <direct.h>
-#include <io.h>
+#include <string>
 #include <windows.h>
 #else
 #include <fcntl.h>
@@ -80,7 +80,18 @@ bool LogPlaces::othersMayWrite(const std::string& folder) {
 
 bool LogPlaces::mayWrite(const std::string& folder) {
 #ifdef _WIN32
-    return _waccess(tobrik::net::Utf8ToWide(folder).c_str(), 2) == 0;
+    // _waccess tells only whether a folder exists: the folder's access
+    // control decides whether a file may be made there. So one is made,
+    // which Windows deletes as its handle closes (or the process ends).
+    const std::wstring probe = tobrik::net::Utf8ToWide(folder) + L"\\tobrik-probe-" +
+                               std::to_wstring(GetCurrentProcessId()) + L".tmp";
+    const HANDLE file = CreateFileW(
+        probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+        FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    CloseHandle(file);
+    return true;
 #else
     return ::faccessat(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) == 0;
 #endif

@@ -24,8 +24,9 @@ class LogPlaces {
     // could then put a link where the log is to be written. False where it
     // cannot be told, and on Windows.
     virtual bool othersMayWrite(const std::string& folder);
-    // Whether this user may create files in folder, asked without making
-    // one.
+    // Whether this user may create files in folder: asked of the system on
+    // Linux; on Windows, where only making one tells, by making a file that
+    // is deleted as it is closed.
     virtual bool mayWrite(const std::string& folder);
     // Creates folder and every missing folder above it; the ones created
     // are the user's alone (0700 on Linux). On failure returns false and

@@ -1,10 +1,13 @@
+// The worker pool behind the time-limited name look-up.
+
 #include "BoundedLookUp.h"
 
 #include <condition_variable>
 #include <deque>
 #include <memory>
 #include <mutex>
-#include <system_error>
+#include <new>
+#include <stdexcept>
 #include <thread>
 #include <utility>
 
@@ -85,17 +88,19 @@ bool dispatch(Job job) {
     Pool& p = pool();
     std::lock_guard lock(p.mutex);
     if (p.idle > 0) {
-        --p.idle;
         p.jobs.push_back(std::move(job));
+        --p.idle;
         p.work.notify_one();
         return true;
     }
     if (p.threads >= kRunningLookUpLimit)
         return false;
+    // A thread that cannot be had (std::system_error) or allocated
+    // (std::bad_alloc) leaves no job queued without a worker.
     p.jobs.push_back(std::move(job));
     try {
         std::thread(work).detach();
-    } catch (const std::system_error&) {
+    } catch (const std::exception&) {
         p.jobs.pop_back();
         return false;
     }
@@ -106,23 +111,18 @@ bool dispatch(Job job) {
 } // namespace
 
 std::optional<std::string> BoundedLookUp(LookUp lookUp, std::chrono::milliseconds bound) {
-    auto pending = std::make_shared<Pending>();
-    if (!dispatch({pending, std::move(lookUp)}))
-        return std::nullopt;
+    std::shared_ptr<Pending> pending;
+    try {
+        pending = std::make_shared<Pending>();
+        if (!dispatch({pending, std::move(lookUp)}))
+            return std::nullopt;
+    } catch (const std::bad_alloc&) {
+        return std::nullopt; // no memory for the job or its queue: no name
+    }
     std::unique_lock lock(pending->mutex);
     if (!pending->done.wait_for(lock, bound, [&] { return pending->finished; }))
         return std::nullopt;
     return std::move(pending->answer);
-}
-
-int LookUpThreads() {
-    std::lock_guard lock(pool().mutex);
-    return pool().threads;
-}
-
-int BusyLookUpThreads() {
-    std::lock_guard lock(pool().mutex);
-    return pool().threads - pool().idle;
 }
 
 } // namespace tobrik::net

@@ -28,13 +28,10 @@ using LookUp = std::function<std::optional<std::string>()>;
 
 // lookUp's answer if it comes within bound; nothing when it does not, when
 // all kRunningLookUpLimit workers are busy (lookUp is then not called), or
-// when no thread can be started. lookUp must own all it uses (capture by
+// when no thread can be started or the memory for it is lacking: never an
+// exception. lookUp must own all it uses (capture by
 // value): an abandoned one may outlive the caller, and even the program's
 // static objects, as nothing waits for it at exit.
 std::optional<std::string> BoundedLookUp(LookUp lookUp, std::chrono::milliseconds bound);
-
-// The worker threads alive, and those of them with a look-up to do.
-int LookUpThreads();
-int BusyLookUpThreads();
 
 } // namespace tobrik::net

@@ -1,3 +1,5 @@
+// Building ICMP echo requests and classifying what comes back.
+
 #include "IcmpPacket.h"
 
 #include "IpStatus.h"
@@ -95,9 +97,9 @@ bool IsOwnEchoRequest(const std::uint8_t* packet, std::size_t length, const Echo
     return length >= kIcmpHeaderSize && packet[0] == kEchoRequest && matchesRequest(packet, id);
 }
 
-Classification ClassifyPacket(const std::uint8_t* packet, std::size_t length, PacketForm form,
-                              const EchoRequestId& id, std::uint32_t source) {
-    Classification result;
+EchoAnswer ClassifyPacket(const std::uint8_t* packet, std::size_t length, PacketForm form,
+                          const EchoRequestId& id, std::uint32_t source) {
+    EchoAnswer result;
     if (packet == nullptr)
         return result;
     std::size_t offset = 0;

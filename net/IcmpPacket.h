@@ -28,7 +28,10 @@ enum class Verdict {
     Error,     // an ICMP error that quotes our request
 };
 
-struct Classification {
+// What a received packet, or a queued ICMP error, says about the request
+// that is waiting: the one result of the Linux echo path before it becomes
+// the reply record.
+struct EchoAnswer {
     Verdict verdict = Verdict::Unrelated;
     std::int32_t status = 0;    // IpStatus code for Error, 0 for EchoReply
     std::uint32_t source = 0;   // sender of the reply or error (network order)
@@ -46,8 +49,8 @@ std::uint16_t InternetChecksum(const std::uint8_t* data, std::size_t length);
 // source is the sender's address as the socket reported it (network order).
 // A raw socket's packet counts only with a valid ICMP checksum (a datagram
 // socket gets only messages that the kernel has checked).
-Classification ClassifyPacket(const std::uint8_t* packet, std::size_t length, PacketForm form,
-                              const EchoRequestId& id, std::uint32_t source);
+EchoAnswer ClassifyPacket(const std::uint8_t* packet, std::size_t length, PacketForm form,
+                          const EchoRequestId& id, std::uint32_t source);
 
 // True when packet (ICMP header first) is the echo request id. A datagram
 // socket's error queue hands back the request that an ICMP error quoted.

@@ -1,3 +1,5 @@
+// Which network platform is in use: the native one, or a test's.
+
 #include "NetPlatform.h"
 
 namespace tobrik::net {

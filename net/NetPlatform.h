@@ -10,12 +10,6 @@
 
 namespace tobrik::net {
 
-// What one echo request ended with, as the echo service reports it.
-struct EchoOutcome {
-    std::uint32_t replies = 0;  // number of reply records written into the reply area
-    std::int32_t lastError = 0; // when replies is 0: why (an IpStatus code)
-};
-
 // An open handle of the echo service. Destroying it closes the handle.
 class EchoHandle {
   public:
@@ -23,29 +17,29 @@ class EchoHandle {
     // Sends one echo request carrying payload to addr (network byte order)
     // and waits at most timeoutMs for its answer. A reply or an ICMP error
     // for this request is written as a reply record at the start of
-    // replyArea; its status is 0 exactly for an echo reply.
-    virtual EchoOutcome sendEcho(std::uint32_t addr, const std::string& payload,
-                                 std::uint8_t* replyArea, std::size_t replySize,
-                                 std::uint32_t timeoutMs) = 0;
+    // replyArea. Returns the request's IpStatus: 0 exactly for an echo
+    // reply, the record's status where one was written, else why none was;
+    // -1 when the request could not be sent at all.
+    virtual std::int32_t sendEcho(std::uint32_t addr, const std::string& payload,
+                                  std::uint8_t* replyArea, std::size_t replySize,
+                                  std::uint32_t timeoutMs) = 0;
 };
 
 class NetPlatform {
   public:
     virtual ~NetPlatform() = default;
 
-    // Starts the sockets library at the given version; 0 when it started.
+    // 0 when started or stopped; otherwise the sockets library's error.
     virtual int startup(std::uint16_t version) = 0;
-    // Stops the sockets library; 0 when it stopped.
     virtual int cleanup() = 0;
 
-    // Opens the echo service; null when it cannot be opened. Then
-    // echoUnavailableReason() explains why, in words for the user.
+    // Opens the echo service; null when it cannot be opened.
     virtual std::unique_ptr<EchoHandle> openEcho() = 0;
-    virtual std::string echoUnavailableReason() const = 0;
-    // What changed in the echo service since the last call, in words for
-    // the user (the socket of the probes failed and another took its
-    // place); "" when nothing did.
-    virtual std::string takeEchoNotice() { return {}; }
+    // Why the echo service could not be opened or a request not sent, or
+    // what failed in it and took another path since the last call, in
+    // words for the user; "" when nothing did. Each text is handed out
+    // once.
+    virtual std::string takeEchoProblem() = 0;
 
     // Reverse look-up of addr (network byte order) through the system
     // resolver: the host name in UTF-8, or nothing when none is found within
@@ -80,13 +74,5 @@ class ScopedPlatform {
 
 // The native platform of this build (Linux or Win32 layer).
 NetPlatform& nativePlatform();
-
-// The program's first step, before anything reads its environment or its
-// arguments. Where the process holds a privilege that the echo service
-// needs (CAP_NET_RAW on Linux), opens the one socket that needs it for the
-// native platform to keep; then gives up every privilege. False, after a
-// line on standard error, when one could not be given up: the program must
-// end then. Windows needs no privilege: nothing to do there.
-bool DropPrivilegesKeepingEchoSocket();
 
 } // namespace tobrik::net

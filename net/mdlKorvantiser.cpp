@@ -1,6 +1,7 @@
+// The network procedures, over the platform in use.
+
 #include "mdlKorvantiser.h"
 
-#include "IpStatus.h"
 #include "Ipv4Address.h"
 #include "NetPlatform.h"
 
@@ -12,6 +13,9 @@ namespace mdlKorvantiser {
 using tobrik::net::platform;
 
 namespace {
+
+// The message box style of the cleanup error: MB_ICONEXCLAMATION | MB_OK.
+constexpr int kExclamationStyle = 0x30;
 
 MessageBoxFunction& messageBoxFunction() {
     static MessageBoxFunction function;
@@ -48,7 +52,7 @@ bool SocketsInitialize() {
 
 void SocketsCleanup() {
     if (platform().cleanup() != 0)
-        showMessage("Windows Sockets error occurred in Cleanup.", 0x30, "");
+        showMessage("Windows Sockets error occurred in Cleanup.", kExclamationStyle, "");
 }
 
 std::int32_t PingHost(const std::string& strIPAddr, const std::string& strData,
@@ -59,13 +63,8 @@ std::int32_t PingHost(const std::string& strIPAddr, const std::string& strData,
     auto handle = platform().openEcho();
     if (!handle)
         return -1;
-    const auto outcome = handle->sendEcho(*address, strData, udtReply.area.data(),
-                                          udtReply.area.size(), kEchoTimeoutMs);
-    // With no reply written the record may still hold an earlier probe's
-    // status; the outcome's own error is the answer then.
-    if (outcome.replies == 0)
-        return outcome.lastError != 0 ? outcome.lastError : tobrik::net::IpStatus::GeneralFailure;
-    return udtReply.Status();
+    return handle->sendEcho(*address, strData, udtReply.area.data(), udtReply.area.size(),
+                            kEchoTimeoutMs);
 }
 
 std::string GetHostNameByIP(const std::string& strIPAddr) {
@@ -86,13 +85,7 @@ std::string GetLocalIPAddress() {
 }
 
 std::string EchoServiceProblem() {
-    if (platform().openEcho())
-        return {};
-    return platform().echoUnavailableReason();
-}
-
-std::string EchoServiceNotice() {
-    return platform().takeEchoNotice();
+    return platform().takeEchoProblem();
 }
 
 } // namespace mdlKorvantiser

@@ -23,10 +23,10 @@ using MessageBoxFunction =
 // message box here. Without one the message goes to standard error.
 void SetMessageBoxFunction(MessageBoxFunction function);
 
-// True when the sockets library started.
+// Start and stop the sockets library around each probe, as the window does:
+// every probe then stands on its own, and a library that fails to start
+// fails that probe alone. A failing stop is reported in a message box.
 bool SocketsInitialize();
-
-// Stops the sockets library; a failing stop is reported in a message box.
 void SocketsCleanup();
 
 // Sends one echo request carrying strData to strIPAddr and waits at most
@@ -42,14 +42,15 @@ std::string GetHostNameByIP(const std::string& strIPAddr);
 // The first IPv4 address of the local host as dotted text; "" on failure.
 std::string GetLocalIPAddress();
 
-// "" when the echo service can be opened; otherwise why not, for the user.
+// What went wrong with the echo service since the last call, for the user:
+// why the last probe could not be sent, or which part failed and what took
+// its place; "" when nothing did. Asks the platform only, never opening
+// the echo service again.
 std::string EchoServiceProblem();
 
-// "" unless the echo service changed since the last call (its socket
-// failed and another took its place); then what happened, for the user.
-std::string EchoServiceNotice();
-
-inline constexpr std::uint16_t kSocketsVersion = 0x0101;
+// Windows Sockets 1.1, the version the procedures ask for: the oldest that
+// has every call they make.
+inline constexpr std::uint16_t kSocketsVersion = 0x0101; // MAKEWORD(1, 1)
 inline constexpr std::uint32_t kEchoTimeoutMs = 500;
 
 } // namespace mdlKorvantiser

@@ -3,10 +3,14 @@
 # root. Linux allows it in one of two ways:
 #  - "ping sockets": the user's group lies in net.ipv4.ping_group_range
 #    (many distributions allow every group; Debian's kernel default does not);
-#  - the capability CAP_NET_RAW on the executable, which opens a raw socket.
-# When neither holds, this grants the capability to the executable (asking
-# for sudo), after saying so; without sudo it says what to run as root. The
+#  - the capability CAP_NET_RAW on the echo helper tobrik-echo, which opens
+#    the raw socket and serves the program's requests; the program itself
+#    never holds the capability.
+# When neither holds, this grants the capability to the helper (asking for
+# sudo), after saying so; without sudo it says what to run as root. The
 # program never needs to run as root.
+#
+# Usage: icmp-permission.sh HELPER
 set -euo pipefail
 program="$(realpath "$1")" # su - starts in root's home
 
@@ -29,7 +33,7 @@ if [ -n "$getcap" ] && "$getcap" "$program" 2>/dev/null | grep -q cap_net_raw; t
     exit 0
 fi
 echo "tobrik: sending ICMP echo requests needs either your group in net.ipv4.ping_group_range"
-echo "        or the capability CAP_NET_RAW on the program."
+echo "        or the capability CAP_NET_RAW on its echo helper."
 if ! command -v sudo >/dev/null 2>&1; then
     echo "        sudo is not installed; to grant the capability, run as root:"
     echo "        su - -c \"setcap cap_net_raw+ep $(printf %q "$program")\""

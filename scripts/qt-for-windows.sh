@@ -4,7 +4,13 @@
 #   ${TOBRIK_CACHE:-/var/cache/tobrik}/qt-<Debian version>-mingw-w64-gcc<major>
 # The folder is keyed by the exact Debian version of the source, since the
 # licence notes shipped with the program name that version. A folder holding
-# the stamp file .complete (written last) is reused as it is.
+# the stamp file .complete (written last) is reused as it is. The source
+# itself, Debian's .dsc and its tarballs as apt-get source fetched them, is
+# kept in its folder source/, which scripts/windows-release.sh publishes
+# beside the program (fetched now for a folder made before it was kept).
+# With TOBRIK_QT_SOURCE=<folder> Qt's source is taken from that folder (the
+# published tobrik-<version>-qt-source.tar, unpacked) instead of Debian's
+# archive; it must be the host's Qt version all the same.
 # Prints the folder on its last line of standard output; everything else goes
 # to standard error. Needs root for apt-get.
 #
@@ -28,12 +34,6 @@ gcc_major=${gcc_major%%-*}
 source_version=${host_version#*:} # without an epoch, e.g. 6.4.2+dfsg-10
 prefix="$cache/qt-$source_version-mingw-w64-gcc$gcc_major"
 
-if [[ -f $prefix/.complete ]]; then
-    say "reusing $prefix"
-    echo "$prefix"
-    exit 0
-fi
-
 # Debian's source index for the machine's own suites, beside the binary one.
 enable_sources() {
     if apt-cache showsrc qt6-base 2>/dev/null | grep -q '^Package: qt6-base'; then
@@ -46,18 +46,41 @@ enable_sources() {
     apt-get update -qq >&2
 }
 
+# fetch_source FOLDER: Debian's source of the host's Qt into FOLDER, as
+# apt-get source fetches it (checked against the signed index), or copied
+# from $TOBRIK_QT_SOURCE.
+fetch_source() {
+    mkdir -p "$1"
+    if [[ -n ${TOBRIK_QT_SOURCE:-} ]]; then
+        cp "$TOBRIK_QT_SOURCE"/qt6-base_* "$1/"
+    else
+        enable_sources
+        (cd "$1" && apt-get source --download-only "qt6-base=$host_version" >&2) || exit 1
+    fi
+    [[ -f $1/qt6-base_$source_version.dsc ]] || {
+        say "no source of the host's Qt $host_version in $1: $(ls "$1")"
+        exit 1
+    }
+}
+
+if [[ -f $prefix/.complete ]]; then
+    if [[ ! -f $prefix/source/qt6-base_$source_version.dsc ]]; then
+        rm -rf "$prefix/source.part"
+        fetch_source "$prefix/source.part"
+        mv "$prefix/source.part" "$prefix/source"
+    fi
+    say "reusing $prefix"
+    echo "$prefix"
+    exit 0
+fi
+
 work="$cache/work-qt-$source_version-mingw-w64-gcc$gcc_major"
 start=$(date +%s)
-enable_sources
 rm -rf "$work" "$prefix"
-mkdir -p "$work/download"
-(cd "$work/download" && apt-get source --download-only "qt6-base=$host_version" >&2)
-dsc=$(ls "$work/download"/qt6-base_*.dsc)
-[[ $(basename "$dsc") == "qt6-base_${host_version#*:}.dsc" ]] || {
-    say "source $dsc does not match the host's Qt $host_version"
-    exit 1
-}
-dpkg-source --no-check -x "$dsc" "$work/src" >&2
+fetch_source "$work/download"
+# Checked against the .dsc's own hashes; Debian's signature on it is
+# checked by apt-get, not here.
+dpkg-source --no-check -x "$work/download/qt6-base_$source_version.dsc" "$work/src" >&2
 
 cmake -S "$work/src" -B "$work/build" -G Ninja \
     -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64-compilers.cmake" \
@@ -73,6 +96,7 @@ cmake -S "$work/src" -B "$work/build" -G Ninja \
     -DFEATURE_tabletevent=OFF >&2
 cmake --build "$work/build" -j"$(nproc)" >&2
 cmake --install "$work/build" >&2
+mv "$work/download" "$prefix/source"
 rm -rf "$work"
 date -u +%FT%TZ >"$prefix/.complete"
 say "built Qt $qt_version for Windows in $(($(date +%s) - start)) s into $prefix"

@@ -17,9 +17,10 @@ stage() { echo "== test: $* ($((SECONDS / 60))m$((SECONDS % 60))s)"; }
 
 stage "plain build"
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=ON >/dev/null
-# What its tests run, and the style plugin that the package's check plants.
+# What its tests run, the echo helper that goes beside the program, and the
+# style plugin that the package's check plants.
 mapfile -t programs < <("$root/scripts/test-programs.sh" "$build" -L "$labels")
-cmake --build "$build" -j"$(nproc)" --target "${programs[@]}" tobrik_packet_probe_style
+cmake --build "$build" -j"$(nproc)" --target "${programs[@]}" tobrik-echo tobrik_packet_probe_style
 stage "process, end-to-end and timing tests"
 ctest --test-dir "$build" -L "$labels" --output-on-failure -j"$(nproc)"
 

@@ -6,9 +6,13 @@
 ; that release's own uninstaller, silently and in place: every release's
 ; uninstaller deletes the files it installed, by name, and keeps tobrik.log
 ; and whatever else the user put into the folder; so the folder then holds
-; what this release ships and nothing stale. /S installs or uninstalls
-; without a window; a running Tobrik stops either with a non-zero exit code,
-; the install left as it was.
+; what this release ships and nothing stale. The uninstaller and the entry
+; are written before the files: an install that fails part-way (a file that
+; cannot be written) leaves an uninstaller that removes what is there, and
+; running the installer again, once the cause is gone, removes that and
+; installs the whole release. /S installs or uninstalls without a window; a
+; running Tobrik stops either with a non-zero exit code, the install left as
+; it was, and so does a failed install (exit code 2).
 ;
 ; Built by scripts/windows-release.sh, which defines:
 ;   VERSION, FILE_VERSION  1.02 and 1.2.0.0, from debian/changelog through CMake
@@ -28,6 +32,10 @@ SetCompressor /SOLID lzma
 ; A file that cannot be written fails the install (under /S too) rather
 ; than being skipped, which would leave a mix of two releases.
 AllowSkipFiles off
+; The installed files get the time they were installed at, not the time
+; they had when the installer was made: the installer, built twice from one
+; source, is the same to the byte.
+SetDateSave off
 
 !include MUI2.nsh
 !include LogicLib.nsh
@@ -155,11 +163,9 @@ Section
         Push $0
         Call RemovePreviousRelease
     ${EndIf}
-    !include "${FILES}"
-    WriteUninstaller "$INSTDIR\uninstall.exe"
+    ; The uninstaller and its entry first, then the files.
     SetOutPath "$INSTDIR"
-    CreateShortcut "$SMPROGRAMS\Tobrik.lnk" "$INSTDIR\tobrik.exe"
-
+    WriteUninstaller "$INSTDIR\uninstall.exe"
     WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayName" "Tobrik"
     WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
     WriteRegStr HKCU "${UNINSTALL_KEY}" "Publisher" "${PUBLISHER}"
@@ -170,6 +176,9 @@ Section
     WriteRegDWORD HKCU "${UNINSTALL_KEY}" "EstimatedSize" ${SIZE_KB}
     WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoModify" 1
     WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoRepair" 1
+    !include "${FILES}"
+    SetOutPath "$INSTDIR"
+    CreateShortcut "$SMPROGRAMS\Tobrik.lnk" "$INSTDIR\tobrik.exe"
 SectionEnd
 
 Function un.onInit

@@ -1,12 +1,13 @@
 #!/bin/bash
 # Checks a Windows release folder (cmake --install of the windows-cross-gui
 # build): every DLL that an executable or DLL in it imports is either in the
-# folder beside tobrik.exe or one of Windows' own, and every executable and
-# DLL is stripped.
+# folder beside tobrik.exe or one of Windows' own, every executable and
+# DLL is stripped, and tobrik.exe limits where DLLs are loaded from (it
+# imports SetDefaultDllDirectories, which it calls first).
 #
 # Usage: scripts/windows-release-check.sh FOLDER
 # Prints what each file imports from the folder; exits 1 on any missing DLL
-# or unstripped file.
+# or unstripped file, or a tobrik.exe that leaves the DLL search open.
 set -euo pipefail
 
 folder=${1:?usage: windows-release-check.sh FOLDER}
@@ -56,6 +57,10 @@ while IFS= read -r -d '' binary; do
         fi
     done < <(sed -n 's/^[[:space:]]*DLL Name: //p' <<<"$dump")
     echo "$relative: ${ours[*]:-(Windows DLLs only)}"
+    if [[ $relative == tobrik.exe ]] && ! grep -qw SetDefaultDllDirectories <<<"$dump"; then
+        echo "FAIL - tobrik.exe does not import SetDefaultDllDirectories" >&2
+        status=1
+    fi
     # A stripped image has no symbol table and no DWARF sections.
     if ! "$objdump" -t "$binary" | grep -q '^no symbols' ||
         "$objdump" -h "$binary" | grep -q '\.debug_'; then

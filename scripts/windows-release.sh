@@ -1,20 +1,34 @@
 #!/bin/bash
-# Makes the two Windows downloads of Tobrik from its release folder:
+# Makes the Windows downloads of Tobrik from its release folder:
 #   tobrik-<version>-setup-x64.exe    the installer (scripts/windows-installer.nsi):
 #                                     per user, into %LOCALAPPDATA%\Programs\Tobrik
 #   tobrik-<version>-windows-x64.zip  one folder to unpack where the user can write
-# Both hold the same files: tobrik.exe, the DLLs, plugins and translation
-# it needs, LICENSE.txt and licenses/.
+#   tobrik-<version>-qt-source.tar    the exact source of the Qt they carry: Debian's
+#                                     .dsc and its tarballs, as apt-get source fetched
+#                                     them (scripts/qt-for-windows.sh keeps them)
+#   SHA256SUMS                        the checksums of the version's downloads in
+#                                     OUTPUT_DIR, the .deb of scripts/deb.sh included
+#                                     when it is there
+# The installer and the zip hold the same files: tobrik.exe, the DLLs,
+# plugins and translation it needs, LICENSE.txt and licenses/.
+#
+# Made twice from one commit and the same Qt for Windows, the downloads are
+# the same to the byte, whatever the folder, time zone, umask, locale and
+# time of day: every time they store is the release's date
+# (SOURCE_DATE_EPOCH, debian/changelog's, as dpkg-buildpackage takes it for
+# the .deb), files go in in byte order with fixed modes, and the installed
+# size counts bytes, not the file system's blocks.
 #
 # Usage: scripts/windows-release.sh [--folder DIR --version X.YY] [BUILD_DIR] [OUTPUT_DIR]
 #   BUILD_DIR   a configured windows-cross-gui build (default <repo>/build-win-gui):
 #               tobrik.exe is built, the release folder laid out in
 #               BUILD_DIR/release (cmake --install) and its DLLs checked
 #               (scripts/windows-release-check.sh)
-#   OUTPUT_DIR  where the two go (default <repo>/build/release-artifacts)
+#   OUTPUT_DIR  where they go (default <repo>/build/release-artifacts)
 #   --folder DIR, --version X.YY
-#               pack DIR as it stands, as release X.YY, instead: nothing is
-#               built or checked (the tests make an earlier release this way)
+#               pack DIR as it stands, as release X.YY, into the installer and
+#               the zip alone: nothing is built or checked (the tests make an
+#               earlier release this way, and pack a folder twice to compare)
 # The version is the CMake project's, from BUILD_DIR/tobrik-release.env.
 # makensis and zip come from scripts/setup.sh windows.
 set -euo pipefail
@@ -44,9 +58,9 @@ since() { awk -v a="$1" -v b="$(now)" 'BEGIN { printf "%.1f", b - a }'; }
     say "$build is not configured; run: cmake --preset windows-cross-gui"
     exit 1
 }
-for tool in makensis zip python3; do
+for tool in makensis zip python3 dpkg-parsechangelog; do
     command -v "$tool" >/dev/null || {
-        say "$tool is missing; run: scripts/setup.sh windows"
+        say "$tool is missing; run: scripts/setup.sh base windows"
         exit 1
     }
 done
@@ -58,8 +72,14 @@ if [[ -n $folder_given ]]; then
     file_version=$(awk -F. '{ printf "%d.%d.0.0", $1, $2 }' <<<"$version")
 else
     cmake --build "$build" -j2 --target tobrik >&2
-    # shellcheck source=/dev/null # version= and file_version=, written by CMake
+    # shellcheck source=/dev/null # version=, file_version=, qt_prefix=, written by CMake
     source "$build/tobrik-release.env"
+    # shellcheck disable=SC2154 # qt_prefix, from the file above
+    qt_source=$qt_prefix/source
+    [[ -f $(echo "$qt_source"/qt6-base_*.dsc) ]] || {
+        say "no Qt source in $qt_source; run: scripts/qt-for-windows.sh"
+        exit 1
+    }
     release=$(cd "$build" && pwd)/release # makensis reads the files by absolute path
     rm -rf "$release"
     cmake --install "$build" --prefix "$release" >&2
@@ -68,13 +88,26 @@ fi
 mkdir -p "$output"
 output=$(cd "$output" && pwd)
 
-start=$(now)
+# What the downloads store does not depend on the machine's settings.
+SOURCE_DATE_EPOCH=$(dpkg-parsechangelog -l "$root/debian/changelog" -S Timestamp)
+export SOURCE_DATE_EPOCH LC_ALL=C TZ=UTC0
+umask 022
+
+# The folder as it is packed: a copy with the release's date on every file
+# and folder, folders 755 and files 644.
 name=tobrik-$version-windows-x64
 staging=$(mktemp -d)
 trap 'rm -rf "$staging"' EXIT
-cp -a "$release" "$staging/$name"
+cp -r "$release" "$staging/$name"
+find "$staging/$name" -type d -exec chmod 755 {} +
+find "$staging/$name" -type f -exec chmod 644 {} +
+find "$staging/$name" -exec touch -d "@$SOURCE_DATE_EPOCH" {} +
+packed=$staging/$name
+
+start=$(now)
 rm -f "$output/$name.zip"
-(cd "$staging" && zip -qrX9 "$output/$name.zip" "$name")
+# -X: no owner and no extra time stamps; the DOS times in UTC (TZ).
+(cd "$staging" && find "$name" | sort | zip -qX9 "$output/$name.zip" -@)
 say "zip in $(since "$start") s"
 
 # The installer takes the folder's files by name, and the uninstaller
@@ -92,16 +125,16 @@ while IFS= read -r folder; do
     windows_folder=${windows_folder//\//\\}
     echo "SetOutPath \"\$INSTDIR$windows_folder\"" >>"$files"
     while IFS= read -r file; do
-        echo "File \"$release/${file#./}\"" >>"$files"
+        echo "File \"$packed/${file#./}\"" >>"$files"
         file=${file#.}
         echo "Delete \"\$INSTDIR${file//\//\\}\"" >>"$unfiles"
-    done < <(cd "$release" && find "$folder" -maxdepth 1 -type f | sort)
-done < <(cd "$release" && find . -type d | sort)
+    done < <(cd "$packed" && find "$folder" -maxdepth 1 -type f | sort)
+done < <(cd "$packed" && find . -type d | sort)
 while IFS= read -r folder; do
     folder=${folder#.}
     echo "RMDir \"\$INSTDIR${folder//\//\\}\"" >>"$unfiles"
-done < <(cd "$release" && find . -mindepth 1 -type d | sort -r)
-size_kb=$(du -sk "$release" | cut -f1)
+done < <(cd "$packed" && find . -mindepth 1 -type d | sort -r)
+size_kb=$(find "$packed" -type f -printf '%s\n' | awk '{ s += $1 } END { printf "%d", (s + 1023) / 1024 }')
 python3 "$root/ui/make_icon.py" --installer-bitmap "$staging/finish.bmp"
 makensis -INPUTCHARSET UTF8 -WX -V2 \
     -DVERSION="$version" -DFILE_VERSION="$file_version" \
@@ -109,6 +142,18 @@ makensis -INPUTCHARSET UTF8 -WX -V2 \
     -DICON="$root/ui/tobrik.ico" -DBITMAP="$staging/finish.bmp" -DOUTFILE="$setup" \
     "$root/scripts/windows-installer.nsi" >&2
 say "installer in $(since "$start") s"
+
+if [[ -z $folder_given ]]; then
+    # The Qt source as it came from Debian, in one folder of the archive.
+    # shellcheck disable=SC2046 # the names hold no spaces
+    tar --sort=name --mtime="@$SOURCE_DATE_EPOCH" --owner=0 --group=0 --numeric-owner \
+        --mode=u=rw,go=r --format=gnu --transform="s|^|tobrik-$version-qt-source/|" \
+        -C "$qt_source" -cf "$output/tobrik-$version-qt-source.tar" $(cd "$qt_source" && ls)
+    # shellcheck disable=SC2046 # the .deb, when there
+    (cd "$output" && sha256sum tobrik-"$version"-* $(compgen -G "tobrik_${version}_*.deb")) \
+        >"$output/SHA256SUMS"
+    cat "$output/SHA256SUMS" >&2
+fi
 
 echo "$setup"
 echo "$output/$name.zip"

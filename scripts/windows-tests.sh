@@ -12,20 +12,21 @@
 #    one it cached (about half an hour the first time);
 # 4. configures build-win-gui with cmake/mingw-w64-x86_64-gui.cmake and
 #    builds tobrik.exe, the window tests and win_check; lays out the release
-#    folder in build-win-gui/release, checks its DLLs and makes the installer
-#    and the zip from it into build/release-artifacts
-#    (scripts/windows-release.sh); the zip, unpacked, must hold the release
-#    folder's files and pass the DLL check (scripts/windows-release-check.sh);
-#    an earlier release, a version lower and with one more DLL, is made the
-#    same way from a copy of the folder (into build-win-gui/earlier-release);
+#    folder in build-win-gui/release, checks its DLLs and makes the downloads
+#    from it into build/release-artifacts (scripts/windows-release.sh); the
+#    zip, unpacked, must hold the release folder's files and pass the DLL
+#    check (scripts/windows-release-check.sh), and be the same when packed
+#    again elsewhere; an earlier release, a version lower and with one more
+#    DLL, is made the same way from a copy of the folder (into
+#    build-win-gui/earlier-release);
 # 5. inside a network namespace lab (tests/lab/in_lab.sh) boots a wine
 #    prefix under build-win, keeps one wineserver running and runs ctest in
 #    build-win (unit and Win32 tests) and in build-win-gui (window tests,
-#    the version record and icon of tobrik.exe); then the installer runs
-#    silently (/S) in the prefix: refused on Windows 8.1 and while the
-#    earlier release's tobrik.exe runs, then as an upgrade over that
-#    release; the installed tobrik.exe goes through the
-#    end-to-end test in place, on an X server of its own, as a user would
+#    the version record, icon and manifest of tobrik.exe); then the
+#    installer runs silently (/S) in the prefix: refused on Windows 8.1 and
+#    while the earlier release's tobrik.exe runs, failing part-way with a folder in a
+#    DLL's place, then as an upgrade over that release; the installed
+#    tobrik.exe goes through the end-to-end test in place, as a user would
 #    (tests/e2e/e2e.sh --wine --in-place), and the uninstaller runs as the
 #    uninstall entry says (check_installer). Wine does its network calls
 #    partly in helper processes of that wineserver, so the whole wine
@@ -51,9 +52,10 @@ since() { awk -v a="$1" -v b="$(now)" 'BEGIN { printf "%.1f", b - a }'; }
 # check_installer: the installer as a user runs it, silently (/S). On
 # Windows 8.1 it refuses. Over an earlier release of the same design that
 # shipped one more DLL: while that release's tobrik.exe runs, the install
-# exits non-zero and changes nothing; then the upgrade leaves exactly the
-# release folder's files, the uninstaller, the user's own file and
-# tobrik.log; a Start-menu shortcut and the uninstall entry are there; the
+# exits non-zero and changes nothing; with a folder in a DLL's place it
+# fails part-way, non-zero, leaving the uninstaller and its entry; then the
+# upgrade leaves exactly the release folder's files, the uninstaller, the
+# user's own file and tobrik.log; a Start-menu shortcut and the uninstall entry are there; the
 # installed tobrik.exe sweeps and logs beside itself (the end-to-end test,
 # in the lab); the entry's quiet uninstall removes all that was installed
 # and keeps tobrik.log and the user's file.
@@ -110,8 +112,16 @@ check_installer() {
     wait "$running" 2>/dev/null || true
     start_wineserver # wine's processes of the program end with it
 
+    # A folder in a DLL's place fails the upgrade after the uninstaller and its entry.
+    rm "$folder/Qt6Widgets.dll" && mkdir "$folder/Qt6Widgets.dll"
+    has_entry() { "$wine" reg query "$key" >/dev/null 2>&1; }
+    check "with a folder in a DLL's place the upgrade exits non-zero" refused "$setup"
+    check "failed part-way: uninstall.exe is there" test -f "$folder/uninstall.exe"
+    check "failed part-way: the uninstall entry is there" has_entry
+    rmdir "$folder/Qt6Widgets.dll"
+
     install "$setup" || check "the installer exits with 0" false
-    check "upgraded: the release folder's files, the user's and tobrik.log" \
+    check "installed again: the release folder's files, the user's and tobrik.log" \
         diff -r -x uninstall.exe -x notes.txt -x tobrik.log "$gui_build/release" "$folder"
     check "upgraded: the user's file and tobrik.log stay" kept
     check "installed: uninstall.exe" test -f "$folder/uninstall.exe"
@@ -128,7 +138,8 @@ check_installer() {
     if [[ ${TOBRIK_LAB:-} == 1 ]]; then
         start=$(now)
         "$root/tests/e2e/e2e.sh" --wine --in-place "$folder" "$gui_build/wm_close" \
-            "$gui_build/e2e-artifacts" "$gui_build/win_check.exe" || status=$?
+            "$gui_build/e2e-artifacts" "$gui_build/win_check.exe" \
+            "$gui_build/planted_notepad.exe" || status=$?
         log "end-to-end test of the installed program finished in $(since "$start") s"
     else
         log "LAB UNAVAILABLE: the end-to-end test under wine needs the lab; NOT RUN"
@@ -149,7 +160,7 @@ check_installer() {
     check "uninstalled: only the user's file and tobrik.log are left" \
         test "$(ls -A "$folder" | tr '\n' ' ')" = "notes.txt tobrik.log "
     check "uninstalled: no shortcut" test ! -e "$menu/Tobrik.lnk"
-    no_entry() { ! "$wine" reg query "$key" >/dev/null 2>&1; }
+    no_entry() { ! has_entry; }
     check "uninstalled: no uninstall entry" no_entry
     log "uninstalled in $(since "$start") s"
     return "$status"
@@ -260,6 +271,15 @@ unzip -q "$release_artifacts/tobrik-$version-windows-x64.zip" -d "$unpacked"
 }
 rm -rf "$unpacked"
 log "the zip checked in $(since "$start_zip") s"
+# Packed again from a copy (other times, modes, time zone, locale): the same
+# bytes. It packs beside the earlier release below (each packing keeps one
+# core busy).
+again=$gui_build/packed-again
+rm -rf "$again" && (umask 077 && mkdir -p "$again" && cp -r "$gui_build/release" "$again/folder")
+find "$again/folder" -exec touch -d '2001-02-03 04:05:06' {} +
+(umask 077 && TZ=Asia/Tokyo LC_ALL=ja_JP.UTF-8 "$root/scripts/windows-release.sh" \
+    --folder "$again/folder" --version "$version" "$gui_build" "$again" >/dev/null) &
+packing=$!
 # An earlier release of the same design, a version lower, that shipped one
 # more DLL: what an upgrade must leave nothing of.
 earlier=$gui_build/earlier-release
@@ -268,8 +288,15 @@ cp -a "$gui_build/release" "$earlier/folder"
 cp "$earlier/folder/libwinpthread-1.dll" "$earlier/folder/Qt6Retired.dll"
 "$root/scripts/windows-release.sh" --folder "$earlier/folder" \
     --version "$(awk -v v="$version" 'BEGIN { printf "%.2f", v - 0.01 }')" "$gui_build" "$earlier" >/dev/null
+wait "$packing" || { log "FAILED: packing the release again" && exit 1; }
+for download in "tobrik-$version-windows-x64.zip" "tobrik-$version-setup-x64.exe"; do
+    cmp "$release_artifacts/$download" "$again/$download" || { log "FAILED: $download differs" && exit 1; }
+done
 # The end-to-end test closes windows as a window manager would.
 c++ -O1 -Wall -Wextra -o "$gui_build/wm_close" "$root/tests/e2e/wm_close.cpp" -lxcb
+# It starts the program in a folder that holds this NOTEPAD.EXE.
+x86_64-w64-mingw32-gcc-posix -O1 -Wall -Wextra -o "$gui_build/planted_notepad.exe" \
+    "$root/tests/e2e/planted_notepad.c"
 log "tobrik.exe built and laid out in $(since "$start") s"
 
 # 5. Tests under wine, inside the lab. The lab's host name is one of its

@@ -1,19 +1,15 @@
-// The Linux platform: the kept echo socket and the system resolver.
+// The Linux platform: the echo service, the machine's own names and the
+// system resolver.
 
 #include "linux/LinuxPlatform.h"
 
 #include "BoundedLookUp.h"
-#include "IpStatus.h"
-#include "linux/Capabilities.h"
 #include "linux/HostsFile.h"
-#include "linux/LinuxEchoHandle.h"
 #include "linux/LocalInterfaces.h"
 
 #include <algorithm>
 #include <cerrno>
-#include <chrono>
 #include <climits>
-#include <cstdio>
 #include <cstring>
 #include <netdb.h>
 #include <netinet/in.h>
@@ -79,118 +75,30 @@ std::optional<std::string> resolverNameOf(std::uint32_t addr) {
 
 } // namespace
 
-// A probe's handle: over the kept socket, or over a socket of its own.
-// When the kept socket fails for good, the platform replaces it and the
-// request is sent again over the new one, within what is left of its time.
+// A probe's handle: every request goes to the one echo service.
 class LinuxPlatform::Handle final : public EchoHandle {
   public:
-    Handle(LinuxPlatform& platform, Socket socket, bool own)
-        : platform_(platform), socket_(socket), own_(own) {}
-    ~Handle() override {
-        if (own_)
-            platform_.calls_.closeSocket(socket_.fd);
-        else
-            platform_.release();
-    }
-    Handle(const Handle&) = delete;
-    Handle& operator=(const Handle&) = delete;
-
-    EchoOutcome sendEcho(std::uint32_t addr, const std::string& payload, std::uint8_t* replyArea,
-                         std::size_t replySize, std::uint32_t timeoutMs) override {
-        const auto start = std::chrono::steady_clock::now();
-        LinuxEchoHandle echo(socket_.fd, socket_.kind, platform_.calls_);
-        const EchoOutcome outcome = echo.sendEcho(addr, payload, replyArea, replySize, timeoutMs);
-        if (echo.socketError() == 0 || own_)
-            return outcome;
-        socket_ = platform_.replaceKept(echo.socketError());
-        const auto spent = std::chrono::duration_cast<std::chrono::milliseconds>(
-                               std::chrono::steady_clock::now() - start)
-                               .count();
-        if (socket_.fd < 0 || spent >= timeoutMs)
-            return outcome;
-        return LinuxEchoHandle(socket_.fd, socket_.kind, platform_.calls_)
-            .sendEcho(addr, payload, replyArea, replySize,
-                      timeoutMs - static_cast<std::uint32_t>(spent));
+    explicit Handle(EchoService& service) : service_(service) {}
+    std::int32_t sendEcho(std::uint32_t addr, const std::string& payload, std::uint8_t* replyArea,
+                          std::size_t replySize, std::uint32_t timeoutMs) override {
+        return service_.echo(addr, payload, replyArea, replySize, timeoutMs);
     }
 
   private:
-    LinuxPlatform& platform_;
-    Socket socket_;
-    bool own_;
+    EchoService& service_;
 };
 
-LinuxPlatform::~LinuxPlatform() {
-    if (kept_.fd >= 0)
-        calls_.closeSocket(kept_.fd);
-}
-
-void LinuxPlatform::keepSocket(int fd, IcmpSocketKind kind) {
-    PrepareEchoSocket(fd, kind, calls_);
-    std::lock_guard lock(mutex_);
-    if (kept_.fd >= 0)
-        calls_.closeSocket(kept_.fd);
-    kept_ = {fd, kind};
-}
-
-IcmpSocketKind LinuxPlatform::keptKind() const {
-    std::lock_guard lock(mutex_);
-    return kept_.kind;
-}
-
-LinuxPlatform::Socket LinuxPlatform::openSocket() {
-    const IcmpSocket socket = OpenIcmpSocket(calls_);
-    reason_ = socket.problem;
-    if (socket.fd >= 0)
-        PrepareEchoSocket(socket.fd, socket.kind, calls_);
-    return {socket.fd, socket.kind};
-}
+LinuxPlatform::LinuxPlatform(SocketCalls& calls, std::string helperPath)
+    : echo_(calls, std::move(helperPath)) {}
 
 std::unique_ptr<EchoHandle> LinuxPlatform::openEcho() {
-    std::lock_guard lock(mutex_);
-    if (lent_) {
-        const Socket own = openSocket();
-        if (own.fd < 0)
-            return nullptr;
-        return std::make_unique<Handle>(*this, own, true);
-    }
-    if (kept_.fd < 0)
-        kept_ = openSocket();
-    if (kept_.fd < 0)
+    if (!echo_.ready())
         return nullptr;
-    reason_.clear();
-    lent_ = true;
-    return std::make_unique<Handle>(*this, kept_, false);
+    return std::make_unique<Handle>(echo_);
 }
 
-LinuxPlatform::Socket LinuxPlatform::replaceKept(int error) {
-    std::lock_guard lock(mutex_);
-    // A descriptor that is closed, or that is no socket any more, was
-    // closed behind the platform's back and may belong to another file now.
-    if (error != EBADF && error != ENOTSOCK)
-        calls_.closeSocket(kept_.fd);
-    const char* was = IcmpSocketKindName(kept_.kind);
-    kept_ = openSocket();
-    notice_ = std::string("The ") + was + " ICMP socket of the probes failed (" +
-              std::strerror(error) + "). ";
-    notice_ += kept_.fd >= 0 ? std::string("The probes go on through a new ") +
-                                   IcmpSocketKindName(kept_.kind) + " ICMP socket."
-                             : "No other could be opened: " + reason_;
-    return kept_;
-}
-
-void LinuxPlatform::release() {
-    std::lock_guard lock(mutex_);
-    lent_ = false;
-}
-
-std::string LinuxPlatform::echoUnavailableReason() const {
-    std::lock_guard lock(mutex_);
-    return reason_;
-}
-
-std::string LinuxPlatform::takeEchoNotice() {
-    std::lock_guard lock(mutex_);
-    return std::exchange(notice_, {});
+std::string LinuxPlatform::takeEchoProblem() {
+    return echo_.takeProblem();
 }
 
 std::optional<std::string> LinuxPlatform::hostNameOf(std::uint32_t addr) {
@@ -250,26 +158,9 @@ std::optional<std::uint32_t> LinuxPlatform::firstIPv4Of(const std::string& name)
 namespace tobrik::net {
 
 NetPlatform& nativePlatform() {
-    static linux_net::LinuxPlatform instance(linux_net::systemSocketCalls());
+    static linux_net::LinuxPlatform instance(linux_net::systemSocketCalls(),
+                                             linux_net::EchoHelperPath());
     return instance;
-}
-
-bool DropPrivilegesKeepingEchoSocket() {
-    auto& calls = linux_net::systemSocketCalls();
-    if (linux_net::HoldsNetRaw()) {
-        const int raw = calls.openSocket(AF_INET, SOCK_RAW | SOCK_CLOEXEC, IPPROTO_ICMP);
-        if (raw >= 0)
-            static_cast<linux_net::LinuxPlatform&>(nativePlatform())
-                .keepSocket(raw, linux_net::IcmpSocketKind::Raw);
-    }
-    const std::string problem = linux_net::ClearAllCapabilities();
-    if (problem.empty())
-        return true;
-    std::fprintf(stderr,
-                 "tobrik: cannot give up the capabilities of the process (%s); "
-                 "it does not run with them.\n",
-                 problem.c_str());
-    return false;
 }
 
 } // namespace tobrik::net

@@ -39,6 +39,7 @@
 // clang-format on
 
 #include "BoundedLookUp.h"
+#include "EchoReplyRecord.h"
 #include "IpStatus.h"
 #include "NetPlatform.h"
 #include "SystemCodePage.h"
@@ -47,6 +48,7 @@
 #include <cstring>
 #include <limits>
 #include <mutex>
+#include <utility>
 #include <vector>
 
 namespace tobrik::net {
@@ -80,12 +82,12 @@ class Win32EchoHandle final : public EchoHandle {
     Win32EchoHandle(const Win32EchoHandle&) = delete;
     Win32EchoHandle& operator=(const Win32EchoHandle&) = delete;
 
-    EchoOutcome sendEcho(std::uint32_t addr, const std::string& payload, std::uint8_t* replyArea,
-                         std::size_t replySize, std::uint32_t timeoutMs) override {
+    std::int32_t sendEcho(std::uint32_t addr, const std::string& payload, std::uint8_t* replyArea,
+                          std::size_t replySize, std::uint32_t timeoutMs) override {
         std::string request = ToSystemCodePage(payload);
         if (request.size() > std::numeric_limits<WORD>::max() ||
             replySize > std::numeric_limits<DWORD>::max())
-            return {0, IpStatus::GeneralFailure};
+            return IpStatus::GeneralFailure;
 
         // The system writes the record through an ICMP_ECHO_REPLY pointer.
         // An area that is not aligned for it goes through an aligned copy.
@@ -99,15 +101,19 @@ class Win32EchoHandle final : public EchoHandle {
             target = bounce.data();
         }
 
-        EchoOutcome outcome;
-        outcome.replies = IcmpSendEcho(handle_, static_cast<IPAddr>(addr), request.data(),
-                                       static_cast<WORD>(request.size()), nullptr, target,
-                                       static_cast<DWORD>(replySize), timeoutMs);
-        if (outcome.replies == 0)
-            outcome.lastError = static_cast<std::int32_t>(GetLastError());
+        const DWORD replies = IcmpSendEcho(handle_, static_cast<IPAddr>(addr), request.data(),
+                                           static_cast<WORD>(request.size()), nullptr, target,
+                                           static_cast<DWORD>(replySize), timeoutMs);
+        const auto lastError = static_cast<std::int32_t>(replies == 0 ? GetLastError() : 0);
         if (!aligned)
             std::memcpy(replyArea, bounce.data(), replySize);
-        return outcome;
+        // With no reply written the record may still hold an earlier probe's
+        // status; the call's own error is the answer then.
+        if (replies == 0)
+            return lastError != 0 ? lastError : IpStatus::GeneralFailure;
+        std::int32_t status;
+        std::memcpy(&status, replyArea + kReplyStatusOffset, sizeof status);
+        return status;
     }
 
   private:
@@ -131,13 +137,12 @@ class Win32Platform final : public NetPlatform {
             reason_ = "The ICMP echo service could not be opened: " + describeError(error);
             return nullptr;
         }
-        reason_.clear();
         return std::make_unique<Win32EchoHandle>(handle);
     }
 
-    std::string echoUnavailableReason() const override {
+    std::string takeEchoProblem() override {
         std::lock_guard lock(mutex_);
-        return reason_;
+        return std::exchange(reason_, {});
     }
 
     std::optional<std::string> hostNameOf(std::uint32_t addr) override {
@@ -189,10 +194,6 @@ class Win32Platform final : public NetPlatform {
 };
 
 } // namespace
-
-bool DropPrivilegesKeepingEchoSocket() {
-    return true;
-}
 
 NetPlatform& nativePlatform() {
     static Win32Platform instance;

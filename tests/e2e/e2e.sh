@@ -7,7 +7,7 @@
 # are silent, and the local host is 10.0.0.1.
 #
 # Usage: e2e.sh TOBRIK_BINARY WM_CLOSE_BINARY ARTIFACT_DIR
-#        e2e.sh --wine [--in-place] RELEASE_FOLDER WM_CLOSE_BINARY ARTIFACT_DIR WIN_CHECK_EXE
+#        e2e.sh --wine [--in-place] RELEASE_FOLDER WM_CLOSE_BINARY ARTIFACT_DIR WIN_CHECK_EXE PLANTED_EXE
 #   WM_CLOSE_BINARY asks a window to close as a window manager would;
 #   ARTIFACT_DIR receives screenshots of the window.
 #   --wine runs the Windows program of RELEASE_FOLDER (cmake --install of the
@@ -16,6 +16,8 @@
 #   WIN_CHECK_EXE (tests/win32/win_check.cpp) reads the window's frame and
 #   owner through the Win32 API. --in-place runs it where it is (a copy
 #   installed in the prefix) rather than from a copy of the test's own.
+#   The program starts in a current folder that holds PLANTED_EXE
+#   (planted_notepad.c) as NOTEPAD.EXE, which must never run.
 
 set -u
 
@@ -33,6 +35,7 @@ binary=$1
 wm_close=$2
 artifacts=$3
 win_check=${4:-}
+planted=${5:-}
 
 source "$(dirname "$0")/../support/desktop.sh"
 needs Xvfb xdotool xclip xwininfo xprop import iconv
@@ -73,6 +76,9 @@ unset QT_QPA_PLATFORM LANGUAGE WAYLAND_DISPLAY
 start_x_server
 if [ -n "$windows" ]; then
     install_windows_program "$binary" $in_place
+    mkdir "$work/cwd"
+    cp "$planted" "$work/cwd/NOTEPAD.EXE"
+    cd "$work/cwd" || fail "no current folder"
     export LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8
     start_wineserver
     patience=30 # wine starts its own services with the first program
@@ -96,6 +102,7 @@ fi
 clipboard_is() { [ "$(xclip -o -selection clipboard | tr -d '\r')" = "$(tr -d '\r' <"$1")" ]; }
 notepad_command() { ps -eo args | grep -i '^[^ ]*notepad\.exe ' | head -n1; }
 notepad_gone() { [ -z "$(notepad_command)" ]; }
+planted_ran() { [ -e "$work/cwd/NOTEPAD.EXE.ran" ]; }
 # viewer_shows_log: the viewer was started on the log. Under wine: notepad's
 # window bears the log's name, and its text, selected and copied to the
 # clipboard, is the log's text; the window is then closed.
@@ -114,7 +121,8 @@ viewer_shows_log() {
     # Wine shows a program's Windows command line as its process arguments.
     local command
     command=$(notepad_command)
-    [ "${command#* }" = "$("$wine" winepath -w "$log")" ] || {
+    [ "${command%% *}" = 'C:\windows\system32\notepad.exe' ] &&
+        [ "${command#* }" = "$("$wine" winepath -w "$log")" ] || {
         echo "notepad's command line: $command" >&2
         return 1
     }
@@ -173,7 +181,8 @@ import -window "$window" "$artifacts/window-start.png"
 # ---- a sweep of the pre-filled range: the local host itself -----------------
 
 start_sweep
-within "$patience" viewers_are 1 || die "the first sweep did not end"
+within "$patience" viewers_are 1 ||
+    die "the first sweep did not end$(planted_ran && echo ': the NOTEPAD.EXE of the current folder ran')"
 # The local address: on Linux the hosts file's address of the host name;
 # Windows answers for its own name with an interface address instead.
 if [ -n "$windows" ]; then
@@ -248,6 +257,16 @@ click "${START[@]}"
 check "a click on 中止 ends the sweep" "$(log_lines) lines" within 5 viewers_are 3
 check "the lines before the stop are kept and no more follow" "stopped at line $before" \
     stopped_within "$before"
+# Other programs read the stop text; on Windows it carries the marks that
+# keep it out of the clipboard history and the cloud clipboard.
+clipboard=$(xclip -o -selection clipboard)
+check "other programs read the stop text" "$clipboard" test "$clipboard" = "Tobrik STOP"
+if [ -n "$windows" ]; then
+    status=0
+    "$wine" "$win_check" clipboard >"$work/win-check" 2>&1 || status=$?
+    check "the stop text is marked to stay out of the clipboard history" \
+        $'\n'"$(cat "$work/win-check")" test "$status" = 0
+fi
 check "the viewer shows the stopped sweep's log" "" viewer_shows_log
 
 # ---- a stop from another program ------------------------------------------------
@@ -272,6 +291,7 @@ check "the log lines written before closing are kept whole" "$(cat -A "$log")" \
     eval 'has_lines 2 && log_whole'
 sleep 1
 check "no viewer starts after closing" "$(viewer_count) viewers" viewers_are 4
+[ -z "$windows" ] || check "the NOTEPAD.EXE of the current folder never ran" "it ran" eval '! planted_ran'
 
 echo "e2e took $((SECONDS - began)) s"
 echo "$passes passed, $misses failed"

@@ -22,7 +22,7 @@ name="dir with spaces 'single' \"double\" ;touch $marker-semicolon; \$(touch $ma
 name=${name//"$work/"/}
 dir="$work/$name"
 mkdir -p "$dir"
-install -m 755 "$program" "$dir/tobrik"
+install -m 755 "$program" "$work/app/tobrik-echo" "$dir/"
 program="$dir/tobrik"
 log="$dir/tobrik.log"
 mkdir "$work/cwd"

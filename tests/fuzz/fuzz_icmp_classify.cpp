@@ -99,7 +99,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (length > 0)
         std::memcpy(packet.get(), data + kPrefix, length);
 
-    const Classification result = ClassifyPacket(packet.get(), length, form, id, source);
+    const EchoAnswer result = ClassifyPacket(packet.get(), length, form, id, source);
     std::size_t icmpAt = 0;
     const Verdict expected = expectedVerdict(packet.get(), length, form, id, icmpAt);
     FUZZ_CHECK(result.verdict == expected);

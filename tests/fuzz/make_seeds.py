@@ -92,3 +92,21 @@ seeds = {
 }
 for name, data in seeds.items():
     write("icmp_classify", name, data)
+
+
+def request(serial, address, timeout, tag=0x54424551):
+    return struct.pack("<II4sI", tag, serial, bytes(map(int, address.split("."))), timeout)
+
+
+for name, data in {
+    "request": request(1, "127.0.0.1", 500),
+    "request-longest-wait": request(7, "10.77.0.9", 10000),
+    "request-too-long-a-wait": request(7, "10.77.0.9", 10001),
+    "request-no-wait": request(2, "10.77.0.9", 0),
+    "request-broadcast": request(3, "255.255.255.255", 500),
+    "request-other-tag": request(1, "127.0.0.1", 500, tag=0x54424541),
+    "request-truncated": request(1, "127.0.0.1", 500)[:15],
+    "request-oversized": request(1, "127.0.0.1", 500) + b"\0",
+    "empty": b"",
+}.items():
+    write("echo_request", name, data)

@@ -111,6 +111,9 @@ const std::vector<PlaceRow> kPlaceRows = {
      {"@/local/Tobrik/tobrik.log"}, true, "@/local/Tobrik"},
     {"both refused: the last path tried fails", "@/app", {{"LOCALAPPDATA", "@/local"}}, {"@"},
      {"@/app/tobrik.log", "@/local/Tobrik/tobrik.log"}, false, "@/local/Tobrik"},
+    // Not marked read-only, yet no file can be made: an ACL on Windows, sysfs under wine.
+    {"a folder where no file can be made", "Z:/sys/kernel", {{"LOCALAPPDATA", "@/local"}}, {},
+     {"Z:/sys/kernel/tobrik.log", "@/local/Tobrik/tobrik.log"}, true, "@/local/Tobrik"},
 #else
     {"portable copy: beside the executable", "@/app", {{"XDG_STATE_HOME", "@/state"}}, {},
      {"@/app/tobrik.log"}, true, ""},
@@ -201,6 +204,12 @@ TEST_F(ResultLogFile, ThePlaceIsBesideTheExecutableOrTheUsersOwn) {
         EXPECT_EQ(fs::exists(opening.path), row.opened);
         // A reason is given only for a log that could not be opened.
         EXPECT_EQ(opening.error, row.opened ? "" : "Permission denied");
+        // Where the system alone refuses, the place predicted before the
+        // log is opened (which keys the one-instance lock) is the same.
+        if (row.refused.empty()) {
+            EXPECT_EQ(tobrik::log::ExpectedLogPath(place(row.executableDirectory), places),
+                      opening.path);
+        }
 #ifndef _WIN32
         if (!row.created.empty()) {
             EXPECT_EQ(fs::status(place(row.created)).permissions(), fs::perms::owner_all);

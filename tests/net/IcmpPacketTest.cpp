@@ -61,7 +61,7 @@ Bytes error(std::uint8_t type, std::uint8_t code, const Bytes& quoted) {
     return withChecksum(packet);
 }
 
-Classification classify(const Bytes& packet, PacketForm form, const EchoRequestId& id) {
+EchoAnswer classify(const Bytes& packet, PacketForm form, const EchoRequestId& id) {
     // A copy of exactly the packet's size lets sanitizers catch overreads.
     const Bytes exact(packet);
     return ClassifyPacket(exact.data(), exact.size(), form, id, kSource);

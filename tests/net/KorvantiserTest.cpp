@@ -1,15 +1,23 @@
+// The network procedures over a scripted platform, and the time bound of
+// a reverse look-up.
+
 #include "BoundedLookUp.h"
+#include "FakeNetPlatform.h"
 #include "IpStatus.h"
+#include "Ipv4Address.h"
 #include "NetPlatform.h"
 #include "mdlKorvantiser.h"
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <mutex>
+#include <new>
 #include <optional>
 #include <string>
 #include <thread>
@@ -19,60 +27,7 @@ namespace {
 
 using namespace tobrik::net;
 using mdlKorvantiser::EchoReplyRecord;
-
-// What the fake echo handle answers to the next request.
-struct EchoScript {
-    EchoOutcome outcome;
-    std::optional<std::int32_t> writtenStatus; // a record written with this status
-};
-
-struct FakeEcho : EchoHandle {
-    explicit FakeEcho(const EchoScript& script) : script(script) {}
-    EchoOutcome sendEcho(std::uint32_t, const std::string&, std::uint8_t* area, std::size_t,
-                         std::uint32_t) override {
-        if (script.writtenStatus)
-            std::memcpy(area + 4, &*script.writtenStatus, 4);
-        return script.outcome;
-    }
-    EchoScript script;
-};
-
-struct FakePlatform : NetPlatform {
-    int startupResult = 0;
-    int cleanupResult = 0;
-    bool echoAvailable = true;
-    EchoScript echo;
-    std::optional<std::string> reverseName;
-    std::optional<std::string> localName;
-    std::optional<std::uint32_t> localAddress;
-
-    int startups = 0, cleanups = 0, opens = 0, reverseLookUps = 0, forwardLookUps = 0;
-
-    int startup(std::uint16_t) override {
-        ++startups;
-        return startupResult;
-    }
-    int cleanup() override {
-        ++cleanups;
-        return cleanupResult;
-    }
-    std::unique_ptr<EchoHandle> openEcho() override {
-        ++opens;
-        if (!echoAvailable)
-            return nullptr;
-        return std::make_unique<FakeEcho>(echo);
-    }
-    std::string echoUnavailableReason() const override { return "no echo here"; }
-    std::optional<std::string> hostNameOf(std::uint32_t) override {
-        ++reverseLookUps;
-        return reverseName;
-    }
-    std::optional<std::string> localHostName() override { return localName; }
-    std::optional<std::uint32_t> firstIPv4Of(const std::string&) override {
-        ++forwardLookUps;
-        return localAddress;
-    }
-};
+using tobrik::test::FakeNetPlatform;
 
 struct MessageBoxCall {
     std::string text;
@@ -91,7 +46,7 @@ class Procedures : public testing::Test {
     }
     void TearDown() override { mdlKorvantiser::SetMessageBoxFunction(nullptr); }
 
-    FakePlatform fake;
+    FakeNetPlatform fake;
     ScopedPlatform scope{fake};
     std::vector<MessageBoxCall> messages;
     EchoReplyRecord record;
@@ -103,49 +58,45 @@ TEST_F(Procedures, PingHostRefusesNonAddressesWithoutOpeningAnything) {
     EXPECT_EQ(fake.opens, 0);
 }
 
-TEST_F(Procedures, PingHostGivesMinusOneWhenNoEchoServiceEvenAfterASuccess) {
-    fake.echo = {{1, 0}, IpStatus::Success};
-    ASSERT_EQ(mdlKorvantiser::PingHost("127.0.0.1", "Korvantis", record), 0);
-    fake.echoAvailable = false;
-    EXPECT_EQ(record.Status(), 0); // left over from the answered probe
-    EXPECT_EQ(mdlKorvantiser::PingHost("127.0.0.1", "Korvantis", record), -1);
-    EXPECT_EQ(mdlKorvantiser::EchoServiceProblem(), "no echo here");
-}
-
+// Each probe reports its own outcome: a stale record of an earlier answer
+// never turns a failed probe into a success, and asking why a probe failed
+// never opens the echo service again.
 TEST_F(Procedures, PingHostReportsOnlyItsOwnOutcome) {
-    fake.echo = {{1, 0}, IpStatus::Success};
-    EXPECT_EQ(mdlKorvantiser::PingHost("10.0.0.1", "Korvantis", record), 0);
-
-    // No reply written: the outcome's error counts, not the stale Status 0.
-    fake.echo = {{0, IpStatus::RequestTimedOut}, std::nullopt};
-    EXPECT_EQ(mdlKorvantiser::PingHost("10.0.0.1", "Korvantis", record), IpStatus::RequestTimedOut);
-
-    fake.echo = {{1, 0}, IpStatus::DestHostUnreachable};
-    EXPECT_EQ(mdlKorvantiser::PingHost("10.0.0.1", "Korvantis", record),
-              IpStatus::DestHostUnreachable);
-
-    fake.echo = {{1, 0}, IpStatus::Success};
-    EXPECT_EQ(mdlKorvantiser::PingHost("10.0.0.1", "Korvantis", record), 0);
-
-    // No reply and no error code still is no success.
-    fake.echo = {{0, 0}, std::nullopt};
-    EXPECT_NE(mdlKorvantiser::PingHost("10.0.0.1", "Korvantis", record), 0);
-    EXPECT_EQ(mdlKorvantiser::EchoServiceProblem(), "");
-}
-
-TEST_F(Procedures, SocketsInitializeIsTrueOnlyForZero) {
-    for (int value : {1, -1, 10091, 10092, 0x7FFFFFFF}) {
-        fake.startupResult = value;
-        EXPECT_FALSE(mdlKorvantiser::SocketsInitialize()) << value;
+    struct Case {
+        const char* address;
+        bool echoAvailable;
+        std::int32_t expected;
+        const char* problem;
+    };
+    fake.echoStatus = {{"10.0.0.1", 0}, {"10.0.0.3", IpStatus::DestHostUnreachable}};
+    const Case cases[] = {
+        {"10.0.0.1", true, 0, ""},
+        {"10.0.0.2", true, IpStatus::RequestTimedOut, ""},
+        {"10.0.0.3", true, IpStatus::DestHostUnreachable, ""},
+        {"10.0.0.1", false, -1, "no ICMP for this test"},
+        {"10.0.0.1", true, 0, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.address);
+        fake.echoAvailable = c.echoAvailable;
+        EXPECT_EQ(mdlKorvantiser::PingHost(c.address, "Korvantis", record), c.expected);
+        const int opens = fake.opens;
+        EXPECT_EQ(mdlKorvantiser::EchoServiceProblem(), c.problem);
+        EXPECT_EQ(fake.opens, opens);
     }
-    fake.startupResult = 0;
-    EXPECT_TRUE(mdlKorvantiser::SocketsInitialize());
 }
 
-TEST_F(Procedures, SocketsCleanupReportsEachFailure) {
+// The library is asked for version 1.1; a start counts only with 0, and
+// every failing stop, but no successful one, shows the design's message.
+TEST_F(Procedures, SocketsStartAndStopReportTheirFailures) {
+    fake.startupResults = {1, -1, 10091, 10092, 0x7FFFFFFF, 0};
+    for (int value : {1, -1, 10091, 10092, 0x7FFFFFFF})
+        EXPECT_FALSE(mdlKorvantiser::SocketsInitialize()) << value;
+    EXPECT_TRUE(mdlKorvantiser::SocketsInitialize());
+    EXPECT_EQ(fake.startupVersion, 0x0101);
+
     mdlKorvantiser::SocketsCleanup();
     EXPECT_TRUE(messages.empty());
-
     fake.cleanupResult = 10093;
     mdlKorvantiser::SocketsCleanup();
     mdlKorvantiser::SocketsCleanup();
@@ -158,44 +109,45 @@ TEST_F(Procedures, SocketsCleanupReportsEachFailure) {
     EXPECT_EQ(fake.cleanups, 3);
 }
 
-TEST_F(Procedures, GetHostNameByIPReturnsWholeNames) {
-    for (std::size_t length : {14u, 15u, 70u}) {
-        const std::string name(length, 'n');
-        fake.reverseName = name;
-        EXPECT_EQ(mdlKorvantiser::GetHostNameByIP("10.77.0.1"), name);
-    }
-    fake.reverseName.reset();
-    EXPECT_EQ(mdlKorvantiser::GetHostNameByIP("10.77.0.50"), "");
-    EXPECT_EQ(fake.startups, 4);
-    EXPECT_EQ(fake.cleanups, 4);
-}
-
 TEST_F(Procedures, GetHostNameByIPSkipsThePlatformForNonAddresses) {
-    fake.reverseName = "never";
+    fake.names = {{"0.0.0.0", "never"}};
     EXPECT_EQ(mdlKorvantiser::GetHostNameByIP(""), "");
     EXPECT_EQ(mdlKorvantiser::GetHostNameByIP("1.2.3.999"), "");
-    EXPECT_EQ(fake.startups + fake.cleanups + fake.reverseLookUps, 0);
+    EXPECT_EQ(fake.startups + fake.cleanups + fake.reverseLookups, 0);
 }
 
+// A look-up runs between a start and a stop of the library and returns the
+// whole name; without a start it asks nothing and stops nothing.
 TEST_F(Procedures, GetHostNameByIPPairsStartupAndCleanup) {
-    fake.startupResult = 10091;
-    fake.reverseName = "name";
-    EXPECT_EQ(mdlKorvantiser::GetHostNameByIP("10.77.0.1"), "");
-    EXPECT_EQ(fake.reverseLookUps, 0);
-    EXPECT_EQ(fake.cleanups, 0);
-
-    fake.startupResult = 0;
-    fake.reverseName.reset();
-    EXPECT_EQ(mdlKorvantiser::GetHostNameByIP("10.77.0.1"), "");
-    EXPECT_EQ(fake.cleanups, 1);
+    struct Case {
+        int startup;
+        const char* address;
+        std::string expected;
+        int lookUps, cleanups; // after this row
+    };
+    fake.names = {{"10.77.0.1", std::string(14, 'n')},
+                  {"10.77.0.2", std::string(15, 'n')},
+                  {"10.77.0.3", std::string(70, 'n')}};
+    const Case cases[] = {
+        {10091, "10.77.0.1", "", 0, 0},
+        {0, "10.77.0.1", std::string(14, 'n'), 1, 1},
+        {0, "10.77.0.2", std::string(15, 'n'), 2, 2},
+        {0, "10.77.0.3", std::string(70, 'n'), 3, 3},
+        {0, "10.77.0.50", "", 4, 4},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.address);
+        fake.startupResults.assign(static_cast<std::size_t>(fake.startups), 0);
+        fake.startupResults.push_back(c.startup);
+        EXPECT_EQ(mdlKorvantiser::GetHostNameByIP(c.address), c.expected);
+        EXPECT_EQ(fake.reverseLookups, c.lookUps);
+        EXPECT_EQ(fake.cleanups, c.cleanups);
+    }
 }
 
 TEST_F(Procedures, GetLocalIPAddressFormatsTheFirstAddress) {
-    fake.localName = "tobrik-ten";
-    const std::uint8_t bytes[] = {10, 0, 0, 1};
-    std::uint32_t address;
-    std::memcpy(&address, bytes, 4);
-    fake.localAddress = address;
+    fake.hostName = "tobrik-ten";
+    fake.addressOfName = {{"tobrik-ten", *ParseIPv4("10.0.0.1")}};
     EXPECT_EQ(mdlKorvantiser::GetLocalIPAddress(), "10.0.0.1");
     EXPECT_EQ(fake.cleanups, 1);
 
@@ -206,20 +158,49 @@ TEST_F(Procedures, GetLocalIPAddressFormatsTheFirstAddress) {
 }
 
 TEST_F(Procedures, GetLocalIPAddressFailures) {
-    fake.localName = "unknown";
+    fake.hostName = "unknown";
     EXPECT_EQ(mdlKorvantiser::GetLocalIPAddress(), "");
     EXPECT_EQ(fake.cleanups, 1);
 
-    fake.localName.reset();
+    fake.hostName.reset();
     EXPECT_EQ(mdlKorvantiser::GetLocalIPAddress(), "");
     EXPECT_EQ(fake.cleanups, 2);
-    EXPECT_EQ(fake.forwardLookUps, 1);
+    EXPECT_EQ(fake.forwardLookups, 1);
 
-    fake.startupResult = 1;
-    fake.localName = "tobrik-ten";
-    fake.localAddress = 0x0100000A;
+    fake.startupResults = {0, 0, 1};
+    fake.hostName = "tobrik-ten";
+    fake.addressOfName = {{"tobrik-ten", 0x0100000A}};
     EXPECT_EQ(mdlKorvantiser::GetLocalIPAddress(), "");
     EXPECT_EQ(fake.cleanups, 2);
+}
+
+// Memory running out on demand: the allocation of this thread after
+// allocationsLeft more fails with std::bad_alloc; -1: never.
+thread_local int allocationsLeft = -1;
+
+// Running out of memory anywhere while a look-up is handed to a worker (the
+// job, its queue, the worker thread): no exception reaches the caller, no
+// job stays queued without a worker to run it later, and the next look-up
+// works. It runs before any other look-up, so that a new worker is started.
+TEST(BoundedLookUpMemory, RunningOutLeavesNoStrandedJob) {
+    auto runs = std::make_shared<std::atomic<int>>(0);
+    const auto lookUp = [runs] {
+        ++*runs;
+        return std::optional<std::string>("found");
+    };
+    int answered = 0;
+    for (int allocations = 0; allocations < 16; ++allocations) {
+        std::optional<std::string> name;
+        LookUp job = lookUp; // the test's own allocation, before any fails
+        allocationsLeft = allocations;
+        EXPECT_NO_THROW(name = BoundedLookUp(std::move(job), kReverseLookUpBound)) << allocations;
+        allocationsLeft = -1;
+        answered += name.has_value();
+    }
+    EXPECT_GT(answered, 0);
+    EXPECT_EQ(BoundedLookUp(lookUp, kReverseLookUpBound), "found");
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(runs->load(), answered + 1);
 }
 
 // A resolver that answers after a delay, or not before it is released.
@@ -293,20 +274,48 @@ TEST(BoundedReverseLookUp, AbandonedLookUpsLeaveTheThreadCountBounded) {
         EXPECT_EQ(BoundedLookUp([resolver] { return resolver->answer(std::nullopt); },
                                 std::chrono::milliseconds(5)),
                   std::nullopt);
-    EXPECT_EQ(BusyLookUpThreads(), kRunningLookUpLimit);
-    EXPECT_LE(LookUpThreads(), kRunningLookUpLimit);
     EXPECT_LE(threadCount(), before + kRunningLookUpLimit);
+    // Every worker is stuck: a further look-up gives no name at once.
+    const auto instant = [] { return std::optional<std::string>("back"); };
+    EXPECT_EQ(BoundedLookUp(instant, kReverseLookUpBound), std::nullopt);
 
     // Once the resolver answers again, the workers are free and names come
     // back, without another thread.
     resolver->release();
-    for (int i = 0; i < 200 && BusyLookUpThreads() > 0; ++i)
+    std::optional<std::string> name;
+    for (int i = 0; i < 200 && !name; ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    EXPECT_EQ(BusyLookUpThreads(), 0);
-    const int workers = LookUpThreads();
-    EXPECT_EQ(BoundedLookUp([] { return std::optional<std::string>("back"); }, kReverseLookUpBound),
-              "back");
-    EXPECT_EQ(LookUpThreads(), workers);
+        name = BoundedLookUp(instant, kReverseLookUpBound);
+    }
+    EXPECT_EQ(name, "back");
+    const int workers = threadCount();
+    EXPECT_EQ(BoundedLookUp(instant, kReverseLookUpBound), "back");
+    EXPECT_EQ(threadCount(), workers);
 }
 
 } // namespace
+
+// GCC takes the free of memory from this operator new for a mismatch.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+#endif
+
+void* operator new(std::size_t size) {
+    if (allocationsLeft == 0) {
+        allocationsLeft = -1;
+        throw std::bad_alloc();
+    }
+    if (allocationsLeft > 0)
+        --allocationsLeft;
+    if (void* memory = std::malloc(size ? size : 1))
+        return memory;
+    throw std::bad_alloc();
+}
+
+void operator delete(void* memory) noexcept {
+    std::free(memory);
+}
+
+void operator delete(void* memory, std::size_t) noexcept {
+    std::free(memory);
+}

@@ -3,14 +3,17 @@
 
 #include "IcmpPacket.h"
 #include "IpStatus.h"
-#include "linux/IcmpSocket.h"
-#include "linux/LinuxEchoHandle.h"
+#include "linux/EchoExchange.h"
+#include "linux/EchoService.h"
+#include "linux/HelperProtocol.h"
 #include "linux/LinuxPlatform.h"
+#include "linux/echo-helper/RawSocketFilter.h"
 #include "mdlKorvantiser.h"
 
 #include <gtest/gtest.h>
 #include <linux/icmp.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstring>
@@ -24,41 +27,64 @@ namespace {
 using namespace tobrik::net;
 using namespace tobrik::net::linux_net;
 
-constexpr int kDatagramFd = 101;
+constexpr int kDatagramFd = 101; // the first; each new one 10 higher
 constexpr int kRawFd = 102;
+constexpr int kChannelFd = 200; // the window's end of the helper's channel
 
 // Fake descriptors; each call fails with the errno scripted for it, in call
 // order, and succeeds once its script is used up (0 in a script: succeed).
 class ScriptedCalls : public SocketCalls {
   public:
     IcmpSocketKind kind = IcmpSocketKind::Datagram; // form of the replies
-    int brokenFd = -1; // poll reports this descriptor invalid (closed under us)
+    int brokenFd = -1;   // closed under us: poll reports it invalid, fstat fails
+    int foreignFd = -1;  // closed under us and reused for another file
+    int foreignUses = 0; // calls on foreignFd since
     std::vector<int> closedFds;
-    int datagramError = 0, rawError = 0, recvErrError = 0;
+    std::vector<int> datagramErrors; // per ping socket opened, in order
     std::vector<int> sendErrors, receiveErrors;
-    int queueError = EAGAIN; // the error queue: empty unless scripted
+    int queueError = EAGAIN;   // the error queue: empty unless scripted
+    bool endlessQueue = false; // the error queue never empties
     short pollEvents = POLLIN;
     std::uint32_t passedTypes = 0; // by the raw socket's ICMP type filter
+    int helperError = ENOENT;      // of starting the helper; 0: it starts
+    HelperAnswer greeting;         // what a started helper says first
 
     int opened = 0, closed = 0, sends = 0, receives = 0, queueReads = 0, waits = 0;
 
     int openSocket(int, int type, int) override {
-        const bool raw = (type & SOCK_RAW) == SOCK_RAW;
-        if (const int error = raw ? rawError : datagramError) {
-            errno = error;
+        if ((type & SOCK_RAW) == SOCK_RAW)
+            return kRawFd;
+        if (next(datagramErrors, datagramOpens))
+            return -1;
+        return kDatagramFd + 10 * opened++;
+    }
+    int openPair(int, int, int, int fds[2]) override {
+        fds[0] = kChannelFd;
+        fds[1] = kChannelFd + 1;
+        return 0;
+    }
+    pid_t startProgram(const char*, int) override {
+        errno = helperError;
+        return helperError ? -1 : 4242;
+    }
+    void endProgram(pid_t) override {}
+    int identify(int fd, struct stat* status) override {
+        if (fd == brokenFd) {
+            errno = EBADF;
             return -1;
         }
-        ++opened;
-        return raw ? kRawFd : kDatagramFd;
+        *status = {};
+        status->st_mode = S_IFSOCK;
+        status->st_ino = static_cast<ino_t>(fd == foreignFd ? 1 : fd);
+        return 0;
     }
-    int setOption(int, int level, int name, const void* value, socklen_t) override {
+    int setOption(int fd, int level, int name, const void* value, socklen_t) override {
         if (level == SOL_RAW && name == ICMP_FILTER)
             passedTypes = ~static_cast<const icmp_filter*>(value)->data;
         // The raw socket's filters are refused too, so that no read is
         // spent on discarding what came before them.
-        const int error = name == IP_RECVERR ? recvErrError : ENOPROTOOPT;
-        errno = error;
-        return error ? -1 : 0;
+        errno = fd == kRawFd ? ENOPROTOOPT : 0;
+        return errno ? -1 : 0;
     }
     int getOption(int, int, int, void* value, socklen_t* length) override {
         std::memset(value, 0, *length);
@@ -66,6 +92,7 @@ class ScriptedCalls : public SocketCalls {
     }
     ssize_t sendTo(int fd, const void* data, size_t length, int, const sockaddr*,
                    socklen_t) override {
+        foreignUses += fd == foreignFd;
         if (next(sendErrors, sends))
             return -1;
         kind = fd == kRawFd ? IcmpSocketKind::Raw : IcmpSocketKind::Datagram;
@@ -79,7 +106,10 @@ class ScriptedCalls : public SocketCalls {
         entries[0].revents = entries[0].fd == brokenFd ? POLLNVAL : pollEvents;
         return 1;
     }
-    ssize_t receiveFrom(int, void* buffer, size_t length, int, sockaddr*, socklen_t*) override {
+    ssize_t receiveFrom(int fd, void* buffer, size_t length, int, sockaddr*, socklen_t*) override {
+        foreignUses += fd == foreignFd;
+        if (fd == kChannelFd)
+            return readGreeting(buffer, length);
         if (!pending)
             return nothingQueued();
         if (next(receiveErrors, receives))
@@ -90,20 +120,34 @@ class ScriptedCalls : public SocketCalls {
         std::memcpy(buffer, packet.data(), size);
         return static_cast<ssize_t>(size);
     }
-    ssize_t receiveMessage(int, msghdr*, int) override {
+    ssize_t receiveMessage(int fd, msghdr* message, int) override {
+        foreignUses += fd == foreignFd;
         if (!pending)
             return nothingQueued();
         ++queueReads;
+        if (endlessQueue) {
+            message->msg_controllen = 0; // an error without its details
+            return 1;
+        }
         errno = queueError;
         return -1;
     }
     int closeSocket(int fd) override {
+        foreignUses += fd == foreignFd;
         closedFds.push_back(fd);
         ++closed;
         return 0;
     }
 
   private:
+    ssize_t readGreeting(void* buffer, std::size_t length) {
+        if (greeted)
+            return nothingQueued();
+        greeted = true;
+        const AnswerBytes bytes = EncodeAnswer(greeting);
+        std::memcpy(buffer, bytes.data(), std::min(length, bytes.size()));
+        return static_cast<ssize_t>(std::min(length, bytes.size()));
+    }
     // Before a request is out, its socket holds nothing: the reads that
     // empty it find nothing to discard.
     static ssize_t nothingQueued() {
@@ -137,6 +181,8 @@ class ScriptedCalls : public SocketCalls {
     }
     std::vector<std::uint8_t> request;
     bool pending = false; // a request is out and its answer not yet read
+    bool greeted = false;
+    int datagramOpens = 0;
 };
 
 struct EchoCase {
@@ -145,8 +191,9 @@ struct EchoCase {
     std::vector<int> sendErrors, receiveErrors;
     short pollEvents;
     int queueError;
-    std::int32_t status; // the reply's status, or lastError without one
-    int sends, receives, queueReads;
+    std::int32_t status;             // the request's status
+    int sends, receives, queueReads; // queueReads -1: any number
+    bool endlessQueue = false;
 };
 
 void PrintTo(const EchoCase& c, std::ostream* out) {
@@ -163,26 +210,25 @@ TEST_P(LinuxEchoPath, EndsAsScripted) {
     calls.receiveErrors = c.receiveErrors;
     calls.pollEvents = c.pollEvents;
     calls.queueError = c.queueError;
+    calls.endlessQueue = c.endlessQueue;
     std::array<std::uint8_t, 278> area{};
     const int fd = c.kind == IcmpSocketKind::Raw ? kRawFd : kDatagramFd;
-    PrepareEchoSocket(fd, c.kind, calls);
-    EchoOutcome outcome;
-    {
-        LinuxEchoHandle handle(fd, c.kind, calls);
-        outcome = handle.sendEcho(0x0100007F, "Korvantis", area.data(), area.size(), 300);
-    }
+    if (c.kind == IcmpSocketKind::Raw)
+        NarrowRawSocket(calls, fd, EchoIdentifier());
+    const auto result =
+        ExchangeEcho(fd, c.kind, calls, 0x0100007F, "Korvantis", area.data(), area.size(), 300);
+    EXPECT_EQ(result.status, c.status);
+    EXPECT_EQ(result.recorded, c.status == 0);
     if (c.status == 0) {
-        EXPECT_EQ(outcome.replies, 1u);
         std::int32_t status = -1;
         std::memcpy(&status, area.data() + 4, sizeof status);
         EXPECT_EQ(status, 0);
-    } else {
-        EXPECT_EQ(outcome.replies, 0u);
-        EXPECT_EQ(outcome.lastError, c.status);
     }
     EXPECT_EQ(calls.sends, c.sends);
     EXPECT_EQ(calls.receives, c.receives);
-    EXPECT_EQ(calls.queueReads, c.queueReads);
+    if (c.queueReads >= 0) {
+        EXPECT_EQ(calls.queueReads, c.queueReads);
+    }
     EXPECT_EQ(calls.closed, 0);
     // A raw socket passes echo reply, destination unreachable, source
     // quench, time exceeded and parameter problem: what can answer, and no
@@ -256,6 +302,19 @@ INSTANTIATE_TEST_SUITE_P(
                              1,
                              0,
                              1},
+                    // A flood of ICMP errors that are not ours cannot hold
+                    // the probe past its time-out.
+                    EchoCase{"error_queue_that_never_empties_ends_by_the_deadline",
+                             kDatagram,
+                             {},
+                             {},
+                             POLLERR,
+                             EAGAIN,
+                             IpStatus::RequestTimedOut,
+                             1,
+                             0,
+                             -1,
+                             true},
                     EchoCase{"descriptor_that_poll_refuses_ends_the_wait",
                              kDatagram,
                              {},
@@ -268,80 +327,86 @@ INSTANTIATE_TEST_SUITE_P(
                              0}),
     [](const testing::TestParamInfo<EchoCase>& info) { return std::string(info.param.name); });
 
-// Which socket is opened when some are refused, how many are closed again,
-// and which remedies the reason names when none can be had.
-TEST(OpenIcmpSocket, FallsBackAndNamesOnlyTheRemediesThatApply) {
+// Which remedies the reason names when neither a ping socket nor the
+// helper serves: a wider ping group range only where the ping socket was
+// refused for permission, setcap only where the helper lacks its
+// capability.
+TEST(EchoServiceProblem, NamesOnlyTheRemediesThatApply) {
     struct Case {
         const char* name;
-        int datagramError, recvErrError, rawError;
-        IcmpSocketKind kind;
-        int fd, closed;
+        int pingError, helperError, helperSocketError;
         bool groupAdvice, capabilityAdvice;
+        const char* helperWords;
     };
     const Case cases[] = {
-        {"no error reports: raw instead", 0, ENOPROTOOPT, 0, kRaw, kRawFd, 1, false, false},
-        {"no error reports and no raw: datagram all the same", 0, ENOPROTOOPT, EPERM, kDatagram,
-         kDatagramFd, 0, false, false},
-        {"both refused for permission", EACCES, 0, EPERM, IcmpSocketKind::None, -1, 0, true, true},
-        {"no ping sockets in the kernel", EAFNOSUPPORT, 0, EPERM, IcmpSocketKind::None, -1, 0,
-         false, true},
+        {"both refused for permission", EACCES, 0, EPERM, true, true, "lacks the capability"},
+        {"no ping sockets in the kernel", EAFNOSUPPORT, 0, EPERM, false, true, "lacks"},
+        {"helper missing", EACCES, ENOENT, 0, true, false, "is missing"},
+        {"helper not executable", EACCES, EACCES, 0, true, true, "cannot be started"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         ScriptedCalls calls;
-        calls.datagramError = c.datagramError;
-        calls.recvErrError = c.recvErrError;
-        calls.rawError = c.rawError;
-        const IcmpSocket socket = OpenIcmpSocket(calls);
-        EXPECT_EQ(socket.kind, c.kind);
-        EXPECT_EQ(socket.fd, c.fd);
-        EXPECT_EQ(calls.closed, c.closed);
-        EXPECT_EQ(socket.problem.empty(), c.kind != IcmpSocketKind::None) << socket.problem;
-        EXPECT_EQ(socket.problem.find("sysctl -w net.ipv4.ping_group_range") != std::string::npos,
+        calls.datagramErrors = {c.pingError};
+        calls.helperError = c.helperError;
+        calls.greeting.state = HelperState::NoRawSocket;
+        calls.greeting.error = c.helperSocketError;
+        EchoService service(calls, "/opt/t/tobrik-echo");
+        std::array<std::uint8_t, 278> area{};
+        EXPECT_EQ(service.echo(0x0100007F, "Korvantis", area.data(), area.size(), 100), -1);
+        const std::string problem = service.takeProblem();
+        EXPECT_EQ(problem.find("sysctl -w net.ipv4.ping_group_range") != std::string::npos,
                   c.groupAdvice)
-            << socket.problem;
-        EXPECT_EQ(socket.problem.find("setcap cap_net_raw+ep") != std::string::npos,
+            << problem;
+        EXPECT_EQ(problem.find("setcap cap_net_raw+ep /opt/t/tobrik-echo") != std::string::npos,
                   c.capabilityAdvice)
-            << socket.problem;
+            << problem;
+        EXPECT_NE(problem.find(c.helperWords), std::string::npos) << problem;
+        EXPECT_EQ(service.takeProblem(), "");
     }
 }
 
-// The kept raw socket fails mid-sweep (closed behind its back): the probe
-// that found it broken is sent again over a ping socket where one can be
-// had, every later probe uses that one, and the user is told once.
-TEST(LinuxPlatformEcho, KeptSocketThatFailsGivesWayToAPingSocket) {
+// The ping socket fails mid-sweep: closed behind the program's back, or
+// closed and its number reused for another file. The probe that found it
+// gone goes through a new ping socket where one can be had, every later
+// probe uses that one, the user is told once, and the descriptor that is
+// no longer ours is neither used nor closed.
+TEST(LinuxPlatformEcho, PingSocketThatFailsIsReplaced) {
     struct Case {
         const char* name;
-        int datagramError;
+        bool reused;
+        std::vector<int> datagramErrors;
         std::vector<std::int32_t> results;
         const char* notice;
     };
-    const std::int32_t failed = IpStatus::GeneralFailure;
     const Case cases[] = {
-        {"ping socket", 0, {0, 0, 0, 0}, "go on through a new datagram ICMP socket"},
-        {"no ping socket", EACCES, {0, 0, failed, -1}, "No other could be opened"},
+        {"closed, new ping socket", false, {}, {0, 0, 0, 0}, "a new datagram ICMP socket"},
+        {"reused, new ping socket", true, {}, {0, 0, 0, 0}, "a new datagram ICMP socket"},
+        {"closed, no ping socket", false, {0, EACCES}, {0, 0, -1, -1}, "No other could be opened"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         ScriptedCalls calls;
-        calls.datagramError = c.datagramError;
-        calls.rawError = EPERM; // no capability left
-        LinuxPlatform platform(calls);
-        platform.keepSocket(kRawFd, kRaw);
+        calls.datagramErrors = c.datagramErrors;
+        LinuxPlatform platform(calls, "/opt/t/tobrik-echo");
         ScopedPlatform guard(platform);
         mdlKorvantiser::EchoReplyRecord record;
         std::vector<std::int32_t> results;
+        std::string notice;
         for (std::size_t probe = 0; probe < c.results.size(); ++probe) {
-            calls.brokenFd = probe == 2 ? kRawFd : -1;
+            if (probe == 2)
+                (c.reused ? calls.foreignFd : calls.brokenFd) = kDatagramFd;
             results.push_back(mdlKorvantiser::PingHost("127.0.0.1", "Korvantis", record));
+            if (probe == 2)
+                notice = mdlKorvantiser::EchoServiceProblem();
         }
         EXPECT_EQ(results, c.results);
-        EXPECT_EQ(calls.closedFds, std::vector<int>{}); // closed already: not again
-        const std::string notice = mdlKorvantiser::EchoServiceNotice();
-        EXPECT_NE(notice.find("The raw ICMP socket of the probes failed"), std::string::npos)
+        // Gone already: not closed again.
+        EXPECT_EQ(std::count(calls.closedFds.begin(), calls.closedFds.end(), kDatagramFd), 0);
+        EXPECT_EQ(calls.foreignUses, 0);
+        EXPECT_NE(notice.find("The datagram ICMP socket of the probes failed"), std::string::npos)
             << notice;
         EXPECT_NE(notice.find(c.notice), std::string::npos) << notice;
-        EXPECT_EQ(mdlKorvantiser::EchoServiceNotice(), "");
     }
 }
 

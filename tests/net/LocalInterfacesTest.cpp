@@ -75,16 +75,22 @@ TEST(DefaultRouteInterfaceName, TakesTheUsableDefaultOfLowestMetric) {
 }
 
 // The hosts file as the resolver reads it for IPv4: the first line that
-// lists a name, case aside; comments, IPv6 and malformed lines skipped.
+// lists a name, case aside; comments, other IPv6 and malformed lines
+// skipped, IPv4-mapped and loopback IPv6 addresses read as IPv4, and a NUL
+// ending the line.
 TEST(HostsFile, ReadsTheFirstIPv4LineAsTheResolverDoes) {
+    using namespace std::string_literals;
     const std::string text = "# 10.0.0.9 commented\n"
                              "127.0.0.1 localhost\n"
-                             "::1 desk ip6-localhost\n"
+                             "fe80::1 desk ip6-desk\n"
                              "127.0.1.1\tDesk.example desk # Debian's line\n"
                              "10.0.0.5 other desk\n"
                              "10.0.0.300 bad\n"
                              "10.0.0.6 bad\n"
-                             "10.0.0.7\n";
+                             "10.0.0.7\n"
+                             "::ffff:10.0.0.4 mapped\n"
+                             "::1 loop6\n"
+                             "10.0.0.3 cut\0hidden\n"s;
     const auto addressOf = [&](const std::string& name) {
         std::istringstream hosts(text);
         const auto address = linux_net::HostsAddressOf(hosts, name);
@@ -103,6 +109,11 @@ TEST(HostsFile, ReadsTheFirstIPv4LineAsTheResolverDoes) {
     EXPECT_EQ(nameOf("127.0.1.1"), "Desk.example");
     EXPECT_EQ(nameOf("10.0.0.9"), "none");
     EXPECT_EQ(nameOf("10.0.0.7"), "none");
+    EXPECT_EQ(addressOf("mapped"), "10.0.0.4");
+    EXPECT_EQ(nameOf("10.0.0.4"), "mapped");
+    EXPECT_EQ(addressOf("loop6"), "127.0.0.1");
+    EXPECT_EQ(addressOf("cut"), "10.0.0.3");
+    EXPECT_EQ(addressOf("hidden"), "none");
 }
 
 } // namespace

@@ -1,10 +1,10 @@
 #!/bin/bash
-# The Debian package as a user gets it: built by scripts/deb.sh, checked by
-# lintian (no error, no warning that is not overridden with its reason),
+# The Debian package as a user gets it: built by scripts/deb.sh (twice, to the
+# same bytes), checked by lintian (no error, no warning that is not overridden with its reason),
 # installed with apt-get, run from /usr/bin by an unprivileged user in the
-# lab, where only the capability granted at installation lets it send ICMP
-# and a Qt plugin of that user's own gets no privilege from it, and purged
-# without a trace. Needs root.
+# lab, where only the capability granted at installation to its echo helper
+# lets it send ICMP and a Qt plugin of that user's own gets no privilege
+# from it, and purged without a trace. Needs root.
 #
 # Usage: tests/release/deb.sh [OUTPUT_FOLDER]   (default: build/release-artifacts)
 # TOBRIK_PROBE_PLUGIN: the style plugin to plant (default: build/test's).
@@ -24,7 +24,7 @@ apt() {
 }
 installed() { dpkg-query -W -f='${Status}' tobrik 2>/dev/null | grep -q "ok installed"; }
 # A failing check leaves no package behind on the machine.
-trap 'installed && apt purge tobrik' EXIT
+trap '[ -z "${again:-}" ] || kill "$again" 2>/dev/null; installed && apt purge tobrik' EXIT
 
 # The plugin that the user plants, a target of the test build.
 plugin=${TOBRIK_PROBE_PLUGIN:-$root/build/test/tests/fault/probe-plugin/tobrik_packet_probe_style.so}
@@ -32,6 +32,11 @@ plugin=${TOBRIK_PROBE_PLUGIN:-$root/build/test/tests/fault/probe-plugin/tobrik_p
 "$root/scripts/deb.sh" "$out"
 deb="$out/tobrik_$(dpkg-parsechangelog -l "$root/debian/changelog" -S Version)"
 deb+="_$(dpkg-architecture -qDEB_HOST_ARCH).deb"
+# Built again while the first is checked (most of that waits on apt and
+# the lab), for the comparison at the end.
+(umask 077 && TZ=Asia/Tokyo LC_ALL=ja_JP.UTF-8 "$root/scripts/deb.sh" "$root/build/deb-again") \
+    >/dev/null &
+again=$!
 # (Overridden tags, shown with --show-overrides, would count as failures.)
 report=$(lintian --fail-on error,warning --display-info "$deb" 2>&1) ||
     fail "lintian finds errors or warnings:"$'\n'"$report"
@@ -39,8 +44,11 @@ grep -v "root privileges" <<<"$report" || true
 
 ! installed || apt purge tobrik
 apt install "$deb"
-/usr/sbin/getcap /usr/bin/tobrik | grep -q "cap_net_raw=ep" ||
-    fail "no cap_net_raw on /usr/bin/tobrik: $(/usr/sbin/getcap /usr/bin/tobrik)"
+helper=/usr/libexec/tobrik/tobrik-echo
+/usr/sbin/getcap "$helper" | grep -q "cap_net_raw=ep" ||
+    fail "no cap_net_raw on $helper: $(/usr/sbin/getcap "$helper")"
+[ -z "$(/usr/sbin/getcap /usr/bin/tobrik)" ] ||
+    fail "/usr/bin/tobrik has a capability: $(/usr/sbin/getcap /usr/bin/tobrik)"
 files=$(dpkg -L tobrik)
 # The package's own AppStream file, not every other one on the machine.
 metainfo=$(grep '^/usr/share/metainfo/.*\.metainfo\.xml$' <<<"$files") ||
@@ -50,9 +58,12 @@ appstreamcli validate --no-net "$metainfo" >/dev/null ||
 grep -q "<release version=\"$(dpkg-parsechangelog -l "$root/debian/changelog" -S Version)\"" \
     "$metainfo" || fail "the AppStream file names not this release: $(grep '<release ' "$metainfo")"
 
-# Ping sockets allowed to no group: the capability alone makes ICMP work.
+# Ping sockets allowed to no group: the helper's capability alone makes
+# ICMP work.
 "$root/tests/lab/in_lab.sh" --hostname lab-host-abcde --ping-range "1 0" -- \
     "$root/tests/fault/unprivileged.sh" installed /usr/bin/tobrik "$plugin"
+wait "$again" || fail "the second build of the .deb failed"
+cmp "$deb" "$root/build/deb-again/${deb##*/}" || fail "the .deb built again is not the same"
 
 apt purge tobrik
 ! dpkg-query -W tobrik >/dev/null 2>&1 || fail "dpkg still knows tobrik after the purge"

@@ -22,17 +22,19 @@ class FakeNetPlatform : public net::NetPlatform {
     std::optional<std::string> hostName = "fake-host";
     std::map<std::string, std::uint32_t> addressOfName;
     bool echoAvailable = true;
-    std::string echoNotice; // handed out once, then ""
+    std::string echoNotice; // the echo service's problem: handed out once, then ""
     // Start-up results in call order; once used up, 0.
     std::vector<int> startupResults;
     int cleanupResult = 0;
     // Called before each echo with the dotted address probed.
     std::function<void(const std::string&)> beforeEcho;
 
-    int startups = 0, cleanups = 0, echoes = 0, reverseLookups = 0;
+    int startups = 0, cleanups = 0, opens = 0, echoes = 0, reverseLookups = 0, forwardLookups = 0;
+    std::uint16_t startupVersion = 0;
     std::vector<std::string> probed;
 
-    int startup(std::uint16_t) override {
+    int startup(std::uint16_t version) override {
+        startupVersion = version;
         const int result = startups < static_cast<int>(startupResults.size())
                                ? startupResults[static_cast<std::size_t>(startups)]
                                : 0;
@@ -44,12 +46,14 @@ class FakeNetPlatform : public net::NetPlatform {
         return cleanupResult;
     }
     std::unique_ptr<net::EchoHandle> openEcho() override {
-        if (!echoAvailable)
+        ++opens;
+        if (!echoAvailable) {
+            echoNotice = "no ICMP for this test";
             return nullptr;
+        }
         return std::make_unique<Handle>(*this);
     }
-    std::string echoUnavailableReason() const override { return "no ICMP for this test"; }
-    std::string takeEchoNotice() override { return std::exchange(echoNotice, {}); }
+    std::string takeEchoProblem() override { return std::exchange(echoNotice, {}); }
     std::optional<std::string> hostNameOf(std::uint32_t addr) override {
         ++reverseLookups;
         const auto found = names.find(net::FormatIPv4(addr));
@@ -59,6 +63,7 @@ class FakeNetPlatform : public net::NetPlatform {
     }
     std::optional<std::string> localHostName() override { return hostName; }
     std::optional<std::uint32_t> firstIPv4Of(const std::string& name) override {
+        ++forwardLookups;
         const auto found = addressOfName.find(name);
         if (found == addressOfName.end())
             return std::nullopt;
@@ -69,8 +74,8 @@ class FakeNetPlatform : public net::NetPlatform {
     class Handle : public net::EchoHandle {
       public:
         explicit Handle(FakeNetPlatform& owner) : owner_(owner) {}
-        net::EchoOutcome sendEcho(std::uint32_t addr, const std::string&, std::uint8_t* area,
-                                  std::size_t, std::uint32_t) override {
+        std::int32_t sendEcho(std::uint32_t addr, const std::string&, std::uint8_t* area,
+                              std::size_t, std::uint32_t) override {
             const auto text = net::FormatIPv4(addr);
             ++owner_.echoes;
             owner_.probed.push_back(text);
@@ -78,9 +83,9 @@ class FakeNetPlatform : public net::NetPlatform {
                 owner_.beforeEcho(text);
             const auto found = owner_.echoStatus.find(text);
             if (found == owner_.echoStatus.end())
-                return {0, net::IpStatus::RequestTimedOut};
+                return net::IpStatus::RequestTimedOut;
             std::memcpy(area + net::kReplyStatusOffset, &found->second, sizeof found->second);
-            return {1, 0};
+            return found->second;
         }
 
       private:

@@ -87,8 +87,7 @@ class ObservedPlatform : public net::NetPlatform {
             return nullptr;
         return std::make_unique<Handle>(std::move(handle), calls_);
     }
-    std::string echoUnavailableReason() const override { return real_.echoUnavailableReason(); }
-    std::string takeEchoNotice() override { return real_.takeEchoNotice(); }
+    std::string takeEchoProblem() override { return real_.takeEchoProblem(); }
     std::optional<std::string> hostNameOf(std::uint32_t addr) override {
         return real_.hostNameOf(addr);
     }
@@ -103,12 +102,11 @@ class ObservedPlatform : public net::NetPlatform {
       public:
         Handle(std::unique_ptr<net::EchoHandle> real, CountingSocketCalls& calls)
             : real_(std::move(real)), calls_(calls) {}
-        net::EchoOutcome sendEcho(std::uint32_t addr, const std::string& payload,
-                                  std::uint8_t* area, std::size_t size,
-                                  std::uint32_t timeoutMs) override {
-            const auto outcome = real_->sendEcho(addr, payload, area, size, timeoutMs);
+        std::int32_t sendEcho(std::uint32_t addr, const std::string& payload, std::uint8_t* area,
+                              std::size_t size, std::uint32_t timeoutMs) override {
+            const auto status = real_->sendEcho(addr, payload, area, size, timeoutMs);
             calls_.waiting = false;
-            return outcome;
+            return status;
         }
 
       private:
@@ -117,7 +115,7 @@ class ObservedPlatform : public net::NetPlatform {
     };
 
     CountingSocketCalls calls_{packetsRead};
-    net::linux_net::LinuxPlatform real_{calls_};
+    net::linux_net::LinuxPlatform real_{calls_, net::linux_net::EchoHelperPath()};
 };
 
 } // namespace tobrik::test

@@ -168,6 +168,8 @@ install_program() {
     # Only its owner may write the folder, else the log would not be there.
     mkdir -p -m 755 "$work/app" "$work/bin"
     install -m 755 "$1" "$work/app/tobrik"
+    # Its echo helper beside it, as the build puts it.
+    [ ! -e "${1%/*}/tobrik-echo" ] || install -m 755 "${1%/*}/tobrik-echo" "$work/app/"
     program="$work/app/tobrik"
     log="$work/app/tobrik.log"
     viewer_calls="$work/viewer-calls"

@@ -42,8 +42,8 @@ struct CountingPlatform : NetPlatform {
     struct CountingEcho : EchoHandle {
         CountingEcho(std::unique_ptr<EchoHandle> inner, int& sends)
             : inner(std::move(inner)), sends(sends) {}
-        EchoOutcome sendEcho(std::uint32_t addr, const std::string& payload, std::uint8_t* area,
-                             std::size_t size, std::uint32_t timeoutMs) override {
+        std::int32_t sendEcho(std::uint32_t addr, const std::string& payload, std::uint8_t* area,
+                              std::size_t size, std::uint32_t timeoutMs) override {
             ++sends;
             return inner->sendEcho(addr, payload, area, size, timeoutMs);
         }
@@ -58,9 +58,7 @@ struct CountingPlatform : NetPlatform {
         auto inner = nativePlatform().openEcho();
         return inner ? std::make_unique<CountingEcho>(std::move(inner), sends) : nullptr;
     }
-    std::string echoUnavailableReason() const override {
-        return nativePlatform().echoUnavailableReason();
-    }
+    std::string takeEchoProblem() override { return nativePlatform().takeEchoProblem(); }
     std::optional<std::string> hostNameOf(std::uint32_t addr) override {
         return nativePlatform().hostNameOf(addr);
     }
@@ -81,6 +79,7 @@ TEST(Win32Sockets, StartAndStopPairUp) {
 }
 
 TEST(Win32Echo, ServiceOpens) {
+    EXPECT_NE(nativePlatform().openEcho(), nullptr);
     EXPECT_EQ(mdlKorvantiser::EchoServiceProblem(), "");
 }
 

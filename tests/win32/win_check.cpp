@@ -6,7 +6,12 @@
 //                             close box, no minimize or maximize box, and no
 //                             taskbar button (owned by a hidden window,
 //                             neither WS_EX_APPWINDOW nor a tool window)
-//   win_check resources EXE   the version record and the icon inside EXE
+//   win_check clipboard       the DWORD 0 on the clipboard that keeps its text
+//                             out of the clipboard history and cloud clipboard
+//   win_check resources EXE VERSION
+//                             inside EXE: the version record of VERSION
+//                             (1.03: 1,3,0,0), the icon and the application
+//                             manifest
 //
 // Prints one line per check ("ok   - ..." or "FAIL - ...") and exits 1 when
 // any check failed, 2 when the window or file is not there.
@@ -115,7 +120,10 @@ void checkString(const std::vector<char>& record, const wchar_t* name, const wch
     check(value == expected, what.c_str());
 }
 
-void checkVersionRecord(const std::wstring& file) {
+void checkVersionRecord(const std::wstring& file, const std::wstring& version) {
+    unsigned major = 0, minor = 0;
+    std::swscanf(version.c_str(), L"%u.%u", &major, &minor);
+    const DWORD numbers = major << 16 | minor;
     DWORD handle = 0;
     const DWORD size = GetFileVersionInfoSizeW(file.c_str(), &handle);
     check(size > 0, "a version record");
@@ -128,10 +136,10 @@ void checkVersionRecord(const std::wstring& file) {
     VS_FIXEDFILEINFO* fixed = nullptr;
     UINT length = 0;
     if (VerQueryValueW(record.data(), L"\\", reinterpret_cast<void**>(&fixed), &length) && fixed) {
-        check(fixed->dwFileVersionMS == 0x00010002 && fixed->dwFileVersionLS == 0,
-              "file version 1,2,0,0");
-        check(fixed->dwProductVersionMS == 0x00010002 && fixed->dwProductVersionLS == 0,
-              "product version 1,2,0,0");
+        check(fixed->dwFileVersionMS == numbers && fixed->dwFileVersionLS == 0,
+              "file version MAJOR,MINOR,0,0");
+        check(fixed->dwProductVersionMS == numbers && fixed->dwProductVersionLS == 0,
+              "product version MAJOR,MINOR,0,0");
         check(fixed->dwFileType == VFT_APP, "an application");
     } else {
         check(false, "fixed version information");
@@ -146,8 +154,8 @@ void checkVersionRecord(const std::wstring& file) {
                                 length >= sizeof(Translation);
     check(hasTranslation && translation->language == 0x0411,
           "language Japanese (0x0411) in the translation table");
-    checkString(record, L"FileVersion", L"1.02");
-    checkString(record, L"ProductVersion", L"1.02");
+    checkString(record, L"FileVersion", version.c_str());
+    checkString(record, L"ProductVersion", version.c_str());
     checkString(record, L"InternalName", L"Tobrik");
     checkString(record, L"ProductName", L"dorIzezovedivu");
 }
@@ -183,12 +191,21 @@ struct GroupHeader {
 };
 #pragma pack(pop)
 
-void checkIcon(const std::wstring& file) {
-    const HMODULE module = LoadLibraryExW(
-        file.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
-    check(module != nullptr, "the executable loads as a resource file");
-    if (!module)
-        return;
+int checkClipboard() {
+    if (!OpenClipboard(nullptr))
+        return 2;
+    for (const wchar_t* name : {L"CanIncludeInClipboardHistory", L"CanUploadToCloudClipboard"}) {
+        const HANDLE data = GetClipboardData(RegisterClipboardFormatW(name));
+        const auto* value = data && GlobalSize(data) >= sizeof(DWORD)
+                                ? static_cast<const DWORD*>(GlobalLock(data))
+                                : nullptr;
+        check(value && *value == 0, (narrow(name) + " is the DWORD 0").c_str());
+    }
+    CloseClipboard();
+    return failures ? 1 : 0;
+}
+
+void checkIcon(HMODULE module) {
     ResourceName group;
     EnumResourceNamesW(module, MAKEINTRESOURCEW(14) /* RT_GROUP_ICON */, firstName,
                        reinterpret_cast<LONG_PTR>(&group));
@@ -231,7 +248,20 @@ void checkIcon(const std::wstring& file) {
                                         TRUE, 128, 128, LR_DEFAULTCOLOR);
         check(large && chosen == large->id, "Windows picks it for a 128-pixel icon");
     }
-    FreeLibrary(module);
+}
+
+void checkManifest(HMODULE module) {
+    const HRSRC info = FindResourceW(module, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24));
+    const auto* data =
+        info ? static_cast<const char*>(LockResource(LoadResource(module, info))) : nullptr;
+    check(data != nullptr, "an application manifest (RT_MANIFEST 1)");
+    const std::string text = data ? std::string(data, SizeofResource(module, info)) : "";
+    // asInvoker, Windows 10 and 11, long paths; no code page of its own.
+    for (const char* part :
+         {"level=\"asInvoker\"", "<supportedOS Id=\"{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}\"/>",
+          ">true</longPathAware>"})
+        check(text.find(part) != std::string::npos, part);
+    check(text.find("<activeCodePage") == std::string::npos, "no activeCodePage");
 }
 
 } // namespace
@@ -239,15 +269,21 @@ void checkIcon(const std::wstring& file) {
 int wmain(int argc, wchar_t** argv) {
     if (argc == 3 && std::wcscmp(argv[1], L"frame") == 0)
         return checkFrame(argv[2]);
-    if (argc == 3 && std::wcscmp(argv[1], L"resources") == 0) {
-        if (GetFileAttributesW(argv[2]) == INVALID_FILE_ATTRIBUTES) {
-            std::printf("FAIL - no file %s\n", narrow(argv[2]).c_str());
+    if (argc == 2 && std::wcscmp(argv[1], L"clipboard") == 0)
+        return checkClipboard();
+    if (argc == 4 && std::wcscmp(argv[1], L"resources") == 0) {
+        const HMODULE module = LoadLibraryExW(
+            argv[2], nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+        if (!module) {
+            std::printf("FAIL - no executable %s\n", narrow(argv[2]).c_str());
             return 2;
         }
-        checkVersionRecord(argv[2]);
-        checkIcon(argv[2]);
+        checkVersionRecord(argv[2], argv[3]);
+        checkIcon(module);
+        checkManifest(module);
+        FreeLibrary(module);
         return failures ? 1 : 0;
     }
-    std::fprintf(stderr, "usage: win_check frame TITLE | win_check resources EXE\n");
+    std::fprintf(stderr, "usage: win_check frame TITLE | clipboard | resources EXE VERSION\n");
     return 2;
 }

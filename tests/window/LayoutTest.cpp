@@ -333,7 +333,7 @@ class LayoutTest : public QObject, protected tobrik::test::ScriptedWindow {
         QCOMPARE(form->minimumSize(), QSize(240, 212));
         QCOMPARE(form->maximumSize(), QSize(240, 212));
         QCOMPARE(form->windowTitle(), QString("Tobrik"));
-        QCOMPARE(QApplication::applicationVersion(), QString("1.02"));
+        QCOMPARE(QApplication::applicationVersion(), QString(TOBRIK_VERSION_TEXT));
         const Qt::WindowFlags flags = form->windowFlags();
         QVERIFY(flags & Qt::WindowCloseButtonHint);
         QVERIFY(flags & Qt::WindowSystemMenuHint);

@@ -1,4 +1,6 @@
-#include "linux/Capabilities.h"
+// Clearing the echo helper's capabilities once its raw socket is open.
+
+#include "linux/echo-helper/Capabilities.h"
 
 #include <cerrno>
 #include <cstring>
@@ -29,13 +31,6 @@ int raisedAmbient() {
 }
 
 } // namespace
-
-bool HoldsNetRaw() {
-    const Caps caps(cap_get_proc());
-    cap_flag_value_t raised = CAP_CLEAR;
-    return caps && cap_get_flag(caps.get(), CAP_NET_RAW, CAP_EFFECTIVE, &raised) == 0 &&
-           raised == CAP_SET;
-}
 
 std::string ClearAllCapabilities() {
     if (CAP_AMBIENT_SUPPORTED() && cap_reset_ambient() != 0)

@@ -1,13 +1,9 @@
 #pragma once
-// The process's capabilities, through libcap: whether it holds the one the
-// raw ICMP socket needs, and giving up all of them.
+// Giving up every capability of the process, through libcap.
 
 #include <string>
 
 namespace tobrik::net::linux_net {
-
-// True when CAP_NET_RAW is in the process's effective set.
-bool HoldsNetRaw();
 
 // Clears the effective, permitted, inheritable and ambient sets and reads
 // them back: "" when none is left, otherwise what went wrong, in words.

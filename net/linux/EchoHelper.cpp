@@ -1,0 +1,168 @@
+// Starting the echo helper and exchanging requests and answers with it.
+
+#include "linux/EchoHelper.h"
+
+#include "IpStatus.h"
+#include "linux/HelperProtocol.h"
+#include "linux/OpenIcmpSocket.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstring>
+#include <unistd.h>
+
+#ifndef TOBRIK_ECHO_HELPER
+#define TOBRIK_ECHO_HELPER ""
+#endif
+
+namespace tobrik::net::linux_net {
+
+EchoHelper::EchoHelper(std::string path, SocketCalls& calls)
+    : path_(std::move(path)), calls_(calls) {
+    int ends[2];
+    if (calls_.openPair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, ends) != 0) {
+        fail(std::string("No channel to the echo helper: ") + std::strerror(errno) + ".");
+        return;
+    }
+    channel_ = OwnedSocket(ends[0], calls_);
+    pid_ = calls_.startProgram(path_.c_str(), ends[1]);
+    const int error = errno;
+    calls_.closeSocket(ends[1]);
+    if (pid_ >= 0)
+        return;
+    if (error == ENOENT)
+        fail("The echo helper " + path_ + " is missing.");
+    else
+        fail("The echo helper " + path_ + " cannot be started: " + std::strerror(error) + ".",
+             IsPermissionError(error));
+}
+
+EchoHelper::~EchoHelper() {
+    channel_.close();
+    if (pid_ >= 0)
+        calls_.endProgram(pid_);
+}
+
+void EchoHelper::fail(const std::string& why, bool denied) {
+    failed_ = true;
+    denied_ = denied;
+    problem_ = why;
+    channel_.close();
+    if (pid_ >= 0)
+        calls_.endProgram(pid_);
+    pid_ = -1;
+}
+
+std::int32_t EchoHelper::echo(std::uint32_t addr, std::uint8_t* area, std::size_t size,
+                              std::uint32_t timeoutMs) {
+    if (area == nullptr || size < kEchoReplyHeaderSize)
+        return IpStatus::BufferTooSmall;
+    const auto wait = std::min(timeoutMs, kHelperTimeoutLimitMs);
+    const auto deadline = Clock::now() + std::chrono::milliseconds(wait) + kHelperMargin;
+    if (failed_ || !awaitGreeting(deadline) || !request(addr, wait))
+        return -1;
+    const auto answer = receive(deadline);
+    if (!answer)
+        return -1;
+    if (answer->state == HelperState::SocketFailed) {
+        fail(std::string("The raw ICMP socket of the echo helper failed (") +
+             std::strerror(answer->error) + ").");
+        return IpStatus::GeneralFailure;
+    }
+    if (answer->state != HelperState::Answered) {
+        fail("The echo helper " + path_ + " refused a request.");
+        return -1;
+    }
+    if (answer->recorded)
+        std::memcpy(area, answer->record.data(), std::min(size, answer->record.size()));
+    return answer->status;
+}
+
+bool EchoHelper::awaitGreeting(Clock::time_point deadline) {
+    if (greeted_)
+        return true;
+    const auto greeting = receive(deadline);
+    if (!greeting)
+        return false;
+    switch (greeting->state) {
+    case HelperState::Ready:
+        return greeted_ = true;
+    case HelperState::NoRawSocket:
+        if (IsPermissionError(greeting->error))
+            fail("The echo helper " + path_ + " lacks the capability CAP_NET_RAW.", true);
+        else
+            fail(std::string("The echo helper could not open a raw ICMP socket: ") +
+                 std::strerror(greeting->error) + ".");
+        return false;
+    case HelperState::CapabilitiesKept:
+        fail("The echo helper " + path_ + " could not give up its capabilities.");
+        return false;
+    default:
+        fail("The echo helper " + path_ + " does not speak as expected.");
+        return false;
+    }
+}
+
+bool EchoHelper::request(std::uint32_t addr, std::uint32_t timeoutMs) {
+    const RequestBytes bytes = EncodeRequest({++serial_, addr, timeoutMs});
+    const int fd = channel_.usable();
+    ssize_t sent = -1;
+    do
+        sent =
+            fd < 0 ? -1 : calls_.sendTo(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL, nullptr, 0);
+    while (sent < 0 && fd >= 0 && errno == EINTR);
+    if (sent == static_cast<ssize_t>(bytes.size()))
+        return true;
+    fail("The echo helper " + path_ + " ended unexpectedly.");
+    return false;
+}
+
+// The next message for this request: the greeting, or the answer that
+// carries the request's serial (the helper answers in order, so any other
+// serial is stale). Ends the helper when none comes by the deadline.
+std::optional<HelperAnswer> EchoHelper::receive(Clock::time_point deadline) {
+    for (;;) {
+        const int fd = channel_.usable();
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+        if (fd < 0 || left.count() <= 0)
+            break;
+        pollfd entry{fd, POLLIN, 0};
+        const int ready =
+            calls_.waitFor(&entry, 1, static_cast<int>(std::min<long long>(left.count(), INT_MAX)));
+        if (ready < 0 && errno == EINTR)
+            continue;
+        if (ready <= 0)
+            continue;
+        AnswerBytes bytes;
+        const ssize_t length =
+            calls_.receiveFrom(fd, bytes.data(), bytes.size(), MSG_DONTWAIT, nullptr, nullptr);
+        if (length < 0 && (errno == EAGAIN || errno == EINTR))
+            continue;
+        const auto answer = length > 0
+                                ? DecodeAnswer(bytes.data(), static_cast<std::size_t>(length))
+                                : std::nullopt;
+        if (!answer) {
+            fail("The echo helper " + path_ + " ended unexpectedly.");
+            return std::nullopt;
+        }
+        if (!greeted_ || answer->serial == serial_ || answer->state != HelperState::Answered)
+            return answer;
+    }
+    fail("The echo helper " + path_ + " did not answer in time and was stopped.");
+    return std::nullopt;
+}
+
+std::string EchoHelperPath() {
+    if (*TOBRIK_ECHO_HELPER != '\0')
+        return TOBRIK_ECHO_HELPER;
+    char path[PATH_MAX];
+    const ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
+    const std::string program =
+        length > 0 ? std::string(path, static_cast<std::size_t>(length)) : "";
+    const auto slash = program.rfind('/');
+    return (slash == std::string::npos ? std::string(".") : program.substr(0, slash)) +
+           "/tobrik-echo";
+}
+
+} // namespace tobrik::net::linux_net

@@ -1,0 +1,62 @@
+// Opening the ping socket and the raw socket, and saying why one was refused.
+
+#include "linux/OpenIcmpSocket.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <netinet/in.h>
+
+namespace tobrik::net::linux_net {
+
+namespace {
+
+std::string pingGroupRange() {
+    std::ifstream file("/proc/sys/net/ipv4/ping_group_range");
+    std::string low, high;
+    if (!(file >> low >> high))
+        return {};
+    return low + " " + high;
+}
+
+} // namespace
+
+bool IsPermissionError(int error) {
+    return error == EACCES || error == EPERM;
+}
+
+SocketAttempt OpenPingSocket(SocketCalls& calls) {
+    const int fd = calls.openSocket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, IPPROTO_ICMP);
+    if (fd < 0)
+        return {-1, errno};
+    // Every kernel with ping sockets takes the option; should one refuse
+    // it, replies still come and only errors wait out the time-out.
+    const int on = 1;
+    calls.setOption(fd, SOL_IP, IP_RECVERR, &on, sizeof on);
+    return {fd, 0};
+}
+
+SocketAttempt OpenRawSocket(SocketCalls& calls) {
+    const int fd = calls.openSocket(AF_INET, SOCK_RAW | SOCK_CLOEXEC, IPPROTO_ICMP);
+    return {fd, fd < 0 ? errno : 0};
+}
+
+std::string PingSocketProblem(int error) {
+    if (IsPermissionError(error)) {
+        std::string sentence = "Unprivileged ICMP sockets are not allowed for this user's groups";
+        const std::string range = pingGroupRange();
+        if (!range.empty())
+            sentence += " (net.ipv4.ping_group_range is \"" + range + "\")";
+        return sentence + ".";
+    }
+    if (error == EPROTONOSUPPORT || error == EAFNOSUPPORT || error == ESOCKTNOSUPPORT)
+        return "This kernel offers no unprivileged ICMP sockets.";
+    if (error == EMFILE || error == ENFILE)
+        return "Too many files are open to create an ICMP socket.";
+    if (error == ENOBUFS || error == ENOMEM)
+        return "The system is out of memory for an ICMP socket.";
+    return std::string("An unprivileged ICMP socket could not be created: ") +
+           std::strerror(error) + ".";
+}
+
+} // namespace tobrik::net::linux_net

@@ -1,0 +1,115 @@
+// tobrik-echo: the one part of Tobrik that holds a privilege. It opens the
+// raw ICMP socket that the file capability cap_net_raw allows, narrows it,
+// clears every capability, and then serves echo requests from the window
+// that started it over the SOCK_SEQPACKET socket on its standard input.
+// It loads no user code: libc and libcap only, no locale, no resolver.
+
+#include "linux/EchoExchange.h"
+#include "linux/HelperProtocol.h"
+#include "linux/OpenIcmpSocket.h"
+#include "linux/echo-helper/Capabilities.h"
+#include "linux/echo-helper/RawSocketFilter.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <sys/prctl.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+using namespace tobrik::net::linux_net;
+
+constexpr int kChannel = STDIN_FILENO;
+
+// True when standard input is the kind of socket the window hands over.
+bool isChannel() {
+    int type = 0;
+    socklen_t length = sizeof type;
+    return getsockopt(kChannel, SOL_SOCKET, SO_TYPE, &type, &length) == 0 && type == SOCK_SEQPACKET;
+}
+
+bool tell(const HelperAnswer& answer) {
+    const AnswerBytes bytes = EncodeAnswer(answer);
+    ssize_t sent;
+    do
+        sent = send(kChannel, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+    while (sent < 0 && errno == EINTR);
+    return sent == static_cast<ssize_t>(bytes.size());
+}
+
+bool greet(HelperState state, int error) {
+    HelperAnswer greeting;
+    greeting.state = state;
+    greeting.error = error;
+    return tell(greeting);
+}
+
+// The answer to one message from the channel; a malformed one sends nothing.
+HelperAnswer answer(int raw, const std::uint8_t* bytes, std::size_t length) {
+    HelperAnswer answer;
+    const auto request = DecodeRequest(bytes, length);
+    if (!request) {
+        answer.state = HelperState::RequestRefused;
+        return answer;
+    }
+    answer.serial = request->serial;
+    const auto result = ExchangeEcho(raw, IcmpSocketKind::Raw, systemSocketCalls(),
+                                     request->address, kHelperEchoData, answer.record.data(),
+                                     answer.record.size(), request->timeoutMs);
+    answer.status = result.status;
+    answer.recorded = result.recorded;
+    if (result.socketError != 0) {
+        answer.state = HelperState::SocketFailed;
+        answer.error = result.socketError;
+    }
+    return answer;
+}
+
+// Answers requests until the window closes the channel or ends (0), or the
+// channel or the raw socket fails (1).
+int serve(int raw) {
+    for (;;) {
+        // One byte more than a request: a longer message reads as malformed.
+        std::uint8_t bytes[kRequestSize + 1];
+        const ssize_t length = recv(kChannel, bytes, sizeof bytes, 0);
+        if (length == 0)
+            return 0;
+        if (length < 0 && errno == EINTR)
+            continue;
+        if (length < 0)
+            return 1;
+        const HelperAnswer reply = answer(raw, bytes, static_cast<std::size_t>(length));
+        if (!tell(reply) || reply.state == HelperState::SocketFailed)
+            return 1;
+    }
+}
+
+} // namespace
+
+int main() {
+    // Ends with the thread that started it, should the channel's end not
+    // reach it first (a request in progress).
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (!isChannel()) {
+        std::fputs("tobrik-echo: the echo helper of Tobrik; the program starts it itself.\n",
+                   stderr);
+        return 2;
+    }
+    // Nothing but the channel and the standard streams comes along from
+    // whoever started it.
+    close_range(STDERR_FILENO + 1, ~0U, 0);
+    const SocketAttempt raw = OpenRawSocket(systemSocketCalls());
+    if (raw.fd >= 0)
+        NarrowRawSocket(systemSocketCalls(), raw.fd, EchoIdentifier());
+    if (!ClearAllCapabilities().empty())
+        return greet(HelperState::CapabilitiesKept, 0), 1;
+    if (raw.fd < 0)
+        return greet(HelperState::NoRawSocket, raw.error), 1;
+    if (!greet(HelperState::Ready, 0))
+        return 1;
+    return serve(raw.fd);
+}
