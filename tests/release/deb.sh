@@ -24,7 +24,7 @@ apt() {
 }
 installed() { dpkg-query -W -f='${Status}' tobrik 2>/dev/null | grep -q "ok installed"; }
 # A failing check leaves no package behind on the machine.
-trap '[ -z "${again:-}" ] || kill "$again" 2>/dev/null; installed && apt purge tobrik' EXIT
+trap 'kill "${again:-}" 2>/dev/null || true; installed && apt purge tobrik' EXIT
 
 # The plugin that the user plants, a target of the test build.
 plugin=${TOBRIK_PROBE_PLUGIN:-$root/build/test/tests/fault/probe-plugin/tobrik_packet_probe_style.so}
