@@ -41,7 +41,7 @@ patience=60
 open_window
 for run in $(seq "$runs"); do
     sweep_peer 60
-    click 213 189 # 中止
+    click "${START[@]}" # 中止
     begun=$(now_ms)
     wait_until 60 "the end of the sweep" viewers "$run"
     record dead-dns tobrik stop_ms "$(($(now_ms) - begun))"

@@ -101,7 +101,7 @@ else
     echo "ok   - the window opens on Wayland (${DISPLAY:-no DISPLAY})"
 fi
 
-# start_sweep: presses 開始 and confirms; the last sweep's log goes first.
+# start_sweep: as the harness's, through the accessibility bus.
 start_sweep() {
     rm -f "$log"
     start_button=$("$accessible" press "$app" Tobrik 開始 10) || fail "no button 開始"
@@ -110,11 +110,10 @@ start_sweep() {
         fail "no confirmation box with OK"
     fi
 }
-viewers_started() { [ "$(wc -l <"$viewer_calls")" = "$1" ]; }
 
 start_sweep
-wait_until 10 "the sweep to start the viewer" viewers_started 1
-grep -q "^[0-9/]* [0-9:]*,10\.0\.0\.1,--> OK,"$'\r'"\$" "$log" ||
+wait_until 10 "the sweep to start the viewer" viewers_are 1
+[ "$(log_records)" = "10.0.0.1,--> OK," ] ||
     fail "the sweep of the pre-filled 10.0.0.1 logged: $(cat -A "$log")"
 [ "$(cat "$viewer_calls")" = "$log" ] || fail "viewer calls: $(cat "$viewer_calls")"
 echo "ok   - a sweep of the pre-filled range logs 10.0.0.1 and starts the viewer"
@@ -127,9 +126,13 @@ done
 start_sweep
 wait_for_sweep_start 10.77.0.5 || fail "the sweep of 10.77.0.5-60 did not start: $(cat -A "$log")"
 "$accessible" press "$app" Tobrik 中止 10 "$start_button" >/dev/null || fail "no button 中止 during the sweep"
-wait_until 10 "the stopped sweep to start the viewer" viewers_started 2
+pressed=$(log_lines) # the press is answered once the program took it
+wait_until 10 "the stopped sweep to start the viewer" viewers_are 2
 lines=$(log_lines)
 sleep 1 # two more time-outs' worth: a sweep still running would add lines
-[ "$(log_lines)" = "$lines" ] && [ "$lines" -lt 56 ] || fail "the log after 中止: $(cat -A "$log")"
+# The stop takes effect before the next address: at most the line being
+# written as the press was answered follows.
+[ "$(log_lines)" = "$lines" ] && ((lines <= pressed + 1)) && log_whole ||
+    fail "the log after 中止 at line $pressed: $(cat -A "$log")"
 echo "ok   - 中止 ends a sweep of 10.77.0.5-60 after $lines addresses"
 echo "$mode session: ok"

@@ -4,7 +4,7 @@
 // replies come late. Results and the time per address must be those of a
 // quiet lab, and the flood must not even reach the echo socket. Only
 // message boxes and the viewer are recorded.
-// Meaningful inside tests/lab/in_lab.sh only; skips elsewhere.
+// Meaningful inside tests/lab/in_lab.sh only; fails elsewhere.
 
 #include "FakeWindowServices.h"
 #include "LabWindow.h"
@@ -142,13 +142,10 @@ class LabTrafficTest : public QObject, protected tobrik::test::LabWindow<TimingS
     }
 
   private slots:
-    void initTestCase() {
-        if (!inLab())
-            QSKIP("runs only inside the network namespace lab");
-    }
+    void initTestCase() { QVERIFY2(inLab(), kOutsideTheLab); }
 
     void init() { openWindow(); }
-    void cleanup() { closeWindow(); }
+    void cleanupTestCase() { closeWindow(); }
 
     // 10.77.0.1-2 answer, .3 rejects, .4-.8 are silent. The flood goes to
     // 10.77.0.1 (an address of the sweep, answering) and 127.0.0.1. The raw

@@ -33,7 +33,7 @@ sweep_by_keys # the pre-filled range
 wait_until 10 "the viewer" test -s "$viewer_calls"
 sleep 0.3 # a shell, had one run, would create its markers meanwhile
 
-[ "$(sed 's/\r$//' "$log" | cut -d, -f2-)" = "127.0.0.7,--> OK," ] || fail "unexpected log: $(cat -A "$log")"
+[ "$(log_records)" = "127.0.0.7,--> OK," ] || fail "unexpected log: $(cat -A "$log")"
 expected=$(printf '1\n[%s]' "$log")
 [ "$(cat "$viewer_calls")" = "$expected" ] ||
     fail "the viewer got: $(cat "$viewer_calls") instead of: $expected"

@@ -5,8 +5,8 @@
 #   run_fuzzer.sh run TARGET SEED_DIR WORK_DIR SECONDS
 #       fuzzes for SECONDS on WORK_DIR (seeded from SEED_DIR); on a crash the
 #       input is kept in WORK_DIR/artifacts. Prints one summary line:
-#       "fuzz <name>: <runs> runs ..., coverage <cov>, features <ft>, corpus <n>",
-#       also kept in WORK_DIR/summary.txt.
+#       "fuzz <name>: <runs> runs in <s>s, coverage <cov> edges (seeds alone
+#       <cov>), features <ft>, corpus <n>", also kept in WORK_DIR/summary.txt.
 set -u
 mode=$1 target=$2 seeds=$3
 name=$(basename "$target")
@@ -26,10 +26,11 @@ run)
     status=$?
     runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$out")
     last=$(grep -E '^#[0-9]+' "$out" | tail -1)
+    seeded=$(grep -m1 -E '^#[0-9]+.*INITED' "$out" | sed -n 's/.* cov: \([0-9]*\).*/\1/p')
     cov=$(sed -n 's/.* cov: \([0-9]*\).*/\1/p' <<<"$last")
     ft=$(sed -n 's/.* ft: \([0-9]*\).*/\1/p' <<<"$last")
     corp=$(sed -n 's/.* corp: \([0-9]*\).*/\1/p' <<<"$last")
-    summary="fuzz $name: ${runs:-?} runs in ${seconds}s, coverage ${cov:-?}, features ${ft:-?}, corpus ${corp:-?}, status $status"
+    summary="fuzz $name: ${runs:-?} runs in ${seconds}s, coverage ${cov:-?} edges (seeds alone ${seeded:-?}), features ${ft:-?}, corpus ${corp:-?}, status $status"
     echo "$summary" | tee "$work/summary.txt"
     if [ "$status" != 0 ]; then
         tail -60 "$out"

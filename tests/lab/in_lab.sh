@@ -42,7 +42,9 @@
 #   CMD sees TOBRIK_LAB=1 and TOBRIK_LAB_NS=<namespace name>.
 #
 # Exits with CMD's status. Exits 1 when the lab cannot be built (needs root,
-# ip, nft, unshare), or 77 (skip) then if TOBRIK_SKIP_LAB=1.
+# ip, nft, unshare), or 77 (skip) then if TOBRIK_SKIP_LAB=1 outside CI: with
+# CI=true a lab that cannot be built always fails, and TOBRIK_SKIP_LAB is
+# refused before anything else.
 
 set -u
 umask 022
@@ -61,6 +63,11 @@ cannot_build() {
     fi
     exit 1
 }
+
+if [ "${CI:-}" = true ] && [ -n "${TOBRIK_SKIP_LAB:-}" ]; then
+    echo "in_lab.sh: TOBRIK_SKIP_LAB is refused with CI=true: a skipped lab test would pass" >&2
+    exit 1
+fi
 
 hostname_opt=
 ping_range="1 0"

@@ -1,9 +1,13 @@
 // The numeric rule and the range validation of the octet boxes.
 
 #include "RangeValidation.h"
+#include "HostileOctets.h"
 #include "NumericText.h"
 
 #include <gtest/gtest.h>
+
+#include <cctype>
+#include <tuple>
 
 using tobrik::logic::IsNumeric;
 using tobrik::logic::NumericValue;
@@ -67,3 +71,28 @@ INSTANTIATE_TEST_SUITE_P(
         ValidationRow{"endLetters", {"1", "1", "1", "10"}, "1O", K::EndRefused, -1},
         ValidationRow{"endZero", {"1", "1", "1", "1"}, "0", K::EndRefused, -1}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// Hostile text in each of the five boxes of an otherwise valid range.
+class HostileOctet
+    : public ::testing::TestWithParam<std::tuple<std::pair<const char*, std::string>, int>> {};
+
+TEST_P(HostileOctet, IsRefusedInItsBox) {
+    const auto& [hostile, box] = GetParam();
+    std::array<std::string, 4> start{"10", "0", "0", "1"};
+    std::string end = "2";
+    (box == 4 ? end : start[static_cast<std::size_t>(box)]) = hostile.second;
+    const auto verdict = ValidateRange(start, end);
+    EXPECT_EQ(verdict.kind, box == 4 ? K::EndRefused : K::StartRefused);
+    EXPECT_EQ(verdict.refusedBox, box == 4 ? -1 : box);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, HostileOctet,
+                         ::testing::Combine(::testing::ValuesIn(tobrik::test::HostileOctets()),
+                                            ::testing::Range(0, 5)),
+                         [](const auto& info) {
+                             std::string name = std::get<0>(info.param).first;
+                             for (char& c : name)
+                                 if (!std::isalnum(static_cast<unsigned char>(c)))
+                                     c = '_';
+                             return name + "_box" + std::to_string(std::get<1>(info.param));
+                         });

@@ -7,6 +7,7 @@
 # from it, and purged without a trace. Needs root.
 #
 # Usage: tests/release/deb.sh [OUTPUT_FOLDER]   (default: build/release-artifacts)
+# TOBRIK_PROBE_PLUGIN: the style plugin to plant (default: build/test's).
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
 out="$(realpath -m "${1:-$root/build/release-artifacts}")"
@@ -23,18 +24,19 @@ apt() {
 }
 installed() { dpkg-query -W -f='${Status}' tobrik 2>/dev/null | grep -q "ok installed"; }
 # A failing check leaves no package behind on the machine.
-trap 'installed && apt purge tobrik' EXIT
+trap 'kill "${again:-}" 2>/dev/null || true; installed && apt purge tobrik' EXIT
 
+# The plugin that the user plants, a target of the test build.
+plugin=${TOBRIK_PROBE_PLUGIN:-$root/build/test/tests/fault/probe-plugin/tobrik_packet_probe_style.so}
+[ -f "$plugin" ] || fail "no style plugin at $plugin: cmake --build build/test --target tobrik_packet_probe_style"
 "$root/scripts/deb.sh" "$out"
-# The plugin that the user plants (a test target of the source tree).
-probe_build="$root/build/release-probe"
-cmake -S "$root" -B "$probe_build" -G Ninja -DBUILD_TESTING=ON >/dev/null
-cmake --build "$probe_build" --target tobrik_packet_probe_style >/dev/null
-plugin="$probe_build/tests/fault/probe-plugin/tobrik_packet_probe_style.so"
 deb="$out/tobrik_$(dpkg-parsechangelog -l "$root/debian/changelog" -S Version)"
 deb+="_$(dpkg-architecture -qDEB_HOST_ARCH).deb"
-(umask 077 && TZ=Asia/Tokyo LC_ALL=ja_JP.UTF-8 "$root/scripts/deb.sh" "$root/build/deb-again") >/dev/null
-cmp "$deb" "$root/build/deb-again/${deb##*/}" || fail "the .deb built again is not the same"
+# Built again while the first is checked (most of that waits on apt and
+# the lab), for the comparison at the end.
+(umask 077 && TZ=Asia/Tokyo LC_ALL=ja_JP.UTF-8 "$root/scripts/deb.sh" "$root/build/deb-again") \
+    >/dev/null &
+again=$!
 # (Overridden tags, shown with --show-overrides, would count as failures.)
 report=$(lintian --fail-on error,warning --display-info "$deb" 2>&1) ||
     fail "lintian finds errors or warnings:"$'\n'"$report"
@@ -60,6 +62,8 @@ grep -q "<release version=\"$(dpkg-parsechangelog -l "$root/debian/changelog" -S
 # ICMP work.
 "$root/tests/lab/in_lab.sh" --hostname lab-host-abcde --ping-range "1 0" -- \
     "$root/tests/fault/unprivileged.sh" installed /usr/bin/tobrik "$plugin"
+wait "$again" || fail "the second build of the .deb failed"
+cmp "$deb" "$root/build/deb-again/${deb##*/}" || fail "the .deb built again is not the same"
 
 apt purge tobrik
 ! dpkg-query -W tobrik >/dev/null 2>&1 || fail "dpkg still knows tobrik after the purge"

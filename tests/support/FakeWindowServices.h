@@ -1,6 +1,7 @@
 #pragma once
 // The real Qt window services, except for what would need a person or
-// leave the test: message boxes are recorded and answered by script, the
+// leave the test: message boxes are recorded and answered by script (or
+// shown for real, for a test that answers them itself), the
 // viewer and the end of the program are recorded, and the executable's
 // directory is a folder of the test's own, as is the environment that
 // places the log.
@@ -25,6 +26,7 @@ class FakeWindowServices : public app::QtWindowServices {
     std::vector<ShownMessage> messages;
     std::deque<int> answers; // answers to the next boxes; OK once used up
     std::function<void(const ShownMessage&)> onMessage;
+    bool realBoxes = false; // show the boxes and return what they answer
     QStringList viewerStarts;
     bool viewerFails = false;
     bool otherInstance = false;
@@ -36,6 +38,8 @@ class FakeWindowServices : public app::QtWindowServices {
         messages.push_back({text, style, title});
         if (onMessage)
             onMessage(messages.back());
+        if (realBoxes)
+            return QtWindowServices::messageBox(text, style, title);
         if (answers.empty())
             return app::kAnswerOk;
         const int answer = answers.front();
@@ -52,6 +56,18 @@ class FakeWindowServices : public app::QtWindowServices {
     void endProgram() override { ++programEnds; }
     QString executableDirectory() override { return directory; }
     log::LogPlaces& logPlaces() override { return places; }
+
+    // Forgets what was recorded and scripted, as for a new window.
+    void reset() {
+        messages.clear();
+        answers.clear();
+        onMessage = nullptr;
+        realBoxes = false;
+        viewerStarts.clear();
+        viewerFails = otherInstance = false;
+        programEnds = 0;
+        places = FakeLogPlaces();
+    }
 
     int countTitled(const QString& title) const {
         int count = 0;

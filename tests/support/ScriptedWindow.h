@@ -1,16 +1,18 @@
 #pragma once
 // The real main window over a scripted network, with recorded window
-// services and a log folder of its own. A test class derives from it and
-// opens a fresh window for each test function.
+// services and a log folder of its own. A test class derives from it; the
+// window opens once per test function and is reset for each further row.
 
 #include "ApplicationSetup.h"
 #include "FakeNetPlatform.h"
 #include "FakeWindowServices.h"
+#include "SweepDriver.h"
 #include "frmMain.h"
 #include "mdlKorvantiser.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <memory>
@@ -28,14 +30,23 @@ class ScriptedWindow {
     // As the program reports its folder: with the platform's separators.
     QString logPath() const { return QDir::toNativeSeparators(dir->path() + "/tobrik.log"); }
 
-    // Builds the window and shows it active; false when it did not become
-    // active. The network module's messages go to the recorded boxes.
+    // Builds and shows the window for the test function's first row, and
+    // resets it for every further row: a new log folder, network and
+    // recorded services, empty boxes, しない chosen, the focus in the last
+    // start box. False when the window did not become active. The network
+    // module's messages go to the recorded boxes.
     bool openWindow() {
-        dir = std::make_unique<QTemporaryDir>();
+        const QByteArray function = QTest::currentTestFunction();
+        if (form && function == windowFunction_) {
+            resetWindow();
+            return true;
+        }
+        closeWindow();
+        windowFunction_ = function;
         net = std::make_unique<FakeNetPlatform>();
         netGuard = std::make_unique<net::ScopedPlatform>(*net);
         services = std::make_unique<FakeWindowServices>();
-        services->directory = QDir::toNativeSeparators(dir->path());
+        newLogFolder();
         app::RouteNetworkMessages(*services);
         form = std::make_unique<frmMain>(*services);
         form->show();
@@ -50,6 +61,24 @@ class ScriptedWindow {
         netGuard.reset();
         net.reset();
         dir.reset();
+        windowFunction_.clear();
+    }
+
+  private:
+    QByteArray windowFunction_; // the test function the window was opened for
+
+    void newLogFolder() {
+        dir = std::make_unique<QTemporaryDir>();
+        services->directory = QDir::toNativeSeparators(dir->path());
+    }
+
+    void resetWindow() {
+        *net = FakeNetPlatform();
+        services->reset();
+        newLogFolder();
+        EnterRange(*form, {"", "", "", ""}, "");
+        form->optPCName[1]->setChecked(true);
+        form->txtSIP[3]->setFocus();
     }
 };
 

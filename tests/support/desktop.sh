@@ -98,24 +98,24 @@ more_peer_queries() { [ "$(peer_queries)" -gt "$1" ]; }
 # sweep_peer END_OCTET: in $window, a sweep with names from the peer to
 # END_OCTET, confirmed; returns once the peer's name is being looked up.
 sweep_peer() {
-    local asked octet
+    local asked
     asked=$(peer_queries)
-    click 72 84 # する
-    type_into 91 19 10
-    for octet in 77 0 50; do
-        xdotool key Tab
-        xdotool type --delay 20 "$octet"
-    done
-    type_into 206 47 "$1"
-    rm -f "$log"
-    click 213 189 # 開始
-    confirm
+    click "${OPT_YES[@]}"
+    type_range 10 77 0 50 "$1"
+    start_sweep
     wait_until 10 "the look-up of the peer" more_peer_queries "$asked"
 }
 
+# Centres of the controls, in the window's client coordinates.
+SIP0=(91 19)
+EIP3=(206 47)
+OPT_YES=(72 84) # "する"
+START=(213 189)
+
 # click X Y: clicks $window at X, Y of its client area, giving it the focus
 # first as a person's click would; type_into X Y TEXT: clicks a text box
-# there and replaces its text with TEXT.
+# there and replaces its text with TEXT; type_range A B C D E: the start
+# address A.B.C.D and the end octet E, box by box with Tab between them.
 click() {
     focus "$window"
     xdotool mousemove --window "$window" "$1" "$2" click 1
@@ -124,6 +124,15 @@ type_into() {
     click "$1" "$2"
     xdotool key ctrl+a BackSpace
     [ -z "$3" ] || xdotool type --delay 20 "$3"
+}
+type_range() {
+    type_into "${SIP0[@]}" "$1"
+    local octet
+    for octet in "$2" "$3" "$4"; do
+        xdotool key Tab
+        xdotool type --delay 20 "$octet"
+    done
+    type_into "${EIP3[@]}" "$5"
 }
 
 # start_x_server: an X server of the test's own on a free display.
@@ -289,13 +298,20 @@ answer() {
     within 10 lacks_window "$1" "$2"
 }
 
-# confirm: answers the confirmation of a sweep in $pid's window.
-confirm() { answer "$pid" "処理の確認" || fail "no confirmation box to answer"; }
+# confirm: answers the confirmation of a sweep in $pid's window (any
+# program's when box_owner is set empty: wine's boxes are not the pid's).
+confirm() { answer "${box_owner-$pid}" "処理の確認" || fail "no confirmation box to answer"; }
 
-# sweep_by_keys [END_OCTET]: in $pid's fresh $window (the focus in the
-# start's last octet) types END_OCTET, if given, into the end octet, starts
-# with the keyboard and confirms. The last sweep's log goes first, so that
-# every line counted afterwards is this sweep's.
+# start_sweep: clicks 開始 in $window and confirms; sweep_by_keys
+# [END_OCTET]: in $pid's fresh $window (the focus in the start's last octet)
+# types END_OCTET, if given, into the end octet, starts with the keyboard
+# and confirms. Either way the last sweep's log goes first, so that every
+# line counted afterwards is this sweep's.
+start_sweep() {
+    rm -f "$log"
+    click "${START[@]}"
+    confirm
+}
 sweep_by_keys() {
     rm -f "$log"
     press "$window" Tab
@@ -309,13 +325,30 @@ exited() { ! kill -0 "$1" 2>/dev/null; }
 kill_program() { kill -9 "$1" 2>/dev/null; wait "$1" 2>/dev/null || true; }
 
 # now_ms: the clock in milliseconds; viewer_count: the viewer's starts so
-# far; viewers N: true once there are at least N.
+# far (a test with another viewer redefines it); viewers N: true once there
+# are at least N; viewers_are N: exactly N.
 now_ms() { echo $((${EPOCHREALTIME/./} / 1000)); }
 viewer_count() { wc -l <"$viewer_calls"; }
 viewers() { [ "$(viewer_count)" -ge "$1" ]; }
+viewers_are() { [ "$(viewer_count)" -eq "$1" ]; }
 
+# log_lines: how many lines of the log end in CR LF; has_lines N: at least N.
 log_lines() { if [ -f "$log" ]; then grep -c $'\r$' "$log" || true; else echo 0; fi; }
 has_lines() { [ "$(log_lines)" -ge "$1" ]; }
+
+# log_records: the log's lines without their time stamps and CR LF, one a
+# line; a line without a whole stamp ("yyyy/mm/dd hh:mm:ss") or CR LF shows
+# as "BAD: " and the line. log_whole: every line is whole, its four fields
+# (stamp, address, result, name) and CR LF, however many there are.
+log_records() {
+    [ -f "$log" ] || return 0
+    local LC_ALL=C line stamp='^[0-9]{4}/[0-9]{2}/[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2},(.*)'$'\r''$'
+    while IFS= read -r line; do
+        if [[ $line =~ $stamp ]]; then echo "${BASH_REMATCH[1]}"; else echo "BAD: $line"; fi
+    done <"$log"
+    [ -z "$(tail -c1 "$log")" ] || echo "BAD: $(tail -n1 "$log") (no line end)"
+}
+log_whole() { ! log_records | LC_ALL=C grep -qvE '^[0-9.]+,--> (OK|NG),[^,]*$'; }
 
 # wait_for_sweep_start ADDRESS: waits for the log's first line, that of the
 # sweep's first address (the sweep has emptied the clipboard by then); false

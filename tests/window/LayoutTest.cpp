@@ -4,6 +4,7 @@
 
 #include "ApplicationSetup.h"
 #include "FakeWindowServices.h"
+#include "ScriptedWindow.h"
 #include "frmMain.h"
 
 #include <QAccessible>
@@ -53,21 +54,10 @@ QStringList dialogCaptions() {
 
 } // namespace
 
-class LayoutTest : public QObject {
+class LayoutTest : public QObject, protected tobrik::test::ScriptedWindow {
     Q_OBJECT
 
   private:
-    FakeWindowServices services;
-
-    std::unique_ptr<frmMain> shownForm() {
-        auto form = std::make_unique<frmMain>(services);
-        form->show();
-        QApplication::setActiveWindow(form.get());
-        if (!QTest::qWaitForWindowActive(form.get()))
-            qWarning("window did not become active");
-        return form;
-    }
-
     template <typename T> static T* control(QWidget& form, const QString& name) {
         return form.findChild<T*>(name);
     }
@@ -79,6 +69,7 @@ class LayoutTest : public QObject {
 
   private slots:
     void initTestCase() { tobrik::app::SetUpApplication(*qobject_cast<QApplication*>(qApp)); }
+    void cleanupTestCase() { closeWindow(); }
 
     void controlsMatchTheDesign_data() {
         QTest::addColumn<QString>("name");
@@ -141,7 +132,7 @@ class LayoutTest : public QObject {
         QFETCH(bool, enabled);
         QFETCH(int, tabIndex);
 
-        auto form = shownForm();
+        QVERIFY(openWindow());
         QWidget* widget = control<QWidget>(*form, name);
         QVERIFY2(widget, qPrintable(name));
         QCOMPARE(widget->metaObject()->className(), kind);
@@ -209,7 +200,7 @@ class LayoutTest : public QObject {
     void accessibleNamesSayWhatEachControlIs() {
         QFETCH(QString, name);
         QFETCH(QString, spoken);
-        auto form = shownForm();
+        QVERIFY(openWindow());
         QWidget* widget = name == "frmMain" ? form.get() : control<QWidget>(*form, name);
         QVERIFY2(widget, qPrintable(name));
         QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(widget);
@@ -218,6 +209,7 @@ class LayoutTest : public QObject {
     }
 
     void tabIndexesAreUniqueAndComplete() {
+        FakeWindowServices services;
         frmMain form(services);
         QList<int> indexes;
         for (QWidget* widget : form.findChildren<QWidget*>()) {
@@ -233,7 +225,7 @@ class LayoutTest : public QObject {
     }
 
     void textBoxesCoverTheLabelsTheyOverlap() {
-        auto form = shownForm();
+        QVERIFY(openWindow());
         int overlaps = 0;
         for (QLabel* label : form->findChildren<QLabel*>()) {
             for (QLineEdit* box : form->findChildren<QLineEdit*>()) {
@@ -261,7 +253,7 @@ class LayoutTest : public QObject {
     void focusChainFollowsTheTabIndexes() {
         QFETCH(int, chosen);
         QFETCH(QStringList, forward);
-        auto form = shownForm();
+        QVERIFY(openWindow());
         form->optPCName[chosen]->setChecked(true);
         form->txtSIP[3]->setFocus();
 
@@ -283,7 +275,7 @@ class LayoutTest : public QObject {
     }
 
     void arrowKeysMoveTheChoiceWithinTheGroup() {
-        auto form = shownForm();
+        QVERIFY(openWindow());
         form->optPCName[1]->setFocus();
         QTest::keyClick(form->optPCName[1], Qt::Key_Left);
         QVERIFY(form->optPCName[0]->isChecked());
@@ -294,7 +286,7 @@ class LayoutTest : public QObject {
     }
 
     void focusStartsInTheLastStartBox() {
-        auto form = shownForm();
+        QVERIFY(openWindow());
         QCOMPARE(focusName(), QString("txtSIP_3"));
     }
 
@@ -321,24 +313,22 @@ class LayoutTest : public QObject {
         QFETCH(QString, focus);
         QFETCH(int, key);
         QFETCH(int, clicks);
-        auto form = shownForm();
+        QVERIFY(openWindow());
         QVERIFY(!form->cmdStart->isDefault());
         QVERIFY(!form->cmdStart->autoDefault());
-        services.messages.clear();
-        services.answers = {tobrik::app::kAnswerCancel}; // a click ends at the confirmation
+        services->answers = {tobrik::app::kAnswerCancel}; // a click ends at the confirmation
         QSignalSpy clicked(form->cmdStart, &QPushButton::clicked);
         control<QWidget>(*form, focus)->setFocus();
         QCOMPARE(focusName(), focus);
         const auto modifier = key == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier;
         QTest::keyClick(QApplication::focusWidget(), Qt::Key(key), modifier);
         QCOMPARE(clicked.count(), clicks);
-        QCOMPARE(int(services.messages.size()), clicks);
+        QCOMPARE(int(services->messages.size()), clicks);
         QVERIFY(form->isVisible());
-        services.answers.clear();
     }
 
     void windowHasAFixedDialogFrame() {
-        auto form = shownForm();
+        QVERIFY(openWindow());
         QCOMPARE(form->size(), QSize(240, 212));
         QCOMPARE(form->minimumSize(), QSize(240, 212));
         QCOMPARE(form->maximumSize(), QSize(240, 212));
@@ -366,7 +356,7 @@ class LayoutTest : public QObject {
     }
 
     void disabledEndBoxesAreGrey() {
-        auto form = shownForm();
+        QVERIFY(openWindow());
         for (int i = 0; i < 3; ++i) {
             QLineEdit* box = form->txtEIP[i];
             QVERIFY(!box->isEnabled());
@@ -418,7 +408,7 @@ class LayoutTest : public QObject {
     void captionsFitTheirControls() {
         QFETCH(QString, name);
         QFETCH(QString, text);
-        auto form = shownForm();
+        QVERIFY(openWindow());
         QWidget* widget = control<QWidget>(*form, name);
         QVERIFY(widget);
         const QFontMetrics metrics = widget->fontMetrics();

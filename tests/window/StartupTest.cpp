@@ -5,6 +5,7 @@
 #include "FakeNetPlatform.h"
 #include "FakeWindowServices.h"
 #include "Ipv4Address.h"
+#include "ScriptedWindow.h"
 #include "SweepDriver.h"
 #include "frmMain.h"
 
@@ -17,13 +18,10 @@
 using tobrik::test::FakeNetPlatform;
 using tobrik::test::FakeWindowServices;
 
-class StartupTest : public QObject {
+class StartupTest : public QObject, protected tobrik::test::ScriptedWindow {
     Q_OBJECT
 
   private:
-    FakeNetPlatform net;
-    FakeWindowServices services;
-
     QStringList texts(const std::array<QLineEdit*, 4>& boxes) {
         QStringList result;
         for (auto* box : boxes)
@@ -40,30 +38,28 @@ class StartupTest : public QObject {
 
     void typedAndProgrammaticEditsAreMirrored() {
         QFETCH(int, index);
-        frmMain form(services);
-        form.show();
-        QApplication::setActiveWindow(&form);
-        QVERIFY(QTest::qWaitForWindowActive(&form));
-        form.txtEIP[3]->setText("99");
-        QLineEdit* box = form.txtSIP[index];
+        QVERIFY(openWindow());
+        form->txtEIP[3]->setText("99");
+        QLineEdit* box = form->txtSIP[index];
         box->setFocus();
         QTest::keyClick(box, Qt::Key_1);
-        QCOMPARE(form.txtEIP[index]->text(), QString("1"));
+        QCOMPARE(form->txtEIP[index]->text(), QString("1"));
         QTest::keyClick(box, Qt::Key_0);
-        QCOMPARE(form.txtEIP[index]->text(), QString("10"));
+        QCOMPARE(form->txtEIP[index]->text(), QString("10"));
         box->setText("abc");
-        QCOMPARE(form.txtEIP[index]->text(), QString("abc"));
+        QCOMPARE(form->txtEIP[index]->text(), QString("abc"));
         // No length limit, neither for set nor for typed text.
         box->setText(QString(40000, '0'));
         QTest::keyClick(box, Qt::Key_End);
         QTest::keyClick(box, Qt::Key_1);
-        QCOMPARE(form.txtEIP[index]->text(), QString(40000, '0') + "1");
+        QCOMPARE(form->txtEIP[index]->text(), QString(40000, '0') + "1");
         box->clear();
-        QCOMPARE(form.txtEIP[index]->text(), QString());
-        // Only the matching end box changes.
-        for (int other = 0; other < 3; ++other)
+        QCOMPARE(form->txtEIP[index]->text(), QString());
+        // Only the matching end box changes: the end octet keeps its 99
+        // while a start box 0-2 is typed in.
+        for (int other = 0; other < 4; ++other)
             if (other != index)
-                QCOMPARE(form.txtEIP[other]->text(), QString());
+                QCOMPARE(form->txtEIP[other]->text(), QString(other == 3 ? "99" : ""));
     }
 
     void loadFillsAddressNameAndRange_data() {
@@ -93,6 +89,7 @@ class StartupTest : public QObject {
         if (!reverseName.isEmpty())
             local.names[localAddress.toStdString()] = reverseName.toStdString();
         tobrik::net::ScopedPlatform guard(local);
+        FakeWindowServices services;
         frmMain form(services);
         form.Form_Load();
         QCOMPARE(form.lblMyIPAddr->text(), localAddress);
@@ -156,6 +153,7 @@ class StartupTest : public QObject {
     }
 
     void secondInstanceIsRefusedBeforeAnyLookUp() {
+        FakeNetPlatform net;
         tobrik::net::ScopedPlatform guard(net);
         FakeWindowServices second;
         second.otherInstance = true;
@@ -169,10 +167,13 @@ class StartupTest : public QObject {
     }
 
     void firstInstanceStartsQuietly() {
+        FakeWindowServices services;
         frmMain form(services);
         QVERIFY(form.Form_Initialize());
         QVERIFY(services.messages.empty());
     }
+
+    void cleanupTestCase() { closeWindow(); }
 
     void closingTheWindowEndsTheProgram() {
         FakeWindowServices closing;

@@ -4,6 +4,7 @@
 
 #include "FakeNetPlatform.h"
 #include "FakeWindowServices.h"
+#include "HostileOctets.h"
 #include "ScriptedWindow.h"
 #include "SweepDriver.h"
 #include "frmMain.h"
@@ -24,10 +25,11 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QWindow>
+#include <cerrno>
+#include <cstring>
 
 #ifdef __linux__
-#include <csignal>
-#include <sys/resource.h>
 #include <unistd.h>
 #endif
 
@@ -71,68 +73,103 @@ class SweepTest : public QObject, protected tobrik::test::ScriptedWindow {
         QVERIFY(!form->lblResult->isVisible());
     }
 
+    // Nothing of a sweep happened: no probe, log, viewer or clipboard change.
+    void expectNoSweep() {
+        expectIdle();
+        QCOMPARE(QGuiApplication::clipboard()->text(), QString("left by another program"));
+        QVERIFY(!QFile::exists(logPath()));
+        QCOMPARE(net->echoes, 0);
+        QVERIFY(services->viewerStarts.isEmpty());
+    }
+
+    // Runs act on the real message box once it shows.
+    void onRealBox(std::function<void(QWidget*)> act) {
+        services->realBoxes = true;
+        auto* poll = new QTimer(form.get());
+        connect(poll, &QTimer::timeout, poll, [poll, act] {
+            if (QWidget* box = QApplication::activeModalWidget()) {
+                poll->deleteLater();
+                act(box);
+            }
+        });
+        poll->start(10);
+    }
+
   private slots:
     void init() {
         QVERIFY(openWindow());
         QGuiApplication::clipboard()->setText("left by another program");
     }
 
-    void cleanup() { closeWindow(); }
+    void cleanupTestCase() { closeWindow(); }
 
+    // Hostile text in an octet box is refused after the confirmation with
+    // the validation message; only the focus moves, to the refused start
+    // box (the last one for the end box). A start box keeps the text whole
+    // and mirrors it into its end box. A corrected range then sweeps. Each
+    // text goes through a start box (each in turn) and through the end box.
     void refusedRangeChangesNothingButTheFocus_data() {
-        QTest::addColumn<QStringList>("start");
-        QTest::addColumn<QString>("end");
-        QTest::addColumn<QString>("message");
-        QTest::addColumn<int>("focusBox");
-        const QString startBad = "開始IPアドレスの指定が不正です";
-        const QString endBad = "終了IPアドレスの指定が不正です";
-        QTest::newRow("first empty") << QStringList{"", "1", "1", "1"} << "1" << startBad << 0;
-        QTest::newRow("third letters") << QStringList{"1", "1", "abc", "1"} << "1" << startBad << 2;
-        QTest::newRow("second 256, third empty")
-            << QStringList{"1", "256", "", "1"} << "1" << startBad << 1;
-        QTest::newRow("last octet 0") << QStringList{"1", "1", "1", "0"} << "1" << startBad << 3;
-        QTest::newRow("full-width digit")
-            << QStringList{"1", "1", "1", "５"} << "5" << startBad << 3;
-        QTest::newRow("end below start") << QStringList{"1", "1", "1", "10"} << "9" << endBad << 3;
-        QTest::newRow("end 256") << QStringList{"1", "1", "1", "10"} << "256" << endBad << 3;
-        QTest::newRow("end empty") << QStringList{"1", "1", "1", "10"} << "" << endBad << 3;
-        QTest::newRow("end very long")
-            << QStringList{"1", "1", "1", "10"} << QString(10000, '9') << endBad << 3;
+        QTest::addColumn<int>("box");
+        QTest::addColumn<QString>("text");
+        int start = 0;
+        for (const auto& [name, bytes] : tobrik::test::HostileOctets()) {
+            const QString text = QString::fromStdString(bytes);
+            QTest::addRow("%s in start %d", name, start + 1) << start << text;
+            QTest::addRow("%s in end", name) << 4 << text;
+            start = (start + 1) % 4;
+        }
+        QTest::newRow("lone surrogate in start 1") << 0 << QString(QChar(0xD800));
+        QTest::newRow("lone surrogate in end") << 4 << QString(QChar(0xD800));
     }
 
     void refusedRangeChangesNothingButTheFocus() {
-        QFETCH(QStringList, start);
-        QFETCH(QString, end);
-        QFETCH(QString, message);
-        QFETCH(int, focusBox);
-        setRange(start, end);
+        QFETCH(int, box);
+        QFETCH(QString, text);
+        setRange({"10", "0", "0", "1"}, "2");
+        QLineEdit* edit = box == 4 ? form->txtEIP[3] : form->txtSIP[box];
+        edit->setText(text);
+        QCOMPARE(edit->text(), text);
+        QCOMPARE(form->txtEIP[box == 4 ? 3 : box]->text(), text);
         form->txtEIP[3]->setFocus();
         click();
         QCOMPARE(services->messages.size(), size_t(2));
         QCOMPARE(services->messages[0].title, QString("処理の確認"));
         QCOMPARE(services->messages[0].style, 0x41);
-        QCOMPARE(services->messages[1].text, message);
+        QCOMPARE(services->messages[1].text, QString(box == 4 ? "終了IPアドレスの指定が不正です"
+                                                              : "開始IPアドレスの指定が不正です"));
         QCOMPARE(services->messages[1].title, QString("入力の確認"));
         QCOMPARE(services->messages[1].style, 0x10);
-        QVERIFY(form->txtSIP[focusBox]->hasFocus());
-        expectIdle();
-        QCOMPARE(QGuiApplication::clipboard()->text(), QString("left by another program"));
-        QVERIFY(!QFile::exists(logPath()));
-        QCOMPARE(net->echoes, 0);
-        // The window stays usable: a corrected range sweeps.
-        setRange({"10", "0", "0", "1"}, "1");
+        QVERIFY(form->txtSIP[box == 4 ? 3 : box]->hasFocus());
+        expectNoSweep();
+        setRange({"10", "0", "0", "1"}, "2");
         click();
-        QCOMPARE(logLines().size(), 1);
+        QCOMPARE(logLines().size(), 2);
+        QCOMPARE(services->viewerStarts.size(), 1);
+    }
+
+    // The confirmation "チェックを開始します。" cancelled: by its Cancel
+    // button, and on the real message box by Esc or by closing it.
+    void cancelChangesNothing_data() {
+        QTest::addColumn<int>("how");
+        QTest::newRow("Cancel") << 0;
+        QTest::newRow("Esc on the real box") << 1;
+        QTest::newRow("closing the real box") << 2;
     }
 
     void cancelChangesNothing() {
+        QFETCH(int, how);
         setRange({"10", "0", "0", "1"}, "3");
-        services->answers = {tobrik::app::kAnswerCancel};
+        if (how == 0)
+            services->answers = {tobrik::app::kAnswerCancel};
+        else if (how == 1)
+            onRealBox([](QWidget* box) { QTest::keyClick(box, Qt::Key_Escape); });
+        else
+            onRealBox([](QWidget* box) { box->windowHandle()->close(); });
         click();
         QCOMPARE(services->messages.size(), size_t(1)); // no validation message either
-        expectIdle();
-        QCOMPARE(QGuiApplication::clipboard()->text(), QString("left by another program"));
-        QVERIFY(!QFile::exists(logPath()));
+        QCOMPARE(services->messages[0].text, QString("チェックを開始します。"));
+        QCOMPARE(services->messages[0].title, QString("処理の確認"));
+        expectNoSweep();
     }
 
     void sweepProbesLogsAndShowsTheLogOnce() {
@@ -204,49 +241,50 @@ class SweepTest : public QObject, protected tobrik::test::ScriptedWindow {
         QCOMPARE(net->probed.back(), std::string("127.0.0.255"));
     }
 
-    void reentrantStopKeepsTheLinesBeforeItAndOpensOneViewer() {
-        setRange({"10", "0", "0", "1"}, "5");
-        net->beforeEcho = [&](const std::string& address) {
-            if (address == "10.0.0.2")
-                clickLater();
-        };
-        click();
-        QCOMPARE(logRecords(), (QStringList{"10.0.0.1,--> NG,", "10.0.0.2,--> NG,"}));
-        QCOMPARE(services->viewerStarts.size(), 1);
-        QCOMPARE(QGuiApplication::clipboard()->text(), kStopText);
-        expectIdle();
-        QCOMPARE(net->echoes, 2);
+    // A sweep of 10.0.0.1-5 stopped while 10.0.0.2 is probed ends before the
+    // next address with the lines so far, one viewer, no second sweep and
+    // the clipboard as the stop left it. The stop text must be exact.
+    void stopEndsTheSweepAtTheNextAddress_data() {
+        QTest::addColumn<int>("how");
+        QTest::addColumn<int>("lines");
+        QTest::addColumn<QString>("clipboard");
+        QTest::newRow("click on 中止") << 0 << 2 << kStopText;
+        QTest::newRow("click while the stop finishes") << 1 << 2 << kStopText;
+        QTest::newRow("start box made non-numeric, then 中止") << 2 << 2 << kStopText;
+        QTest::newRow("clipboard rewritten after 中止") << 3 << 2 << "other";
+        QTest::newRow("another program's Tobrik STOP") << 4 << 2 << kStopText;
+        QTest::newRow("Tobrik STOP and a line break") << 5 << 5 << kStopText + "\n";
     }
 
-    void clickWhileAStopFinishesStartsNoSweep() {
+    void stopEndsTheSweepAtTheNextAddress() {
+        QFETCH(int, how);
+        QFETCH(int, lines);
+        QFETCH(QString, clipboard);
         setRange({"10", "0", "0", "1"}, "5");
-        bool clicked = false;
+        bool done = false;
         net->beforeEcho = [&](const std::string& address) {
-            if (address != "10.0.0.2" || std::exchange(clicked, true))
+            if (address != "10.0.0.2" || std::exchange(done, true))
                 return;
-            later([&] {
-                clickLater(); // arrives while the stop runs its own loop
-                click();      // stops
-            });
-        };
-        click();
-        QCOMPARE(services->countTitled("処理の確認"), 1);
-        QCOMPARE(net->echoes, 2);
-        QCOMPARE(services->viewerStarts.size(), 1);
-        expectIdle();
-    }
-
-    void stopWithNonNumericBoundsStillStops() {
-        setRange({"10", "0", "0", "1"}, "5");
-        net->beforeEcho = [&](const std::string& address) {
-            if (address == "10.0.0.2") {
+            if (how == 1)
+                later([&] {
+                    clickLater(); // arrives while the stop runs its own loop
+                    click();      // stops
+                });
+            if (how == 2)
                 later([&] { form->txtSIP[3]->setText("x"); }); // mirrored into the end
+            if (how <= 3 && how != 1)
                 clickLater();
-            }
+            if (how == 3) // another program, right after the click
+                later([] { QGuiApplication::clipboard()->setText("other"); });
+            if (how >= 4)
+                QGuiApplication::clipboard()->setText(clipboard);
         };
         click();
-        QCOMPARE(net->echoes, 2);
-        QCOMPARE(logLines().size(), 2);
+        QCOMPARE(net->echoes, lines);
+        QCOMPARE(logLines().size(), lines);
+        QCOMPARE(services->countTitled("処理の確認"), 1);
+        QCOMPARE(services->viewerStarts.size(), 1);
+        QCOMPARE(QGuiApplication::clipboard()->text(), clipboard);
         expectIdle();
     }
 
@@ -256,32 +294,6 @@ class SweepTest : public QObject, protected tobrik::test::ScriptedWindow {
         click();
         QCOMPARE(logLines().size(), 3);
         QCOMPARE(QGuiApplication::clipboard()->text(), QString());
-    }
-
-    void stopTextFromAnotherProgramEndsTheSweep() {
-        setRange({"10", "0", "0", "1"}, "5");
-        net->beforeEcho = [&](const std::string& address) {
-            if (address == "10.0.0.3")
-                QGuiApplication::clipboard()->setText(kStopText);
-        };
-        click();
-        QCOMPARE(logLines().size(), 3);
-        QCOMPARE(services->viewerStarts.size(), 1);
-        expectIdle();
-    }
-
-    void stopTakesEffectEvenWhenTheClipboardIsRewritten() {
-        setRange({"10", "0", "0", "1"}, "5");
-        net->beforeEcho = [&](const std::string& address) {
-            if (address != "10.0.0.2")
-                return;
-            clickLater();
-            // Another program overwrites the stop text right after the click.
-            later([] { QGuiApplication::clipboard()->setText("other"); });
-        };
-        click();
-        QCOMPARE(net->echoes, 2);
-        expectIdle();
     }
 
     void socketsStartFailureLeavesTheSweepOpenUntilTheNextClick() {
@@ -386,26 +398,51 @@ class SweepTest : public QObject, protected tobrik::test::ScriptedWindow {
         QCOMPARE(net->echoes, 0);
     }
 
-    void logWriteFailureEndsTheSweepWithOneMessage() {
-#ifndef __linux__
-        QSKIP("needs a file size limit, so that the log takes no data");
-#else
-        rlimit saved{};
-        QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
-        const auto previous = std::signal(SIGXFSZ, SIG_IGN);
-        const auto restore = qScopeGuard([&] {
-            setrlimit(RLIMIT_FSIZE, &saved);
-            std::signal(SIGXFSZ, previous);
+    // The log's volume (8 KiB, mounted by the test's fixture) fills up
+    // before the first line or after some lines: those stay whole, the user
+    // is told once, and the sweep ends there with its viewer.
+    void fullVolumeEndsTheSweepWithOneMessage_data() {
+        QTest::addColumn<int>("freeBytes");
+        QTest::newRow("full from the start") << 0;
+        QTest::newRow("fills after some lines") << 4096;
+    }
+
+    void fullVolumeEndsTheSweepWithOneMessage() {
+        QFETCH(int, freeBytes);
+        const QString volume = qEnvironmentVariable("TOBRIK_FULL_VOLUME");
+        QVERIFY2(!volume.isEmpty(), "TOBRIK_FULL_VOLUME names no volume");
+        QFile filler(volume + "/filler");
+        QVERIFY(filler.open(QIODevice::WriteOnly));
+        QCOMPARE(filler.write(QByteArray(8192 - freeBytes, 'x')), 8192 - freeBytes);
+        filler.close();
+        const auto removeFiles = qScopeGuard([&] {
+            filler.remove();
+            QFile::remove(volume + "/tobrik.log");
         });
-        rlimit none = saved;
-        none.rlim_cur = 0;
-        QCOMPARE(setrlimit(RLIMIT_FSIZE, &none), 0);
-        setRange({"10", "0", "0", "1"}, "5");
+        services->directory = QDir::toNativeSeparators(volume);
+        const QString path = QDir::toNativeSeparators(volume + "/tobrik.log");
+        setRange({"127", "0", "0", "1"}, "255");
         click();
+        const auto records = tobrik::test::LogRecords(path);
+        QStringList whole;
+        for (int i = 1; i <= records.size(); ++i)
+            whole << QString("127.0.0.%1,--> NG,").arg(i);
+        QCOMPARE(records, whole);
+        QCOMPARE(records.isEmpty(), freeBytes == 0);
+        QVERIFY(records.size() < 255);
+        QCOMPARE(net->echoes, records.size() + 1);
         QCOMPARE(services->countTitled("ログエラー"), 1);
-        QCOMPARE(net->echoes, 1);
-        expectIdle();
+        const QStringList message = services->messages.back().text.split('\n');
+        QCOMPARE(message.mid(0, 2),
+                 (QStringList{"ログファイルに書き込めません。チェックを終了します。", path}));
+#ifdef _WIN32
+        // The C library's word for it: "Invalid argument" once a line was cut.
+        QVERIFY(!message.value(2).isEmpty());
+#else
+        QCOMPARE(message.value(2), QString::fromLocal8Bit(std::strerror(ENOSPC)));
 #endif
+        QCOMPARE(services->viewerStarts.size(), 1);
+        expectIdle();
     }
 
 #ifdef __linux__
