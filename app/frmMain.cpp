@@ -44,6 +44,15 @@ const char* const kResultName = "確認結果";
 // The property of a value label that holds what the label shows.
 const char* const kValueNameProperty = "valueName";
 
+// The mirrored end boxes are drawn in these two colours whatever the
+// desktop's theme: the light grey that the layout gives them, and a dark
+// grey for their text, 6.1:1 against it (WCAG asks 4.5:1 of text), not the
+// black of an editable box, so that they still read as disabled. A theme's
+// own disabled text (light grey, a dark theme's mid grey, a high-contrast
+// theme's bright colour) is barely readable on that grey.
+const QColor kMirrorBoxGrey(224, 224, 224);
+const QColor kMirrorBoxText(80, 80, 80);
+
 } // namespace
 
 frmMain::frmMain(WindowServices& services, QWidget* parent)
@@ -94,7 +103,8 @@ void frmMain::setUpOctetBoxes() {
     // The end prefix boxes only mirror the start boxes: grey and disabled.
     for (int i = 0; i < 3; ++i) {
         QPalette palette = txtEIP[i]->palette();
-        palette.setColor(QPalette::Disabled, QPalette::Base, QColor(224, 224, 224));
+        palette.setColor(QPalette::Disabled, QPalette::Base, kMirrorBoxGrey);
+        palette.setColor(QPalette::Disabled, QPalette::Text, kMirrorBoxText);
         txtEIP[i]->setPalette(palette);
     }
     auto prepare = [](QLineEdit* box) {
