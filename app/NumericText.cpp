@@ -2,7 +2,7 @@
 
 #include <limits>
 
-namespace tobrik::logic {
+namespace tobrik::app {
 
 bool IsNumeric(std::string_view text) {
     if (text.empty())
@@ -26,4 +26,4 @@ std::int32_t NumericValue(std::string_view text) {
     return static_cast<std::int32_t>(value);
 }
 
-} // namespace tobrik::logic
+} // namespace tobrik::app

@@ -1,6 +1,6 @@
 #include "OctetSplit.h"
 
-namespace tobrik::logic {
+namespace tobrik::app {
 
 std::array<std::string, 4> SplitOctets(const std::string& caption) {
     std::array<std::string, 4> parts;
@@ -16,4 +16,4 @@ std::array<std::string, 4> SplitOctets(const std::string& caption) {
     return parts;
 }
 
-} // namespace tobrik::logic
+} // namespace tobrik::app

@@ -2,7 +2,7 @@
 
 #include "NumericText.h"
 
-namespace tobrik::logic {
+namespace tobrik::app {
 
 namespace {
 
@@ -30,4 +30,4 @@ RangeVerdict ValidateRange(const std::array<std::string, 4>& startBoxes,
     return {Kind::Accepted, -1};
 }
 
-} // namespace tobrik::logic
+} // namespace tobrik::app

@@ -3,7 +3,7 @@
 // needs one, the echo helper holds it (net/linux/EchoService.h).
 
 #include "ApplicationSetup.h"
-#include "DesktopPlatform.h"
+#include "LibrarySearch.h"
 #include "QtWindowServices.h"
 #include "WindowPlacement.h"
 #include "frmMain.h"

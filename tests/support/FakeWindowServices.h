@@ -5,7 +5,7 @@
 // directory is a folder of the test's own, as is the environment that
 // places the log.
 
-#include "FakeLogPlaces.h"
+#include "FakeLogFolderAccess.h"
 #include "QtWindowServices.h"
 
 #include <QStringList>
@@ -30,7 +30,7 @@ class FakeWindowServices : public app::QtWindowServices {
     bool otherInstance = false;
     int programEnds = 0;
     QString directory;
-    FakeLogPlaces places;
+    FakeLogFolderAccess places;
 
     int messageBox(const QString& text, int style, const QString& title) override {
         messages.push_back({text, style, title});
@@ -51,7 +51,7 @@ class FakeWindowServices : public app::QtWindowServices {
     bool anotherInstanceRunning() override { return otherInstance; }
     void endProgram() override { ++programEnds; }
     QString executableDirectory() override { return directory; }
-    log::LogPlaces& logPlaces() override { return places; }
+    log::LogFolderAccess& logFolderAccess() override { return places; }
 
     int countTitled(const QString& title) const {
         int count = 0;
