@@ -1,5 +1,5 @@
 #!/bin/bash
-# The Debian package as a user gets it: built by scripts/deb.sh (twice, to the
+# The Debian package as a user gets it: built by scripts/build-deb.sh (twice, to the
 # same bytes), checked by lintian (no error, no warning that is not overridden with its reason),
 # installed with apt-get, run from /usr/bin by an unprivileged user in the
 # lab, where only the capability granted at installation to its echo helper
@@ -25,7 +25,7 @@ installed() { dpkg-query -W -f='${Status}' tobrik 2>/dev/null | grep -q "ok inst
 # A failing check leaves no package behind on the machine.
 trap 'installed && apt purge tobrik' EXIT
 
-"$root/scripts/deb.sh" "$out"
+"$root/scripts/build-deb.sh" "$out"
 # The plugin that the user plants (a test target of the source tree).
 probe_build="$root/build/release-probe"
 cmake -S "$root" -B "$probe_build" -G Ninja -DBUILD_TESTING=ON >/dev/null
@@ -33,7 +33,7 @@ cmake --build "$probe_build" --target tobrik_packet_probe_style >/dev/null
 plugin="$probe_build/tests/fault/probe-plugin/tobrik_packet_probe_style.so"
 deb="$out/tobrik_$(dpkg-parsechangelog -l "$root/debian/changelog" -S Version)"
 deb+="_$(dpkg-architecture -qDEB_HOST_ARCH).deb"
-(umask 077 && TZ=Asia/Tokyo LC_ALL=ja_JP.UTF-8 "$root/scripts/deb.sh" "$root/build/deb-again") >/dev/null
+(umask 077 && TZ=Asia/Tokyo LC_ALL=ja_JP.UTF-8 "$root/scripts/build-deb.sh" "$root/build/deb-again") >/dev/null
 cmp "$deb" "$root/build/deb-again/${deb##*/}" || fail "the .deb built again is not the same"
 # (Overridden tags, shown with --show-overrides, would count as failures.)
 report=$(lintian --fail-on error,warning --display-info "$deb" 2>&1) ||
