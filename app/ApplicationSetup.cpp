@@ -1,3 +1,6 @@
+// Choosing the display platform, and the application-wide set-up: name,
+// version, style, font and Qt's translations.
+
 #include "ApplicationSetup.h"
 
 #include "DialogStyle.h"

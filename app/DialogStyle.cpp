@@ -1,3 +1,6 @@
+// The classic dialog look: the dialog font and the group-box title on the
+// frame line.
+
 #include "DialogStyle.h"
 
 #include <QPainter>
@@ -13,6 +16,12 @@ namespace {
 // frame line on either side of it.
 constexpr int kTitleIndent = 6;
 constexpr int kTitleGap = 2;
+
+// The etched frame: a dark and a light line, 1 px each.
+constexpr int kEtchedFrameWidth = 2;
+
+// The size of the classic dialog face, which the fixed layout is made for.
+constexpr int kDialogPointSize = 9;
 
 } // namespace
 
@@ -31,7 +40,7 @@ QFont DialogFont() {
     // fallback that still shows every character.
     font.setFamilies({"IPAPGothic", "VL PGothic"});
 #endif
-    font.setPointSize(9);
+    font.setPointSize(kDialogPointSize);
     font.setStyleHint(QFont::SansSerif);
     return font;
 }
@@ -54,7 +63,9 @@ QRect DialogStyle::subControlRect(ComplexControl control, const QStyleOptionComp
     case SC_GroupBoxFrame:
         return all.adjusted(0, box->text.isEmpty() ? 0 : textHeight / 2, 0, 0);
     case SC_GroupBoxContents:
-        return all.adjusted(2, textHeight + 1, -2, -2);
+        // Below the title, with one pixel clear of it.
+        return all.adjusted(kEtchedFrameWidth, textHeight + 1, -kEtchedFrameWidth,
+                            -kEtchedFrameWidth);
     default:
         return QProxyStyle::subControlRect(control, option, subControl, widget);
     }

@@ -1,3 +1,5 @@
+// The numeric rule of the octet boxes and the value of a numeric text.
+
 #include "NumericText.h"
 
 #include <limits>

@@ -1,3 +1,5 @@
+// Splitting the local address into the four start octets.
+
 #include "OctetSplit.h"
 
 namespace tobrik::app {

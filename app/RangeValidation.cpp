@@ -1,3 +1,5 @@
+// Whether the octet boxes give a range a sweep may run over.
+
 #include "RangeValidation.h"
 
 #include "NumericText.h"
@@ -6,11 +8,13 @@ namespace tobrik::app {
 
 namespace {
 
+constexpr int kHighestOctet = 255;
+
 bool isOctetText(const std::string& text, int lowest) {
     if (!IsNumeric(text))
         return false;
     const auto value = NumericValue(text);
-    return value >= lowest && value <= 255;
+    return value >= lowest && value <= kHighestOctet;
 }
 
 } // namespace

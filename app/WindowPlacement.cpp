@@ -1,3 +1,5 @@
+// Centring the main window with its frame, and keeping it off the taskbar.
+
 #include "WindowPlacement.h"
 
 #include <QEvent>
@@ -38,6 +40,7 @@ void skipTaskbarOnX11(QWidget& window) {
     const xcb_atom_t skip = internAtom(connection, "_NET_WM_STATE_SKIP_TASKBAR");
     if (state == XCB_ATOM_NONE || skip == XCB_ATOM_NONE)
         return;
+    // One atom, in the 32-bit format that atoms have.
     xcb_change_property(connection, XCB_PROP_MODE_APPEND, id, state, XCB_ATOM_ATOM, 32, 1, &skip);
     xcb_flush(connection);
 }
