@@ -1,5 +1,4 @@
-// The classic dialog look: the dialog font and the group-box title on the
-// frame line.
+// The classic dialog look: the group-box title on the frame line.
 
 #include "DialogStyle.h"
 
@@ -20,30 +19,7 @@ constexpr int kTitleGap = 2;
 // The etched frame: a dark and a light line, 1 px each.
 constexpr int kEtchedFrameWidth = 2;
 
-// The size of the classic dialog face, which the fixed layout is made for.
-constexpr int kDialogPointSize = 9;
-
 } // namespace
-
-QFont DialogFont() {
-    QFont font;
-#if defined(Q_OS_WIN)
-    // The UI faces of a Japanese Windows: MS UI Gothic, the classic dialog
-    // face, then those of later versions. The system's message font may be
-    // one without kana, or a Western one that is missing.
-    font.setFamilies({"MS UI Gothic", "Yu Gothic UI", "Meiryo UI"});
-    // Glyph advances as the face designs them (DirectWrite), not widened to
-    // whole pixels by GDI's hinting, which would clip "255" in an octet box.
-    font.setHintingPreference(QFont::PreferNoHinting);
-#else
-    // IPAPGothic has proportional kana; VL PGothic (full-width kana) is the
-    // fallback that still shows every character.
-    font.setFamilies({"IPAPGothic", "VL PGothic"});
-#endif
-    font.setPointSize(kDialogPointSize);
-    font.setStyleHint(QFont::SansSerif);
-    return font;
-}
 
 DialogStyle::DialogStyle() : QProxyStyle(QStyleFactory::create("Fusion")) {}
 

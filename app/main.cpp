@@ -5,7 +5,7 @@
 #include "ApplicationSetup.h"
 #include "LibrarySearch.h"
 #include "QtWindowServices.h"
-#include "WindowPlacement.h"
+#include "Taskbar.h"
 #include "frmMain.h"
 
 #include <QApplication>
