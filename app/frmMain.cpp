@@ -258,6 +258,9 @@ void frmMain::startSweep() {
     runSweepLoop();
 }
 
+// The clipboard stop: the stop text goes on the clipboard, where the running
+// sweep finds it at its next address; then this click runs the loop itself,
+// which finds it at once and finishes the sweep.
 void frmMain::stopSweep() {
     cmdStart->setText(kStartCaption);
     services.setClipboardText(kStopSignal);
@@ -322,6 +325,8 @@ void frmMain::runSweepLoop() {
         finishSweep();
 }
 
+// Whether the sweep is to stop: a stopping click, or the stop text on the
+// clipboard, whichever program put it there.
 bool frmMain::stopRequested() {
     return stopPending || services.clipboardText() == kStopSignal;
 }
