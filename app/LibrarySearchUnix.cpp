@@ -1,5 +1,6 @@
-// The library search on Linux and the other Unix systems: left as it is,
-// since the dynamic loader never searches the current folder by itself.
+// The library search on Linux and the other Unix systems: left as it is;
+// the dynamic loader searches the current folder only where
+// LD_LIBRARY_PATH names it.
 
 #include "LibrarySearch.h"
 
