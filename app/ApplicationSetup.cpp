@@ -1,5 +1,9 @@
+// Choosing the display platform, and the application-wide set-up: name,
+// version, style, font and Qt's translations.
+
 #include "ApplicationSetup.h"
 
+#include "DialogFont.h"
 #include "DialogStyle.h"
 #include "WindowServices.h"
 #include "mdlKorvantiser.h"
@@ -7,7 +11,6 @@
 #include <QLibraryInfo>
 #include <QLocale>
 #include <cstdio>
-#include <cstdlib>
 #include <string_view>
 
 namespace tobrik::app {
@@ -53,15 +56,6 @@ PlatformChoice ChoosePlatform(const char* qpaPlatform, const char* waylandDispla
     if (wayland)
         return {true, "wayland"};
     return {false, nullptr};
-}
-
-PlatformChoice SessionPlatform() {
-#if defined(Q_OS_LINUX)
-    return ChoosePlatform(std::getenv("QT_QPA_PLATFORM"), std::getenv("WAYLAND_DISPLAY"),
-                          std::getenv("DISPLAY"));
-#else
-    return {true, nullptr};
-#endif
 }
 
 bool DisplayAvailable(const PlatformChoice& choice, const char* program) {

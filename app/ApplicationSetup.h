@@ -32,7 +32,8 @@ PlatformChoice ChoosePlatform(const char* qpaPlatform, const char* waylandDispla
                               const char* display);
 
 // ChoosePlatform for the environment the program was started in; on
-// Windows a display is always there and Qt chooses.
+// Windows a display is always there and Qt chooses. Each system's part is in
+// SessionPlatformUnix.cpp or SessionPlatformWindows.cpp.
 PlatformChoice SessionPlatform();
 
 // False, after one clear line on standard error, when the choice found no

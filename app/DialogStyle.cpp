@@ -1,3 +1,5 @@
+// The classic dialog look: the group-box title on the frame line.
+
 #include "DialogStyle.h"
 
 #include <QPainter>
@@ -14,27 +16,10 @@ namespace {
 constexpr int kTitleIndent = 6;
 constexpr int kTitleGap = 2;
 
-} // namespace
+// The etched frame: a dark and a light line, 1 px each.
+constexpr int kEtchedFrameWidth = 2;
 
-QFont DialogFont() {
-    QFont font;
-#if defined(Q_OS_WIN)
-    // The UI faces of a Japanese Windows: MS UI Gothic, the classic dialog
-    // face, then those of later versions. The system's message font may be
-    // one without kana, or a Western one that is missing.
-    font.setFamilies({"MS UI Gothic", "Yu Gothic UI", "Meiryo UI"});
-    // Glyph advances as the face designs them (DirectWrite), not widened to
-    // whole pixels by GDI's hinting, which would clip "255" in an octet box.
-    font.setHintingPreference(QFont::PreferNoHinting);
-#else
-    // IPAPGothic has proportional kana; VL PGothic (full-width kana) is the
-    // fallback that still shows every character.
-    font.setFamilies({"IPAPGothic", "VL PGothic"});
-#endif
-    font.setPointSize(9);
-    font.setStyleHint(QFont::SansSerif);
-    return font;
-}
+} // namespace
 
 DialogStyle::DialogStyle() : QProxyStyle(QStyleFactory::create("Fusion")) {}
 
@@ -54,7 +39,9 @@ QRect DialogStyle::subControlRect(ComplexControl control, const QStyleOptionComp
     case SC_GroupBoxFrame:
         return all.adjusted(0, box->text.isEmpty() ? 0 : textHeight / 2, 0, 0);
     case SC_GroupBoxContents:
-        return all.adjusted(2, textHeight + 1, -2, -2);
+        // Below the title, with one pixel clear of it.
+        return all.adjusted(kEtchedFrameWidth, textHeight + 1, -kEtchedFrameWidth,
+                            -kEtchedFrameWidth);
     default:
         return QProxyStyle::subControlRect(control, option, subControl, widget);
     }

@@ -1,16 +1,10 @@
 #pragma once
-// The look of a classic dialog on Qt: a proportional Japanese dialog font
-// and group-box titles that sit on the frame line.
+// The look of a classic dialog on Qt: group-box titles that sit on the
+// frame line.
 
-#include <QFont>
 #include <QProxyStyle>
 
 namespace tobrik::app {
-
-// The dialog font the window's fixed geometry is laid out for: a
-// proportional Japanese face at 9 pt, whose proportional kana let every
-// caption fit its label; on Windows the UI faces of a Japanese Windows.
-QFont DialogFont();
 
 // Fusion, except that a group box draws its title on the top line of an
 // etched frame instead of above it.

@@ -1,8 +1,10 @@
+// The numeric rule of the octet boxes and the value of a numeric text.
+
 #include "NumericText.h"
 
 #include <limits>
 
-namespace tobrik::logic {
+namespace tobrik::app {
 
 bool IsNumeric(std::string_view text) {
     if (text.empty())
@@ -26,4 +28,4 @@ std::int32_t NumericValue(std::string_view text) {
     return static_cast<std::int32_t>(value);
 }
 
-} // namespace tobrik::logic
+} // namespace tobrik::app

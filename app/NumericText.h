@@ -7,11 +7,11 @@
 #include <cstdint>
 #include <string_view>
 
-namespace tobrik::logic {
+namespace tobrik::app {
 
 bool IsNumeric(std::string_view text);
 
 // The value of a numeric text, saturated at INT32_MAX; 0 for any other text.
 std::int32_t NumericValue(std::string_view text);
 
-} // namespace tobrik::logic
+} // namespace tobrik::app

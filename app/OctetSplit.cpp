@@ -1,6 +1,8 @@
+// Splitting the local address into the four start octets.
+
 #include "OctetSplit.h"
 
-namespace tobrik::logic {
+namespace tobrik::app {
 
 std::array<std::string, 4> SplitOctets(const std::string& caption) {
     std::array<std::string, 4> parts;
@@ -16,4 +18,4 @@ std::array<std::string, 4> SplitOctets(const std::string& caption) {
     return parts;
 }
 
-} // namespace tobrik::logic
+} // namespace tobrik::app

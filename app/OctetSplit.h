@@ -4,7 +4,7 @@
 #include <array>
 #include <string>
 
-namespace tobrik::logic {
+namespace tobrik::app {
 
 // The parts of caption before the first, second and third "." and the rest
 // after the third: "192.168.10.5" gives 192, 168, 10 and 5, and any text
@@ -12,4 +12,4 @@ namespace tobrik::logic {
 // "." (the empty local address among them) gives four empty texts.
 std::array<std::string, 4> SplitOctets(const std::string& caption);
 
-} // namespace tobrik::logic
+} // namespace tobrik::app

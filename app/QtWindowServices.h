@@ -1,12 +1,13 @@
 #pragma once
-// The window services on Qt.
+// The window services on Qt: message boxes, pending events, the clipboard,
+// the clock and the executable's folder; the one-instance lock and the
+// viewer's start through InstanceLock and LogViewer.
 
+#include "InstanceLock.h"
 #include "WindowServices.h"
 
-#include <QLockFile>
 #include <QPointer>
 #include <QWidget>
-#include <memory>
 
 namespace tobrik::app {
 
@@ -26,19 +27,19 @@ class QtWindowServices : public WindowServices {
     bool anotherInstanceRunning() override;
     void endProgram() override;
     QString executableDirectory() override;
-    tobrik::log::LogPlaces& logPlaces() override { return logPlaces_; }
+    tobrik::log::LogFolderAccess& logFolderAccess() override { return logFolderAccess_; }
     QString nowText() override;
     bool startProgram(const QString& program, const QString& argument, QString& error) override;
 
   private:
     QPointer<QWidget> messageParent_;
-    std::unique_ptr<QLockFile> instanceLock_;
+    InstanceLock instanceLock_;
     // Reading the clipboard can cost a round trip to its owner, so its text
     // is read again only after the clipboard reported a change.
     QString clipboardCache_;
     bool clipboardStale_ = true;
     QMetaObject::Connection clipboardWatch_;
-    tobrik::log::LogPlaces logPlaces_;
+    tobrik::log::LogFolderAccess logFolderAccess_;
 };
 
 } // namespace tobrik::app

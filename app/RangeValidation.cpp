@@ -1,16 +1,20 @@
+// Whether the octet boxes give a range a sweep may run over.
+
 #include "RangeValidation.h"
 
 #include "NumericText.h"
 
-namespace tobrik::logic {
+namespace tobrik::app {
 
 namespace {
+
+constexpr int kHighestOctet = 255;
 
 bool isOctetText(const std::string& text, int lowest) {
     if (!IsNumeric(text))
         return false;
     const auto value = NumericValue(text);
-    return value >= lowest && value <= 255;
+    return value >= lowest && value <= kHighestOctet;
 }
 
 } // namespace
@@ -30,4 +34,4 @@ RangeVerdict ValidateRange(const std::array<std::string, 4>& startBoxes,
     return {Kind::Accepted, -1};
 }
 
-} // namespace tobrik::logic
+} // namespace tobrik::app

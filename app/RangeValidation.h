@@ -5,7 +5,7 @@
 #include <array>
 #include <string>
 
-namespace tobrik::logic {
+namespace tobrik::app {
 
 struct RangeVerdict {
     enum class Kind { Accepted, StartRefused, EndRefused };
@@ -18,4 +18,4 @@ struct RangeVerdict {
 RangeVerdict ValidateRange(const std::array<std::string, 4>& startBoxes,
                            const std::string& endOctet);
 
-} // namespace tobrik::logic
+} // namespace tobrik::app

@@ -1,47 +1,16 @@
+// Centring the main window with its frame.
+
 #include "WindowPlacement.h"
 
 #include <QEvent>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QWidget>
-
-#if QT_CONFIG(xcb)
-#include <cstdlib>
-#include <cstring>
-#include <xcb/xcb.h>
-#define TOBRIK_X11_HINTS 1
-#endif
+#include <QWindow>
 
 namespace tobrik::app {
 
 namespace {
-
-#if defined(TOBRIK_X11_HINTS)
-xcb_atom_t internAtom(xcb_connection_t* connection, const char* name) {
-    const auto cookie =
-        xcb_intern_atom(connection, 0, static_cast<uint16_t>(std::strlen(name)), name);
-    xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(connection, cookie, nullptr);
-    const xcb_atom_t atom = reply ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
-    std::free(reply);
-    return atom;
-}
-
-// Sets the state on the window before it is mapped, which is when a window
-// manager reads it; Qt merges its own states into what it finds there.
-void skipTaskbarOnX11(QWidget& window) {
-    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-    if (!x11)
-        return; // another platform (offscreen, Wayland)
-    xcb_connection_t* connection = x11->connection();
-    const auto id = static_cast<xcb_window_t>(window.winId());
-    const xcb_atom_t state = internAtom(connection, "_NET_WM_STATE");
-    const xcb_atom_t skip = internAtom(connection, "_NET_WM_STATE_SKIP_TASKBAR");
-    if (state == XCB_ATOM_NONE || skip == XCB_ATOM_NONE)
-        return;
-    xcb_change_property(connection, XCB_PROP_MODE_APPEND, id, state, XCB_ATOM_ATOM, 32, 1, &skip);
-    xcb_flush(connection);
-}
-#endif
 
 // Puts the window where its frame, of the given margins, is centred in the
 // available area of its screen.
@@ -87,25 +56,6 @@ class Centring : public QObject {
 };
 
 } // namespace
-
-std::unique_ptr<QWindow> KeepOffTaskbar(QWidget& window) {
-#if defined(Q_OS_WIN)
-    // Qt gives a top-level window its transient parent as the Windows owner
-    // each time the window is shown.
-    auto owner = std::make_unique<QWindow>();
-    owner->create();
-    window.winId();
-    window.windowHandle()->setTransientParent(owner.get());
-    return owner;
-#else
-#if defined(TOBRIK_X11_HINTS)
-    skipTaskbarOnX11(window);
-#else
-    (void)window;
-#endif
-    return nullptr;
-#endif
-}
 
 void CentreWhenShown(QWidget& window) {
     new Centring(window);

@@ -4,16 +4,19 @@
 // tests replace the parts that would need a person (message boxes) or leave
 // the test (starting the viewer, ending the program).
 
-#include "LogPlaces.h"
+#include "LogFolderAccess.h"
 
 #include <QString>
 
 namespace tobrik::app {
 
-// Message-box style values: buttons in the low nibble, icon in the next.
+// Message-box style values, numbered as Windows numbers them: buttons in the
+// low nibble, icon in the next.
 namespace MessageStyle {
+inline constexpr int ButtonMask = 0x0F;
 inline constexpr int OkOnly = 0x00;
 inline constexpr int OkCancel = 0x01;
+inline constexpr int IconMask = 0xF0;
 inline constexpr int Critical = 0x10;
 inline constexpr int Exclamation = 0x30;
 inline constexpr int Information = 0x40;
@@ -47,11 +50,11 @@ class WindowServices {
     // The running executable's directory, without a trailing separator.
     virtual QString executableDirectory() = 0;
     // The environment, folders and files behind the log's place.
-    virtual tobrik::log::LogPlaces& logPlaces() = 0;
+    virtual tobrik::log::LogFolderAccess& logFolderAccess() = 0;
     // The current local time as "yyyy/mm/dd hh:mm:ss".
     virtual QString nowText() = 0;
-    // Starts program with one argument, detached, without a shell. On
-    // failure returns false and sets error.
+    // Starts program with one argument, detached, without a shell: the
+    // log's viewer. On failure returns false and sets error.
     virtual bool startProgram(const QString& program, const QString& argument, QString& error) = 0;
 };
 

@@ -1,12 +1,16 @@
+// The main window frmMain: its controls set up as designed, and its event
+// handlers: start-up and shutdown, the mirroring of the start boxes, and
+// the sweep that cmdStart starts and stops.
+
 #include "frmMain.h"
 
-#include "DesktopPlatform.h"
 #include "LogLine.h"
-#include "LogPlace.h"
+#include "LogLocation.h"
+#include "LogViewer.h"
 #include "NumericText.h"
 #include "OctetSplit.h"
 #include "RangeValidation.h"
-#include "SweepTexts.h"
+#include "UserTexts.h"
 #include "WindowPlacement.h"
 #include "mdlKorvantiser.h"
 #include "ui_frmMain.h"
@@ -21,7 +25,7 @@
 #include <utility>
 
 using namespace tobrik::app;
-using namespace tobrik::app::texts;
+using namespace tobrik::texts;
 
 namespace {
 
@@ -32,17 +36,17 @@ QString fromUtf8(const std::string& text) {
     return QString::fromStdString(text);
 }
 
-// What a screen reader says for the controls whose captions do not say what
-// they are. Nothing on the screen shows these names.
-const char* const kStartOctetName = "スタートIP 第%1オクテット";
-const char* const kEndOctetName = "エンドIP 第%1オクテット";
-const char* const kNameGroupName = "コンピュータ名の取得";
-const char* const kLocalAddressName = "IPアドレス";
-const char* const kLocalNameName = "コンピュータ名";
-const char* const kCheckedAddressName = "確認中のIPアドレス";
-const char* const kResultName = "確認結果";
 // The property of a value label that holds what the label shows.
 const char* const kValueNameProperty = "valueName";
+
+// The mirrored end boxes are drawn in these two colours whatever the
+// desktop's theme: the light grey that the layout gives them, and a dark
+// grey for their text, 6.1:1 against it (WCAG asks 4.5:1 of text), not the
+// black of an editable box, so that they still read as disabled. A theme's
+// own disabled text (light grey, a dark theme's mid grey, a high-contrast
+// theme's bright colour) is barely readable on that grey.
+const QColor kMirrorBoxGrey(224, 224, 224);
+const QColor kMirrorBoxText(80, 80, 80);
 
 } // namespace
 
@@ -94,7 +98,8 @@ void frmMain::setUpOctetBoxes() {
     // The end prefix boxes only mirror the start boxes: grey and disabled.
     for (int i = 0; i < 3; ++i) {
         QPalette palette = txtEIP[i]->palette();
-        palette.setColor(QPalette::Disabled, QPalette::Base, QColor(224, 224, 224));
+        palette.setColor(QPalette::Disabled, QPalette::Base, kMirrorBoxGrey);
+        palette.setColor(QPalette::Disabled, QPalette::Text, kMirrorBoxText);
         txtEIP[i]->setPalette(palette);
     }
     auto prepare = [](QLineEdit* box) {
@@ -174,6 +179,7 @@ void frmMain::showValue(QLabel* label, const QString& value) {
 
 // ---- Start-up and shutdown ------------------------------------------------
 
+// Refuses a second copy of the program: tells the user and returns false.
 bool frmMain::Form_Initialize() {
     if (!services.anotherInstanceRunning())
         return true;
@@ -181,9 +187,10 @@ bool frmMain::Form_Initialize() {
     return false;
 }
 
+// Shows the local address and host name, and pre-fills the range from them.
 void frmMain::Form_Load() {
     showValue(lblMyIPAddr, fromUtf8(mdlKorvantiser::GetLocalIPAddress()));
-    const auto octets = tobrik::logic::SplitOctets(utf8(lblMyIPAddr->text()));
+    const auto octets = SplitOctets(utf8(lblMyIPAddr->text()));
     for (int i = 0; i < 4; ++i)
         txtSIP[i]->setText(fromUtf8(octets[static_cast<std::size_t>(i)]));
     for (int i = 0; i < 4; ++i)
@@ -197,6 +204,7 @@ void frmMain::closeEvent(QCloseEvent* event) {
     Form_Unload();
 }
 
+// Ends the program when the window closes, in the middle of a sweep too.
 void frmMain::Form_Unload() {
     // Every line written so far is already flushed; the sweep, if one is
     // suspended beneath this handler, never resumes.
@@ -207,12 +215,16 @@ void frmMain::Form_Unload() {
 
 // ---- Start-field mirroring ------------------------------------------------
 
+// Mirrors the start boxes into the end boxes: every change of a start box
+// is copied into the end box of the same index, the end octet too.
 void frmMain::txtSIP_Change(int Index) {
     txtEIP[Index]->setText(txtSIP[Index]->text());
 }
 
 // ---- Sweep run --------------------------------------------------------------
 
+// Starts a sweep, or stops the running one (caption "中止") by putting the
+// stop text on the clipboard.
 void frmMain::cmdStart_Click() {
     if (cmdStart->text() == kStopCaption) {
         stopSweep();
@@ -246,6 +258,9 @@ void frmMain::startSweep() {
     runSweepLoop();
 }
 
+// The clipboard stop: the stop text goes on the clipboard, where the running
+// sweep finds it at its next address; then this click runs the loop itself,
+// which finds it at once and finishes the sweep.
 void frmMain::stopSweep() {
     cmdStart->setText(kStartCaption);
     services.setClipboardText(kStopSignal);
@@ -257,8 +272,8 @@ bool frmMain::rangeAccepted() {
     std::array<std::string, 4> start;
     for (std::size_t i = 0; i < 4; ++i)
         start[i] = utf8(txtSIP[i]->text());
-    const auto verdict = tobrik::logic::ValidateRange(start, utf8(txtEIP[3]->text()));
-    using Kind = tobrik::logic::RangeVerdict::Kind;
+    const auto verdict = ValidateRange(start, utf8(txtEIP[3]->text()));
+    using Kind = RangeVerdict::Kind;
     if (verdict.kind == Kind::StartRefused) {
         services.messageBox(kStartInvalid, MessageStyle::Critical, kInputTitle);
         txtSIP[verdict.refusedBox]->setFocus();
@@ -276,7 +291,7 @@ bool frmMain::rangeAccepted() {
 // cannot be written; the message names the last path tried.
 bool frmMain::openLog() {
     const auto opening = tobrik::log::OpenLogWhereUserCanWrite(
-        logFile, utf8(services.executableDirectory()), services.logPlaces());
+        logFile, utf8(services.executableDirectory()), services.logFolderAccess());
     strLogPath = fromUtf8(opening.path);
     if (opening.opened)
         return true;
@@ -289,8 +304,8 @@ bool frmMain::openLog() {
 void frmMain::runSweepLoop() {
     ++activeLoops;
     // The bounds are read once; later edits do not change a running sweep.
-    const qint64 endOctet = tobrik::logic::NumericValue(utf8(txtEIP[3]->text()));
-    qint64 counter = tobrik::logic::NumericValue(utf8(txtSIP[3]->text()));
+    const qint64 endOctet = NumericValue(utf8(txtEIP[3]->text()));
+    qint64 counter = NumericValue(utf8(txtSIP[3]->text()));
     bool finished = true;
     for (; counter <= endOctet; ++counter) {
         services.processEvents();
@@ -310,6 +325,8 @@ void frmMain::runSweepLoop() {
         finishSweep();
 }
 
+// Whether the sweep is to stop: a stopping click, or the stop text on the
+// clipboard, whichever program put it there.
 bool frmMain::stopRequested() {
     return stopPending || services.clipboardText() == kStopSignal;
 }
@@ -326,7 +343,7 @@ bool frmMain::probeAddress(qint64 lastOctet) {
         services.messageBox(strErrMsg, MessageStyle::Critical, kPingErrorTitle);
         return false;
     }
-    const auto status = mdlKorvantiser::PingHost(utf8(strCheckIP), kEchoPayload, udtEchoReply);
+    const auto status = mdlKorvantiser::PingHost(utf8(strCheckIP), kEchoData, udtEchoReply);
     showValue(lblResult, status == 0 ? kAnswered : kNotAnswered);
     lblResult->repaint();
     mdlKorvantiser::SocketsCleanup();

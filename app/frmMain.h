@@ -24,11 +24,15 @@ class frmMain : public QWidget {
     Q_OBJECT
 
   public:
+    // The data that every echo request of a sweep carries.
+    static constexpr const char* kEchoData = "Korvantis";
+
     explicit frmMain(tobrik::app::WindowServices& services, QWidget* parent = nullptr);
     ~frmMain() override;
 
-    // Initialisation: false when another instance runs (after telling the
-    // user); the program must then end without loading the window.
+    // Initialisation: refuses a second copy of the program; false when
+    // another instance runs (after telling the user), and the program must
+    // then end without loading the window.
     bool Form_Initialize();
     // Load: shows the local address and host name and pre-fills the range.
     void Form_Load();
@@ -44,7 +48,9 @@ class frmMain : public QWidget {
     QLabel* lblHostName = nullptr;
 
   public slots:
+    // Starts or stops a sweep.
     void cmdStart_Click();
+    // Mirrors the start box Index into the end box of the same index.
     void txtSIP_Change(int Index);
 
   protected:

@@ -3,9 +3,9 @@
 // needs one, the echo helper holds it (net/linux/EchoService.h).
 
 #include "ApplicationSetup.h"
-#include "DesktopPlatform.h"
+#include "LibrarySearch.h"
 #include "QtWindowServices.h"
-#include "WindowPlacement.h"
+#include "Taskbar.h"
 #include "frmMain.h"
 
 #include <QApplication>

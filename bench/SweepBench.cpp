@@ -19,7 +19,7 @@
 //       memory and open descriptors before the first sweep and after each.
 
 #include "QtWindowServices.h"
-#include "SweepTexts.h"
+#include "UserTexts.h"
 #include "frmMain.h"
 #include "mdlKorvantiser.h"
 
@@ -71,7 +71,7 @@ class BenchServices : public tobrik::app::QtWindowServices {
     QStringList unexpectedMessages;
 
     int messageBox(const QString& text, int, const QString&) override {
-        if (text != tobrik::app::texts::kConfirmPrompt)
+        if (text != tobrik::texts::kConfirmPrompt)
             unexpectedMessages << text;
         return tobrik::app::kAnswerOk;
     }
@@ -141,7 +141,7 @@ class Bench {
             const auto fields = line.split(',');
             const bool resultOk = fields.value(2) == expect;
             const bool nameOk =
-                !names || expect != tobrik::app::texts::kAnswered || !fields.value(3).isEmpty();
+                !names || expect != tobrik::texts::kAnswered || !fields.value(3).isEmpty();
             if (!resultOk || !nameOk) {
                 std::fprintf(stderr, "sweep bench: unexpected log line: %s\n", qPrintable(line));
                 good = false;
@@ -201,8 +201,7 @@ int runSweeps(const QStringList& args) {
     const QString prefix = args[1];
     const int first = args[2].toInt(), last = args[3].toInt(), repeat = args[5].toInt();
     const bool names = args[4] == "names";
-    const QString expect =
-        args[6] == "ok" ? tobrik::app::texts::kAnswered : tobrik::app::texts::kNotAnswered;
+    const QString expect = args[6] == "ok" ? tobrik::texts::kAnswered : tobrik::texts::kNotAnswered;
     Bench bench;
     for (int run = 0; run < repeat; ++run) {
         const auto timing = bench.sweep(prefix, first, last, names);
@@ -226,8 +225,8 @@ int runProbes(const QStringList& args) {
     for (int run = 0; run < repeat; ++run) {
         for (int octet = first; octet <= last; ++octet) {
             const auto start = Clock::now();
-            mdlKorvantiser::PingHost(prefix + "." + std::to_string(octet),
-                                     tobrik::app::texts::kEchoPayload, reply);
+            mdlKorvantiser::PingHost(prefix + "." + std::to_string(octet), frmMain::kEchoData,
+                                     reply);
             std::printf("probe_ms %.4f\n", msBetween(start, Clock::now()));
         }
     }
@@ -246,7 +245,7 @@ int runResources(const QStringList& args) {
     report(0);
     for (int done = 1; done <= sweeps; ++done) {
         bench.sweep("127.0.0", 1, 255, false);
-        if (!bench.check(255, tobrik::app::texts::kAnswered, false))
+        if (!bench.check(255, tobrik::texts::kAnswered, false))
             return 1;
         report(done);
     }
@@ -266,7 +265,7 @@ int main(int argc, char* argv[]) {
     // The echo service must be there: without it every address would fail
     // at once and the figures would mean nothing.
     mdlKorvantiser::EchoReplyRecord first;
-    if (mdlKorvantiser::PingHost("127.0.0.1", tobrik::app::texts::kEchoPayload, first) != 0) {
+    if (mdlKorvantiser::PingHost("127.0.0.1", frmMain::kEchoData, first) != 0) {
         std::fprintf(stderr, "sweep bench: %s\n", mdlKorvantiser::EchoServiceProblem().c_str());
         return 1;
     }

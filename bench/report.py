@@ -219,7 +219,7 @@ def main():
     row("start-up", "process start → window mapped, median of 10 (peers: start → exit, "
         "one loopback address)", up, peers_up, ms, "< 300 ms", up is not None and up < 300)
 
-    # A name server that never answers (bench/dead_name_server.sh).
+    # A name server that never answers (bench/time_dead_name_server.sh).
     dead_up = f.median("dead-dns", "tobrik", "mapped_ms")
     dead_stop = f.median("dead-dns", "tobrik", "stop_ms")
     if dead_up is not None or dead_stop is not None:
@@ -326,7 +326,7 @@ def main():
         f"- nmap inside the namespace: {'; '.join(nmap_notes)}. nmap takes 127.0.0.0/8 "
         f"(and the lab's own addresses) as local and reports them up without probing "
         f"(\"localhost-response\"), so its loopback figures are not ICMP sweeps.",
-        "- Name server that never answers: a second lab (`bench/dead_name_server.sh`) whose "
+        "- Name server that never answers: a second lab (`bench/time_dead_name_server.sh`) whose "
         "`nsswitch.conf` says `hosts: files dns` and whose name server (inside the lab) reads "
         "every query and answers none; glibc's defaults (5 s, 2 attempts). The host name is "
         "missing from the hosts file; the peer 10.77.0.50 answers pings but has no name there. "

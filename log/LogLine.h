@@ -16,10 +16,4 @@ struct LogLine {
 // The line as UTF-8 text, CR LF included.
 std::string FormatLogLine(const LogLine& line);
 
-// The log's path: the executable's directory joined as it stands with the
-// file name, using the platform's separator.
-std::string LogPathIn(const std::string& executableDirectory);
-
-inline constexpr const char* kLogFileName = "tobrik.log";
-
 } // namespace tobrik::log

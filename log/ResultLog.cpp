@@ -1,15 +1,12 @@
+// Opening, writing and closing the result log; the calls that differ
+// between the systems are in ResultLogUnix.cpp and ResultLogWindows.cpp.
+
 #include "ResultLog.h"
 
 #include "SystemCodePage.h"
 
 #include <cerrno>
 #include <cstring>
-#ifdef _WIN32
-#include <io.h>
-#else
-#include <fcntl.h>
-#include <unistd.h>
-#endif
 
 namespace tobrik::log {
 
@@ -17,36 +14,6 @@ namespace {
 
 std::string describeErrno(int error) {
     return error != 0 ? std::string(std::strerror(error)) : std::string("unknown error");
-}
-
-// Cuts the file back to size bytes and writes on from there.
-void takeBackTo(std::FILE* file, long size) {
-#ifdef _WIN32
-    _chsize_s(_fileno(file), size);
-#else
-    // Best effort: should this fail too, the write's own error is reported.
-    const bool cut = ftruncate(fileno(file), size) == 0;
-    static_cast<void>(cut);
-#endif
-    std::fseek(file, size, SEEK_SET);
-}
-
-std::FILE* openForOutput(const std::string& path) {
-#ifdef _WIN32
-    // The path may hold characters outside the ANSI code page.
-    return _wfopen(tobrik::net::Utf8ToWide(path).c_str(), L"wb");
-#else
-    // A symbolic link where the log is to be is never followed: whoever put
-    // it there would have the sweep empty the file it names.
-    const int descriptor =
-        ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0666);
-    if (descriptor < 0)
-        return nullptr;
-    std::FILE* file = ::fdopen(descriptor, "wb");
-    if (!file)
-        ::close(descriptor);
-    return file;
-#endif
 }
 
 } // namespace

@@ -37,6 +37,11 @@ class ResultLog {
     bool isOpen() const { return file_ != nullptr; }
 
   private:
+    // Each system's calls, in ResultLogUnix.cpp and ResultLogWindows.cpp.
+    static std::FILE* openForOutput(const std::string& path);
+    // Cuts the file back to size bytes and writes on from there.
+    static void takeBackTo(std::FILE* file, long size);
+
     std::FILE* file_ = nullptr;
     long size_ = 0; // bytes of the whole texts written so far
 };

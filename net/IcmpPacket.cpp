@@ -17,8 +17,19 @@ constexpr std::uint8_t kEchoRequest = 8;
 constexpr std::uint8_t kTimeExceeded = 11;
 constexpr std::uint8_t kParameterProblem = 12;
 
+// The ICMP header: type, code, checksum, then identifier and sequence of
+// an echo message.
 constexpr std::size_t kIcmpHeaderSize = 8;
+constexpr std::size_t kIcmpChecksumOffset = 2;
+constexpr std::size_t kIcmpIdentifierOffset = 4;
+constexpr std::size_t kIcmpSequenceOffset = 6;
+
+// The IPv4 header: version and header length (in 32-bit words) in its first
+// byte, the protocol at byte 9.
 constexpr std::size_t kMinIpHeaderSize = 20;
+constexpr std::uint8_t kIpVersion4 = 4;
+constexpr std::size_t kIpHeaderWordSize = 4;
+constexpr std::size_t kIpProtocolOffset = 9;
 constexpr std::uint8_t kProtocolIcmp = 1;
 
 std::uint16_t readU16(const std::uint8_t* p) {
@@ -35,20 +46,20 @@ void writeU16(std::uint8_t* p, std::uint16_t value) {
 std::size_t icmpIpHeaderLength(const std::uint8_t* packet, std::size_t length) {
     if (length < kMinIpHeaderSize)
         return 0;
-    if ((packet[0] >> 4) != 4)
+    if ((packet[0] >> 4) != kIpVersion4)
         return 0;
-    const std::size_t headerLength = static_cast<std::size_t>(packet[0] & 0x0F) * 4;
+    const std::size_t headerLength = static_cast<std::size_t>(packet[0] & 0x0F) * kIpHeaderWordSize;
     if (headerLength < kMinIpHeaderSize || headerLength > length)
         return 0;
-    if (packet[9] != kProtocolIcmp)
+    if (packet[kIpProtocolOffset] != kProtocolIcmp)
         return 0;
     return headerLength;
 }
 
 bool matchesRequest(const std::uint8_t* icmp, const EchoRequestId& id) {
-    if (id.matchIdentifier && readU16(icmp + 4) != id.identifier)
+    if (id.matchIdentifier && readU16(icmp + kIcmpIdentifierOffset) != id.identifier)
         return false;
-    return readU16(icmp + 6) == id.sequence;
+    return readU16(icmp + kIcmpSequenceOffset) == id.sequence;
 }
 
 // True when an ICMP error's body (the quoted datagram) quotes our request:
@@ -85,11 +96,11 @@ std::vector<std::uint8_t> BuildEchoRequest(const EchoRequestId& id, const std::s
     std::vector<std::uint8_t> packet(kIcmpHeaderSize + payload.size(), 0);
     packet[0] = kEchoRequest;
     packet[1] = 0;
-    writeU16(packet.data() + 4, id.identifier);
-    writeU16(packet.data() + 6, id.sequence);
+    writeU16(packet.data() + kIcmpIdentifierOffset, id.identifier);
+    writeU16(packet.data() + kIcmpSequenceOffset, id.sequence);
     if (!payload.empty())
         std::memcpy(packet.data() + kIcmpHeaderSize, payload.data(), payload.size());
-    writeU16(packet.data() + 2, InternetChecksum(packet.data(), packet.size()));
+    writeU16(packet.data() + kIcmpChecksumOffset, InternetChecksum(packet.data(), packet.size()));
     return packet;
 }
 
@@ -159,14 +170,15 @@ std::int32_t StatusForIcmpError(std::uint8_t type, std::uint8_t code) {
         case 13: // communication administratively prohibited
         case 15: // precedence cut-off in effect
             return IpStatus::DestProhibited;
-        case 3:
+        case 3: // port unreachable
             return IpStatus::DestPortUnreachable;
-        case 4:
+        case 4: // fragmentation needed, and not allowed
             return IpStatus::PacketTooBig;
         default: // host unreachable, unknown, isolated and the rest
             return IpStatus::DestHostUnreachable;
         }
     case kTimeExceeded:
+        // Code 1: the fragments were not reassembled in time.
         return code == 1 ? IpStatus::TtlExpiredReassembly : IpStatus::TtlExpiredTransit;
     case kParameterProblem:
         return IpStatus::ParameterProblem;

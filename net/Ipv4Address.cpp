@@ -1,3 +1,5 @@
+// Reading and writing dotted IPv4 address text.
+
 #include "Ipv4Address.h"
 
 #include <array>
@@ -5,6 +7,9 @@
 namespace tobrik::net {
 
 namespace {
+
+// 255.255.255.255, in either byte order.
+constexpr std::uint32_t kLimitedBroadcast = 0xFFFFFFFFu;
 
 bool isDigit(char c) {
     return c >= '0' && c <= '9';
@@ -48,7 +53,7 @@ std::optional<std::uint32_t> ParseIPv4(std::string_view text) {
     auto* bytes = reinterpret_cast<std::uint8_t*>(&address);
     for (std::size_t i = 0; i < octets.size(); ++i)
         bytes[i] = octets[i];
-    if (address == 0xFFFFFFFFu)
+    if (address == kLimitedBroadcast)
         return std::nullopt;
     return address;
 }

@@ -1,3 +1,6 @@
+// UTF-8 to and from the system's 8-bit code page (on Windows, through
+// UTF-16); elsewhere the bytes pass as they are.
+
 #include "SystemCodePage.h"
 
 #ifdef _WIN32

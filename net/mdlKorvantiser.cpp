@@ -4,6 +4,7 @@
 
 #include "Ipv4Address.h"
 #include "NetPlatform.h"
+#include "UserTexts.h"
 
 #include <cstdio>
 #include <utility>
@@ -52,7 +53,7 @@ bool SocketsInitialize() {
 
 void SocketsCleanup() {
     if (platform().cleanup() != 0)
-        showMessage("Windows Sockets error occurred in Cleanup.", kExclamationStyle, "");
+        showMessage(tobrik::texts::kSocketsCleanupFailed, kExclamationStyle, "");
 }
 
 std::int32_t PingHost(const std::string& strIPAddr, const std::string& strData,

@@ -64,7 +64,7 @@ started=$(date -u '+%Y-%m-%d %H:%M UTC')
 # from the hosts file.
 "$root/tests/lab/in_lab.sh" --hostname tobrik-lost --nsswitch "hosts: files dns" \
     --uplink 10.78.0.5/24 --default-route up0 --ping-range "0 2147483647" -- \
-    "$root/bench/dead_name_server.sh" "$build/bench/tobrik_spawn_timer" "$build/app/tobrik" "$raw"
+    "$root/bench/time_dead_name_server.sh" "$build/bench/tobrik_spawn_timer" "$build/app/tobrik" "$raw"
 load_after=$(cut -d' ' -f1-3 /proc/loadavg)
 
 machine="$build/machine.txt"

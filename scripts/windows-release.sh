@@ -7,7 +7,7 @@
 #                                     .dsc and its tarballs, as apt-get source fetched
 #                                     them (scripts/qt-for-windows.sh keeps them)
 #   SHA256SUMS                        the checksums of the version's downloads in
-#                                     OUTPUT_DIR, the .deb of scripts/deb.sh included
+#                                     OUTPUT_DIR, the .deb of scripts/build-deb.sh included
 #                                     when it is there
 # The installer and the zip hold the same files: tobrik.exe, the DLLs,
 # plugins and translation it needs, LICENSE.txt and licenses/.

@@ -13,6 +13,7 @@
 #include <chrono>
 #include <climits>
 #include <cstring>
+#include <limits>
 #include <linux/errqueue.h>
 #include <netinet/in.h>
 #include <random>
@@ -317,7 +318,8 @@ void Exchange::record(const EchoAnswer& answer, std::uint8_t* area, std::size_t 
         std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - sentAt_).count();
     const auto roundTripMs = static_cast<std::uint32_t>(ms < 0 ? 0 : ms);
     const std::size_t length = answer.verdict == Verdict::EchoReply ? answer.dataLength : 0;
-    const std::size_t copied = std::min({length, size - kEchoReplyHeaderSize, std::size_t{0xFFFF}});
+    const std::size_t copied = std::min({length, size - kEchoReplyHeaderSize,
+                                         std::size_t{std::numeric_limits<std::uint16_t>::max()}});
     const auto dataSize = static_cast<std::uint16_t>(copied);
     std::memcpy(area + kReplyAddressOffset, &answer.source, sizeof answer.source);
     std::memcpy(area + kReplyStatusOffset, &answer.status, sizeof answer.status);

@@ -28,7 +28,9 @@ std::optional<std::uint32_t> ipv4Of(const std::string& text) {
         return std::nullopt;
     if (IN6_IS_ADDR_V4MAPPED(&address6)) {
         std::uint32_t mapped;
-        std::memcpy(&mapped, address6.s6_addr + 12, sizeof mapped);
+        // The IPv4 address is the last four of the sixteen bytes.
+        std::memcpy(&mapped, address6.s6_addr + sizeof address6.s6_addr - sizeof mapped,
+                    sizeof mapped);
         return mapped;
     }
     if (IN6_IS_ADDR_LOOPBACK(&address6))

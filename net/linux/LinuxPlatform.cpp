@@ -52,6 +52,15 @@ std::optional<std::uint32_t> ownAddress(const std::string& name) {
     return listed;
 }
 
+// The largest name buffer the reverse look-up tries: 64 KiB, far beyond
+// any name a hosts file line would hold.
+constexpr std::size_t kLongestNameBuffer = 65536;
+
+// The first buffer of an address look-up, room for a name with a few
+// aliases and addresses; a larger list doubles it, up to 1 MiB.
+constexpr std::size_t kHostEntryBuffer = 2048;
+constexpr std::size_t kLargestHostEntryBuffer = std::size_t{1} << 20;
+
 // The reverse look-up through the system resolver, which may wait on name
 // servers; run with a time limit.
 std::optional<std::string> resolverNameOf(std::uint32_t addr) {
@@ -60,7 +69,7 @@ std::optional<std::string> resolverNameOf(std::uint32_t addr) {
     address.sin_addr.s_addr = addr;
     // NI_MAXHOST covers every DNS name; a larger buffer is tried should a
     // hosts file hold a longer one.
-    for (std::size_t size = NI_MAXHOST; size <= 65536; size *= 4) {
+    for (std::size_t size = NI_MAXHOST; size <= kLongestNameBuffer; size *= 4) {
         std::vector<char> name(size);
         const int result =
             getnameinfo(reinterpret_cast<const sockaddr*>(&address), sizeof address, name.data(),
@@ -115,6 +124,8 @@ std::optional<std::string> LinuxPlatform::hostNameOf(std::uint32_t addr) {
 }
 
 std::optional<std::string> LinuxPlatform::localHostName() {
+    // One byte for the terminator and one more that tells a name cut to
+    // fit from one that fits.
     char name[HOST_NAME_MAX + 2];
     // A name cut to fit is no name: glibc reports ENAMETOOLONG, and the
     // final terminator check catches systems that truncate silently.
@@ -132,14 +143,14 @@ std::optional<std::uint32_t> LinuxPlatform::firstIPv4Of(const std::string& name)
     // name server lists the addresses. getaddrinfo would sort them by the
     // RFC 6724 destination rules, so its first address can differ from
     // the first one listed.
-    std::vector<char> buffer(2048);
+    std::vector<char> buffer(kHostEntryBuffer);
     for (;;) {
         hostent entry{};
         hostent* found = nullptr;
         int error = 0;
         const int result = gethostbyname2_r(name.c_str(), AF_INET, &entry, buffer.data(),
                                             buffer.size(), &found, &error);
-        if (result == ERANGE && buffer.size() < (1u << 20)) {
+        if (result == ERANGE && buffer.size() < kLargestHostEntryBuffer) {
             buffer.resize(buffer.size() * 2);
             continue;
         }

@@ -1,3 +1,6 @@
+// The machine's own IPv4 addresses and its default route's interface, as
+// Linux lists them.
+
 #include "linux/LocalInterfaces.h"
 
 #include <fstream>
@@ -71,7 +74,7 @@ unsigned DefaultRouteInterface() {
 }
 
 bool IsLoopbackAddress(std::uint32_t addr) {
-    return (ntohl(addr) >> 24) == 127;
+    return (ntohl(addr) >> 24) == 127; // 127.0.0.0/8
 }
 
 std::optional<std::uint32_t> ChooseNetworkAddress(const std::vector<InterfaceAddress>& addresses,

@@ -169,6 +169,9 @@ class Win32Platform final : public NetPlatform {
 
   private:
     static constexpr int kHostNameLimit = 64;
+    // The look-up's own start of the sockets library: version 2.2, the one
+    // every Windows of today has; gethostbyaddr is the same in all.
+    static constexpr WORD kLookUpSocketsVersion = MAKEWORD(2, 2);
 
     // gethostbyaddr, which may wait on name servers and NetBIOS; run with a
     // time limit on a thread of its own. The thread starts the sockets
@@ -176,7 +179,7 @@ class Win32Platform final : public NetPlatform {
     // start; the answer, in that thread's storage, is copied there.
     static std::optional<std::string> resolverNameOf(std::uint32_t addr) {
         WSADATA data;
-        if (WSAStartup(MAKEWORD(2, 2), &data) != 0)
+        if (WSAStartup(kLookUpSocketsVersion, &data) != 0)
             return std::nullopt;
         in_addr address{};
         address.s_addr = addr;

@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <string>
 
-using namespace tobrik::logic;
+using namespace tobrik::app;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string caption(reinterpret_cast<const char*>(data), size);

@@ -12,7 +12,7 @@
 #include <cstdint>
 #include <string>
 
-using namespace tobrik::logic;
+using namespace tobrik::app;
 
 namespace {
 

@@ -1,9 +1,9 @@
 // The result log: line format, place, output mode and failures.
 
 #include "ResultLog.h"
-#include "FakeLogPlaces.h"
+#include "FakeLogFolderAccess.h"
 #include "LogLine.h"
-#include "LogPlace.h"
+#include "LogLocation.h"
 #include "SystemCodePage.h"
 
 #include <gtest/gtest.h>
@@ -184,7 +184,7 @@ TEST_F(ResultLogFile, ThePlaceIsBesideTheExecutableOrTheUsersOwn) {
 #endif
             return placeIn(own, text);
         };
-        tobrik::test::FakeLogPlaces places;
+        tobrik::test::FakeLogFolderAccess places;
         for (const auto& [name, value] : row.environment)
             places.environment[name] = place(value);
         for (const auto& folder : row.refused)

@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 using Octets = std::array<std::string, 4>;
-using tobrik::logic::SplitOctets;
+using tobrik::app::SplitOctets;
 
 TEST(OctetSplit, SplitsDottedAddresses) {
     EXPECT_EQ(SplitOctets("192.168.10.5"), (Octets{"192", "168", "10", "5"}));

@@ -9,10 +9,10 @@
 #include <cctype>
 #include <tuple>
 
-using tobrik::logic::IsNumeric;
-using tobrik::logic::NumericValue;
-using tobrik::logic::RangeVerdict;
-using tobrik::logic::ValidateRange;
+using tobrik::app::IsNumeric;
+using tobrik::app::NumericValue;
+using tobrik::app::RangeVerdict;
+using tobrik::app::ValidateRange;
 
 TEST(NumericText, OnlyPlainAsciiDigitsAreNumeric) {
     for (const char* text : {"0", "7", "010", "255", "00000000000000000000001"})

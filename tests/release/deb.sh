@@ -1,5 +1,5 @@
 #!/bin/bash
-# The Debian package as a user gets it: built by scripts/deb.sh (twice, to the
+# The Debian package as a user gets it: built by scripts/build-deb.sh (twice, to the
 # same bytes), checked by lintian (no error, no warning that is not overridden with its reason),
 # installed with apt-get, run from /usr/bin by an unprivileged user in the
 # lab, where only the capability granted at installation to its echo helper
@@ -29,12 +29,12 @@ trap 'kill "${again:-}" 2>/dev/null || true; installed && apt purge tobrik' EXIT
 # The plugin that the user plants, a target of the test build.
 plugin=${TOBRIK_PROBE_PLUGIN:-$root/build/test/tests/fault/probe-plugin/tobrik_packet_probe_style.so}
 [ -f "$plugin" ] || fail "no style plugin at $plugin: cmake --build build/test --target tobrik_packet_probe_style"
-"$root/scripts/deb.sh" "$out"
+"$root/scripts/build-deb.sh" "$out"
 deb="$out/tobrik_$(dpkg-parsechangelog -l "$root/debian/changelog" -S Version)"
 deb+="_$(dpkg-architecture -qDEB_HOST_ARCH).deb"
 # Built again while the first is checked (most of that waits on apt and
 # the lab), for the comparison at the end.
-(umask 077 && TZ=Asia/Tokyo LC_ALL=ja_JP.UTF-8 "$root/scripts/deb.sh" "$root/build/deb-again") \
+(umask 077 && TZ=Asia/Tokyo LC_ALL=ja_JP.UTF-8 "$root/scripts/build-deb.sh" "$root/build/deb-again") \
     >/dev/null &
 again=$!
 # (Overridden tags, shown with --show-overrides, would count as failures.)

@@ -6,7 +6,7 @@
 // directory is a folder of the test's own, as is the environment that
 // places the log.
 
-#include "FakeLogPlaces.h"
+#include "FakeLogFolderAccess.h"
 #include "QtWindowServices.h"
 
 #include <QStringList>
@@ -32,7 +32,7 @@ class FakeWindowServices : public app::QtWindowServices {
     bool otherInstance = false;
     int programEnds = 0;
     QString directory;
-    FakeLogPlaces places;
+    FakeLogFolderAccess places;
 
     int messageBox(const QString& text, int style, const QString& title) override {
         messages.push_back({text, style, title});
@@ -55,7 +55,7 @@ class FakeWindowServices : public app::QtWindowServices {
     bool anotherInstanceRunning() override { return otherInstance; }
     void endProgram() override { ++programEnds; }
     QString executableDirectory() override { return directory; }
-    log::LogPlaces& logPlaces() override { return places; }
+    log::LogFolderAccess& logFolderAccess() override { return places; }
 
     // Forgets what was recorded and scripted, as for a new window.
     void reset() {
@@ -66,7 +66,7 @@ class FakeWindowServices : public app::QtWindowServices {
         viewerStarts.clear();
         viewerFails = otherInstance = false;
         programEnds = 0;
-        places = FakeLogPlaces();
+        places = FakeLogFolderAccess();
     }
 
     int countTitled(const QString& title) const {

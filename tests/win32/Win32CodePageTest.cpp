@@ -4,6 +4,7 @@
 // skipping fails when CI is "true".
 
 #include "LogLine.h"
+#include "LogLocation.h"
 #include "ResultLog.h"
 #include "SystemCodePage.h"
 

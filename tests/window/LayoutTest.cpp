@@ -18,12 +18,16 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRawFont>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QStyle>
 #include <QStyleOption>
 #include <QTemporaryDir>
 #include <QTest>
+#include <algorithm>
+#include <cmath>
 #include <limits>
+#include <map>
 #include <memory>
 
 using tobrik::test::FakeWindowServices;
@@ -50,6 +54,54 @@ QStringList dialogCaptions() {
             "．",
             "エンドIP：",
             "スタートIP："};
+}
+
+// The WCAG contrast ratio of two colours, 1 to 21.
+double contrastRatio(const QColor& a, const QColor& b) {
+    auto luminance = [](const QColor& c) {
+        auto linear = [](double v) {
+            return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+        };
+        return 0.2126 * linear(c.redF()) + 0.7152 * linear(c.greenF()) + 0.0722 * linear(c.blueF());
+    };
+    const double first = luminance(a);
+    const double second = luminance(b);
+    return (std::max(first, second) + 0.05) / (std::min(first, second) + 0.05);
+}
+
+// The colours a box was drawn in: its background, the most common colour
+// inside its frame, and the pixel of its text that stands out most from it.
+std::pair<QColor, QColor> boxAndTextColours(const QImage& image) {
+    const QRect inside = image.rect().adjusted(3, 3, -3, -3);
+    std::map<QRgb, int> counts;
+    for (int y = inside.top(); y <= inside.bottom(); ++y)
+        for (int x = inside.left(); x <= inside.right(); ++x)
+            ++counts[image.pixel(x, y)];
+    const QColor box = QColor(std::max_element(counts.begin(), counts.end(), [](auto a, auto b) {
+                                  return a.second < b.second;
+                              })->first);
+    QColor text = box;
+    for (const auto& [rgb, count] : counts)
+        if (contrastRatio(QColor(rgb), box) > contrastRatio(text, box))
+            text = QColor(rgb);
+    return {box, text};
+}
+
+// A desktop palette over Fusion's: window and box colours, text, and the
+// text of disabled controls.
+QPalette desktopPalette(const char* window, const char* base, const char* text,
+                        const char* disabledText) {
+    QPalette palette = QApplication::style()->standardPalette();
+    for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+        palette.setColor(group, QPalette::Window, QColor(window));
+        palette.setColor(group, QPalette::Button, QColor(window));
+        palette.setColor(group, QPalette::Base,
+                         QColor(group == QPalette::Disabled ? window : base));
+        const bool disabled = group == QPalette::Disabled;
+        for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+            palette.setColor(group, role, QColor(disabled ? disabledText : text));
+    }
+    return palette;
 }
 
 } // namespace
@@ -363,6 +415,37 @@ class LayoutTest : public QObject, protected tobrik::test::ScriptedWindow {
             const QImage image = box->grab().toImage();
             const QColor inside = image.pixelColor(image.width() / 2, image.height() / 2);
             QCOMPARE(inside, QColor(224, 224, 224));
+        }
+    }
+
+    void mirroredBoxesAreLegibleInEveryTheme_data() {
+        QTest::addColumn<QPalette>("palette");
+        QTest::newRow("plain") << QApplication::style()->standardPalette();
+        // GTK's Adwaita-dark as Qt's gtk3 platform theme hands it on.
+        QTest::newRow("dark") << desktopPalette("#323232", "#242424", "#f0f0f0", "#828282");
+        // Windows' High Contrast Black.
+        QTest::newRow("high contrast")
+            << desktopPalette("#000000", "#000000", "#ffffff", "#3ff23f");
+    }
+
+    // The mirrored boxes stay grey, and their text, as drawn, reaches the
+    // 4.5:1 contrast of WCAG AA against that grey.
+    void mirroredBoxesAreLegibleInEveryTheme() {
+        QFETCH(QPalette, palette);
+        const QPalette before = QApplication::palette();
+        const auto restore = qScopeGuard([&] { QApplication::setPalette(before); });
+        QApplication::setPalette(palette);
+        closeWindow(); // a window made under the row's palette, as a desktop makes it
+        QVERIFY(openWindow());
+        for (int i = 0; i < 3; ++i) {
+            form->txtSIP[i]->setText("188");
+            const auto [box, text] = boxAndTextColours(form->txtEIP[i]->grab().toImage());
+            QCOMPARE(box, QColor(224, 224, 224));
+            const double ratio = contrastRatio(box, text);
+            QVERIFY2(ratio >= 4.5, qPrintable(QString("box %1: text %2 on %3, %4:1")
+                                                  .arg(i)
+                                                  .arg(text.name(), box.name())
+                                                  .arg(ratio, 0, 'f', 2)));
         }
     }
 

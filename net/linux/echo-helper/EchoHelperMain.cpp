@@ -97,7 +97,7 @@ int main() {
     if (!isChannel()) {
         std::fputs("tobrik-echo: the echo helper of Tobrik; the program starts it itself.\n",
                    stderr);
-        return 2;
+        return 2; // the exit status of a wrong use, as for a command-line error
     }
     // Nothing but the channel and the standard streams comes along from
     // whoever started it.

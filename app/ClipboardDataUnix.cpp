@@ -1,14 +1,11 @@
-#include "DesktopPlatform.h"
+// The clipboard's contents for a text on Linux and the other Unix systems:
+// the text alone.
+
+#include "ClipboardData.h"
 
 #include <QMimeData>
 
 namespace tobrik::app {
-
-void LimitLibrarySearch() {}
-
-QString ViewerProgram() {
-    return "xdg-open";
-}
 
 QMimeData* ClipboardTextData(const QString& text) {
     auto* data = new QMimeData;

@@ -8,7 +8,7 @@
 #   stop       中止 pressed during the peer's look-up (once the name server
 #              got its query) → end of the sweep (the viewer started), 5 runs
 #
-# Usage: dead_name_server.sh SPAWN_TIMER TOBRIK RAW_OUT
+# Usage: time_dead_name_server.sh SPAWN_TIMER TOBRIK RAW_OUT
 # Appends "case<TAB>tool<TAB>metric<TAB>value" lines to RAW_OUT.
 
 set -euo pipefail
@@ -16,7 +16,7 @@ timer=$1 program=$2 raw=$3
 runs=${TOBRIK_DEAD_DNS_RUNS:-5}
 
 [ "${TOBRIK_LAB:-}" = 1 ] || {
-    echo "dead_name_server.sh: run me through tests/lab/in_lab.sh" >&2
+    echo "time_dead_name_server.sh: run me through tests/lab/in_lab.sh" >&2
     exit 2
 }
 tests="$(cd "$(dirname "$0")/../tests" && pwd)"

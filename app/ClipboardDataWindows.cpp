@@ -1,24 +1,12 @@
-#include "DesktopPlatform.h"
+// The clipboard's contents for a text on Windows: the text, kept out of the
+// clipboard history and the cloud clipboard.
 
-#include <QDir>
+#include "ClipboardData.h"
+
 #include <QMimeData>
 #include <windows.h>
 
 namespace tobrik::app {
-
-void LimitLibrarySearch() {
-    SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_DEFAULT_DIRS);
-}
-
-QString ViewerProgram() {
-    wchar_t folder[MAX_PATH];
-    const UINT length = GetSystemDirectoryW(folder, MAX_PATH);
-    // Without the system folder no viewer is started: the start fails and
-    // says so, rather than search the current folder.
-    if (length == 0 || length >= MAX_PATH)
-        return {};
-    return QDir::toNativeSeparators(QString::fromWCharArray(folder, int(length)) + "/notepad.exe");
-}
 
 QMimeData* ClipboardTextData(const QString& text) {
     auto* data = new QMimeData;

@@ -1,8 +1,9 @@
 #pragma once
 // What choosing the log's place asks of the system: the environment, the
-// user's account, what a folder allows, the creation of folders and the
+// user's account, what a folder allows, the making of a folder and the
 // opening of the log, which is also the probe of whether a folder can be
-// written. Tests replace parts of it.
+// written. LogFolderAccessUnix.cpp and LogFolderAccessWindows.cpp make the
+// calls, one of them built by CMake; tests replace parts of it.
 
 #include "ResultLog.h"
 
@@ -10,9 +11,9 @@
 
 namespace tobrik::log {
 
-class LogPlaces {
+class LogFolderAccess {
   public:
-    virtual ~LogPlaces() = default;
+    virtual ~LogFolderAccess() = default;
 
     // The environment variable's value (UTF-8); empty when unset.
     virtual std::string variable(const std::string& name);
@@ -28,16 +29,17 @@ class LogPlaces {
     // Linux; on Windows, where only making one tells, by making a file that
     // is deleted as it is closed.
     virtual bool mayWrite(const std::string& folder);
-    // Creates folder and every missing folder above it; the ones created
-    // are the user's alone (0700 on Linux). On failure returns false and
-    // sets error.
-    virtual bool makeFolders(const std::string& folder, std::string& error);
+    // Makes one folder, the user's alone (0700 on Linux); one that exists
+    // already counts as made. On failure returns false and sets error.
+    virtual bool makeFolder(const std::string& folder, std::string& error);
     // The long form of an existing path on Windows (each short 8.3 name
     // spelled out, as GetLongPathNameW gives it); the path itself when that
     // fails, and elsewhere.
     virtual std::string longPath(const std::string& path);
     // Opens log at path (see ResultLog::open).
-    virtual bool open(ResultLog& log, const std::string& path, std::string& error);
+    virtual bool open(ResultLog& log, const std::string& path, std::string& error) {
+        return log.open(path, error);
+    }
 };
 
 } // namespace tobrik::log

@@ -4,14 +4,14 @@
 // no test writes into a real user's folder) and folders whose files cannot be opened, as if the
 // user could not write them. Every path an open was asked for is recorded.
 
-#include "LogPlaces.h"
+#include "LogFolderAccess.h"
 
 #include <map>
 #include <vector>
 
 namespace tobrik::test {
 
-class FakeLogPlaces : public log::LogPlaces {
+class FakeLogFolderAccess : public log::LogFolderAccess {
   public:
     std::map<std::string, std::string> environment;
     std::vector<std::string> refused;
@@ -31,7 +31,7 @@ class FakeLogPlaces : public log::LogPlaces {
                 return false;
             }
         }
-        return LogPlaces::open(log, path, error);
+        return LogFolderAccess::open(log, path, error);
     }
 };
 

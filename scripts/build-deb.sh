@@ -6,7 +6,7 @@
 # writes beside that folder and also makes the source package.
 # Installs what it needs (scripts/packages/base.txt and release.txt) first.
 #
-# Usage: scripts/deb.sh [OUTPUT_FOLDER]   (default: build/release-artifacts)
+# Usage: scripts/build-deb.sh [OUTPUT_FOLDER]   (default: build/release-artifacts)
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 out="$(realpath -m "${1:-$root/build/release-artifacts}")"

@@ -1,0 +1,38 @@
+#pragma once
+// The one-instance lock that refuses a second copy of the program: a lock
+// file per log, in a folder of the user's own. What differs between the
+// systems is in InstanceLockUnix.cpp and InstanceLockWindows.cpp, of which
+// CMake builds one.
+
+#include <QLockFile>
+#include <QString>
+#include <memory>
+
+namespace tobrik::app {
+
+class InstanceLock {
+  public:
+    // Takes the lock of the log at logPath; true when another running
+    // instance holds it. Where no lock can be had (no folder of the user's
+    // own, a full or read-only folder) the program starts without one
+    // rather than refuse the user for good.
+    bool heldByAnother(const QString& logPath);
+    // Gives the lock up, as the program ends.
+    void release();
+
+  private:
+    std::unique_ptr<QLockFile> lock_;
+};
+
+// ---- Each system's part ---------------------------------------------------
+
+// The folder of the locks: one that only this user can write, so that a
+// lock left there by an instance that died can be taken over; empty when
+// none can be had.
+QString InstanceLockFolder();
+
+// The path as this system tells files apart: one text for every spelling of
+// one file (on Windows, whatever the case of its letters).
+QString PathKey(const QString& path);
+
+} // namespace tobrik::app
