@@ -3,6 +3,7 @@
 #include "QtWindowServices.h"
 
 #include "ClipboardData.h"
+#include "ClipboardRead.h"
 #include "LogLocation.h"
 #include "LogViewer.h"
 #include "UserTexts.h"
@@ -13,7 +14,6 @@
 #include <QDateTime>
 #include <QDir>
 #include <QMessageBox>
-#include <QMimeData>
 #include <cstdlib>
 
 namespace tobrik::app {
@@ -65,24 +65,33 @@ void QtWindowServices::processEvents() {
 
 void QtWindowServices::clearClipboard() {
     QGuiApplication::clipboard()->clear();
-    clipboardCache_.clear();
-    clipboardStale_ = false;
+    knowClipboardText({});
 }
 
 void QtWindowServices::setClipboardText(const QString& text) {
     QGuiApplication::clipboard()->setMimeData(ClipboardTextData(text));
-    clipboardCache_ = text;
-    clipboardStale_ = false;
+    knowClipboardText(text);
 }
 
+void QtWindowServices::knowClipboardText(const QString& text) {
+    clipboardCache_ = text;
+    clipboardStale_ = false;
+    clipboardRead_.reset();
+}
+
+// A new text is asked for once the clipboard changed. An owner that does not
+// hand it over within kClipboardOwnerWait holds no later check up: the text
+// counts as empty until its answer comes, which every check looks for.
 QString QtWindowServices::clipboardText() {
+    auto wait = std::chrono::milliseconds::zero();
     if (clipboardStale_) {
-        clipboardStale_ = false;
-        // Asking for the formats first costs one round trip to the owner;
-        // an owner that does not answer then costs one time-out, not one
-        // per text format that QClipboard::text() would try.
-        const QMimeData* data = QGuiApplication::clipboard()->mimeData();
-        clipboardCache_ = data && data->hasText() ? data->text() : QString();
+        knowClipboardText({});
+        clipboardRead_ = StartClipboardRead();
+        wait = kClipboardOwnerWait;
+    }
+    if (clipboardRead_) {
+        if (auto text = clipboardRead_->text(wait))
+            knowClipboardText(*text);
     }
     return clipboardCache_;
 }

@@ -3,6 +3,7 @@
 // the clock and the executable's folder; the one-instance lock and the
 // viewer's start through InstanceLock and LogViewer.
 
+#include "ClipboardRead.h"
 #include "InstanceLock.h"
 #include "WindowServices.h"
 
@@ -32,12 +33,15 @@ class QtWindowServices : public WindowServices {
     bool startProgram(const QString& program, const QString& argument, QString& error) override;
 
   private:
+    void knowClipboardText(const QString& text);
+
     QPointer<QWidget> messageParent_;
     InstanceLock instanceLock_;
     // Reading the clipboard can cost a round trip to its owner, so its text
     // is read again only after the clipboard reported a change.
     QString clipboardCache_;
     bool clipboardStale_ = true;
+    std::unique_ptr<ClipboardRead> clipboardRead_; // a read the owner has yet to answer
     QMetaObject::Connection clipboardWatch_;
     tobrik::log::LogFolderAccess logFolderAccess_;
 };
