@@ -43,11 +43,18 @@ bool ResultLog::write(const std::string& text, std::string& error) {
         return false;
     }
     const std::string bytes = tobrik::net::ToSystemCodePage(text);
+    // The reason is the first failing call's: a flush after a failed write
+    // may set errno to one of its own.
     errno = 0;
-    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file_) == bytes.size();
-    const bool flushed = std::fflush(file_) == 0;
-    if (!written || !flushed) {
-        error = describeErrno(errno);
+    bool done = std::fwrite(bytes.data(), 1, bytes.size(), file_) == bytes.size();
+    int failure = errno;
+    if (done) {
+        errno = 0;
+        done = std::fflush(file_) == 0;
+        failure = errno;
+    }
+    if (!done) {
+        error = describeErrno(failure);
         // A disk that filled up in the middle of the line took part of it.
         takeBackTo(file_, size_);
         std::clearerr(file_);
