@@ -5,6 +5,7 @@
 
 #include "DialogFont.h"
 #include "DialogStyle.h"
+#include "JapaneseQtTexts.h"
 #include "WindowServices.h"
 #include "mdlKorvantiser.h"
 
@@ -97,6 +98,8 @@ std::unique_ptr<QTranslator> LoadQtTranslation(const QString& folder) {
         if (translator->load(QLocale(), catalog, "_", folder))
             return translator;
     }
+    if (QLocale().language() == QLocale::Japanese)
+        return std::make_unique<JapaneseQtTexts>();
     return nullptr;
 }
 

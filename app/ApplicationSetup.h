@@ -61,8 +61,9 @@ class QtArguments {
 
 // Qt's own texts (the message-box buttons) in the user's language from
 // FOLDER: the one merged catalog qt_<language>.qm that Qt's deployment tool
-// lays out on Windows (on Debian a list of the per-module ones), else
-// qtbase_<language>.qm alone. Null when neither loads.
+// lays out (on Debian a list of the per-module ones), else
+// qtbase_<language>.qm alone; where neither loads, for a Japanese user, the
+// program's own Japanese for the texts the window shows. Null otherwise.
 std::unique_ptr<QTranslator> LoadQtTranslation(const QString& folder);
 
 // Name, version, font and translations of the application.

@@ -26,9 +26,6 @@ set(licence_qt6-base "GNU Lesser General Public License version 3 (LGPL-3.txt, w
 set(texts_qt6-base LGPL-3 GPL-3)
 set(note_qt6-base "The program loads these DLLs from its folder: your own build of the same
   Qt version, put in their place, takes over.")
-set(title_qt6-translations "Qt's Japanese translation")
-set(licence_qt6-translations "GNU General Public License version 3 with The Qt Company GPL Exception 1.0 (GPL-3.txt; the exception in the copyright file)")
-set(texts_qt6-translations GPL-3)
 set(title_gcc-mingw-w64 "The GCC runtime of MinGW-w64: libstdc++ and libgcc")
 set(licence_gcc-mingw-w64 "GNU General Public License version 3 with the GCC Runtime Library Exception 3.1 (GPL-3.txt, GCC-exception-3.1.txt)")
 set(texts_gcc-mingw-w64 GPL-3 GCC-exception-3.1)

@@ -2,8 +2,7 @@
 # out: cmake --install <build> --prefix <folder> puts into <folder>
 #   tobrik.exe, the Qt DLLs and MinGW runtime DLLs it imports,
 #   platforms/qwindows.dll, styles/qwindowsvistastyle.dll (and what they
-#   import), translations/qtbase_ja.qm (the message-box buttons in Japanese),
-#   LICENSE.txt (the program's) and licenses/ (those of the rest, from
+#   import), LICENSE.txt (the program's) and licenses/ (those of the rest, from
 #   cmake/WindowsLicenses.cmake),
 # all executables and DLLs stripped. scripts/windows-release-check.sh checks
 # that nothing else is needed; scripts/windows-release.sh packs the folder
@@ -22,9 +21,6 @@ qt_prefix='${TOBRIK_QT_WINDOWS}'
 ")
 install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION . RENAME LICENSE.txt)
 
-set(TOBRIK_QT_TRANSLATIONS /usr/share/qt6/translations
-    CACHE PATH "Qt's translations (Debian's qt6-translations-l10n; .qm files are platform-neutral)")
-
 # The plugins a Qt widgets program loads on Windows, by their folder.
 set(_tobrik_plugins
     platforms Qt6::QWindowsIntegrationPlugin
@@ -37,8 +33,8 @@ while(_tobrik_plugins)
     list(APPEND _tobrik_plugin_files $<TARGET_FILE:${target}>)
     list(APPEND _tobrik_shipped ${folder}/$<TARGET_FILE_NAME:${target}>=$<TARGET_FILE:${target}>)
 endwhile()
-install(FILES ${TOBRIK_QT_TRANSLATIONS}/qtbase_ja.qm DESTINATION translations)
-list(APPEND _tobrik_shipped translations/qtbase_ja.qm=${TOBRIK_QT_TRANSLATIONS}/qtbase_ja.qm)
+# No catalog of Qt's translations ships: the program carries its own
+# Japanese for the few texts of Qt that its window shows.
 # MinGW-w64's start-up code and a few of libgcc's helpers are linked into
 # tobrik.exe and into every DLL built with the same compilers: named in the
 # licences whether or not a runtime DLL ships.

@@ -54,4 +54,26 @@ inline constexpr const char* kLocalNameName = "コンピュータ名";
 inline constexpr const char* kCheckedAddressName = "確認中のIPアドレス";
 inline constexpr const char* kResultName = "確認結果";
 
+// ---- Qt's own texts in Japanese ----------------------------------------
+// The texts of Qt that the window can show, for a Japanese desktop where
+// no catalog of Qt's translations is installed (the Windows program ships
+// none): the message-box buttons and the octet boxes' context menu, each
+// under the context and source text that Qt asks for.
+struct QtText {
+    const char* context;
+    const char* source;
+    const char* japanese;
+};
+inline constexpr QtText kQtTextsJapanese[] = {
+    {"QPlatformTheme", "OK", "OK"},
+    {"QPlatformTheme", "Cancel", "キャンセル"},
+    {"QLineEdit", "&Undo", "元に戻す(&U)"},
+    {"QLineEdit", "&Redo", "やり直す(&R)"},
+    {"QLineEdit", "Cu&t", "切り取り(&T)"},
+    {"QLineEdit", "&Copy", "コピー(&C)"},
+    {"QLineEdit", "&Paste", "貼り付け(&P)"},
+    {"QLineEdit", "Delete", "削除"},
+    {"QLineEdit", "Select All", "すべてを選択"},
+};
+
 } // namespace tobrik::texts
