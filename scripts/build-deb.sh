@@ -29,5 +29,8 @@ fi
 
 version=$(dpkg-parsechangelog -l "$root/debian/changelog" -S Version)
 deb="tobrik_${version}_$(dpkg-architecture -qDEB_HOST_ARCH).deb"
-cp "$work/$deb" "$out/"
+# Copied whole or not at all: the Windows downloads' checksums, made
+# meanwhile, may take it in.
+cp "$work/$deb" "$out/.$deb.part"
+mv "$out/.$deb.part" "$out/$deb"
 echo "deb: $out/$deb"

@@ -2,7 +2,8 @@
 # Cross-builds Tobrik for 64-bit Windows (MinGW-w64) and runs it and its
 # tests under wine.
 #
-# Usage (as root): bash scripts/windows-tests.sh
+# Usage (as root): bash scripts/windows-tests.sh [--build | --tests]
+#   --build  steps 1 to 4 alone; --tests  step 5 alone, on what --build made
 #
 # 1. installs the Debian packages of scripts/packages/{base,test,windows}.txt
 #    that are missing, and the ja_JP.UTF-8 locale (wine's code page 932);
@@ -221,83 +222,95 @@ if [[ ${1:-} == --wine-session ]]; then
     run_wine_session
     exit
 fi
+mode=${1:-}
+[[ -z $mode || $mode == --build || $mode == --tests ]] || {
+    sed -n '2,/^set -euo/p' "$0" | sed '$d; s/^# \{0,1\}//' >&2
+    exit 2
+}
 
 [[ $(id -u) == 0 ]] || {
     echo "windows-tests: run as root (apt-get, network namespaces)" >&2
     exit 1
 }
 
-# 1. Packages and locale.
-"$root/scripts/setup.sh" base test windows
-"$root/scripts/japanese-locale.sh"
+build_and_pack() {
+    # 1. Packages and locale.
+    "$root/scripts/setup.sh" base test windows
+    "$root/scripts/japanese-locale.sh"
 
-# 2. Cross-build.
-start=$(now)
-configure=(-S "$root" -B "$build" -DTOBRIK_BUILD_GUI=OFF)
-if [[ ! -f $build/CMakeCache.txt ]]; then
-    configure+=(-G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake")
-fi
-cmake "${configure[@]}"
-cmake --build "$build" -j2
-log "cross-build done in $(since "$start") s"
+    # 2. Cross-build.
+    start=$(now)
+    configure=(-S "$root" -B "$build" -DTOBRIK_BUILD_GUI=OFF)
+    if [[ ! -f $build/CMakeCache.txt ]]; then
+        configure+=(-G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake")
+    fi
+    cmake "${configure[@]}"
+    cmake --build "$build" -j2
+    log "cross-build done in $(since "$start") s"
 
-# 3. Qt for Windows, built once into its cache.
-start=$(now)
-qt=$("$root/scripts/qt-for-windows.sh" | tail -n1)
-log "Qt for Windows in $qt ($(since "$start") s)"
+    # 3. Qt for Windows, built once into its cache.
+    start=$(now)
+    qt=$("$root/scripts/qt-for-windows.sh" | tail -n1)
+    log "Qt for Windows in $qt ($(since "$start") s)"
 
-# 4. tobrik.exe, the window tests and the release folder.
-start=$(now)
-configure=(-S "$root" -B "$gui_build" -DTOBRIK_QT_WINDOWS="$qt")
-if [[ ! -f $gui_build/CMakeCache.txt ]]; then
-    configure+=(-G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64-gui.cmake")
-fi
-cmake "${configure[@]}"
-cmake --build "$gui_build" -j2 --target tobrik win_check window_startup_test \
-    window_layout_test window_sweep_test
-"$root/scripts/windows-release.sh" "$gui_build" "$release_artifacts"
-log "release folder: $(du -sh "$gui_build/release" | cut -f1), $(find "$gui_build/release" -type f | wc -l) files"
-# The zip as a user unpacks it: one folder, the release folder's files.
-start_zip=$(now)
-unpacked=$(mktemp -d)
-# shellcheck source=/dev/null # version= and file_version=, written by CMake
-source "$gui_build/tobrik-release.env"
-unzip -q "$release_artifacts/tobrik-$version-windows-x64.zip" -d "$unpacked"
-[[ $(ls "$unpacked") == "tobrik-$version-windows-x64" ]] &&
-    diff -r "$gui_build/release" "$unpacked/tobrik-$version-windows-x64" &&
-    "$root/scripts/windows-release-check.sh" "$unpacked/tobrik-$version-windows-x64" >/dev/null || {
-    log "FAILED: the zip is not the release folder ($unpacked)"
-    exit 1
+    # 4. tobrik.exe, the window tests and the release folder.
+    start=$(now)
+    configure=(-S "$root" -B "$gui_build" -DTOBRIK_QT_WINDOWS="$qt")
+    if [[ ! -f $gui_build/CMakeCache.txt ]]; then
+        configure+=(-G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64-gui.cmake")
+    fi
+    cmake "${configure[@]}"
+    cmake --build "$gui_build" -j2 --target tobrik win_check window_startup_test \
+        window_layout_test window_sweep_test
+    "$root/scripts/windows-release.sh" "$gui_build" "$release_artifacts"
+    log "release folder: $(du -sh "$gui_build/release" | cut -f1), $(find "$gui_build/release" -type f | wc -l) files"
+    # The zip as a user unpacks it: one folder, the release folder's files.
+    start_zip=$(now)
+    unpacked=$(mktemp -d)
+    # shellcheck source=/dev/null # version= and file_version=, written by CMake
+    source "$gui_build/tobrik-release.env"
+    unzip -q "$release_artifacts/tobrik-$version-windows-x64.zip" -d "$unpacked"
+    [[ $(ls "$unpacked") == "tobrik-$version-windows-x64" ]] &&
+        diff -r "$gui_build/release" "$unpacked/tobrik-$version-windows-x64" &&
+        "$root/scripts/windows-release-check.sh" "$unpacked/tobrik-$version-windows-x64" >/dev/null || {
+        log "FAILED: the zip is not the release folder ($unpacked)"
+        exit 1
+    }
+    rm -rf "$unpacked"
+    log "the zip checked in $(since "$start_zip") s"
+    # Packed again from a copy (other times, modes, time zone, locale): the same
+    # bytes. It packs beside the earlier release below (each packing keeps one
+    # core busy).
+    again=$gui_build/packed-again
+    rm -rf "$again" && (umask 077 && mkdir -p "$again" && cp -r "$gui_build/release" "$again/folder")
+    find "$again/folder" -exec touch -d '2001-02-03 04:05:06' {} +
+    (umask 077 && TZ=Asia/Tokyo LC_ALL=ja_JP.UTF-8 "$root/scripts/windows-release.sh" \
+        --folder "$again/folder" --version "$version" "$gui_build" "$again" >/dev/null) &
+    packing=$!
+    # An earlier release of the same design, a version lower, that shipped one
+    # more DLL: what an upgrade must leave nothing of.
+    earlier=$gui_build/earlier-release
+    rm -rf "$earlier" && mkdir -p "$earlier"
+    cp -a "$gui_build/release" "$earlier/folder"
+    cp "$earlier/folder/libwinpthread-1.dll" "$earlier/folder/Qt6Retired.dll"
+    "$root/scripts/windows-release.sh" --folder "$earlier/folder" \
+        --version "$(awk -v v="$version" 'BEGIN { printf "%.2f", v - 0.01 }')" "$gui_build" "$earlier" >/dev/null
+    wait "$packing" || { log "FAILED: packing the release again" && exit 1; }
+    for download in "tobrik-$version-windows-x64.zip" "tobrik-$version-setup-x64.exe"; do
+        cmp "$release_artifacts/$download" "$again/$download" || { log "FAILED: $download differs" && exit 1; }
+    done
+    # The end-to-end test closes windows as a window manager would.
+    c++ -O1 -Wall -Wextra -o "$gui_build/wm_close" "$root/tests/e2e/wm_close.cpp" -lxcb
+    # It starts the program in a folder that holds this NOTEPAD.EXE.
+    x86_64-w64-mingw32-gcc-posix -O1 -Wall -Wextra -o "$gui_build/planted_notepad.exe" \
+        "$root/tests/e2e/planted_notepad.c"
+    log "tobrik.exe built and laid out in $(since "$start") s"
 }
-rm -rf "$unpacked"
-log "the zip checked in $(since "$start_zip") s"
-# Packed again from a copy (other times, modes, time zone, locale): the same
-# bytes. It packs beside the earlier release below (each packing keeps one
-# core busy).
-again=$gui_build/packed-again
-rm -rf "$again" && (umask 077 && mkdir -p "$again" && cp -r "$gui_build/release" "$again/folder")
-find "$again/folder" -exec touch -d '2001-02-03 04:05:06' {} +
-(umask 077 && TZ=Asia/Tokyo LC_ALL=ja_JP.UTF-8 "$root/scripts/windows-release.sh" \
-    --folder "$again/folder" --version "$version" "$gui_build" "$again" >/dev/null) &
-packing=$!
-# An earlier release of the same design, a version lower, that shipped one
-# more DLL: what an upgrade must leave nothing of.
-earlier=$gui_build/earlier-release
-rm -rf "$earlier" && mkdir -p "$earlier"
-cp -a "$gui_build/release" "$earlier/folder"
-cp "$earlier/folder/libwinpthread-1.dll" "$earlier/folder/Qt6Retired.dll"
-"$root/scripts/windows-release.sh" --folder "$earlier/folder" \
-    --version "$(awk -v v="$version" 'BEGIN { printf "%.2f", v - 0.01 }')" "$gui_build" "$earlier" >/dev/null
-wait "$packing" || { log "FAILED: packing the release again" && exit 1; }
-for download in "tobrik-$version-windows-x64.zip" "tobrik-$version-setup-x64.exe"; do
-    cmp "$release_artifacts/$download" "$again/$download" || { log "FAILED: $download differs" && exit 1; }
-done
-# The end-to-end test closes windows as a window manager would.
-c++ -O1 -Wall -Wextra -o "$gui_build/wm_close" "$root/tests/e2e/wm_close.cpp" -lxcb
-# It starts the program in a folder that holds this NOTEPAD.EXE.
-x86_64-w64-mingw32-gcc-posix -O1 -Wall -Wextra -o "$gui_build/planted_notepad.exe" \
-    "$root/tests/e2e/planted_notepad.c"
-log "tobrik.exe built and laid out in $(since "$start") s"
+
+if [[ $mode != --tests ]]; then
+    build_and_pack
+fi
+[[ $mode != --build ]] || exit 0
 
 # 5. Tests under wine, inside the lab. The lab's host name is one of its
 # hosts file's names.
