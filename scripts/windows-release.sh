@@ -29,16 +29,22 @@
 #               pack DIR as it stands, as release X.YY, into the installer and
 #               the zip alone: nothing is built or checked (the tests make an
 #               earlier release this way, and pack a folder twice to compare)
+#   --fast      with --folder: the installer compressed quickly, not small (a
+#               test's earlier release, where only its contents count)
 # The version is the CMake project's, from BUILD_DIR/tobrik-release.env.
 # makensis and zip come from scripts/setup.sh windows.
 set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-folder_given= version_given=
+folder_given= version_given= compressor=()
 while [[ ${1:-} == --* ]]; do
     case $1 in
     --folder) folder_given=$(cd "$2" && pwd) ;;
     --version) version_given=$2 ;;
+    --fast) # the script's own SetCompressor is then passed over without a warning
+        compressor=(-X"!pragma warning disable 8020" -X"SetCompressor /FINAL zlib")
+        shift && continue
+        ;;
     *) echo "windows-release: unknown option $1" >&2 && exit 2 ;;
     esac
     shift 2
@@ -136,7 +142,7 @@ while IFS= read -r folder; do
 done < <(cd "$packed" && find . -mindepth 1 -type d | sort -r)
 size_kb=$(find "$packed" -type f -printf '%s\n' | awk '{ s += $1 } END { printf "%d", (s + 1023) / 1024 }')
 python3 "$root/ui/make_icon.py" --installer-bitmap "$staging/finish.bmp"
-makensis -INPUTCHARSET UTF8 -WX -V2 \
+makensis -INPUTCHARSET UTF8 -WX -V2 "${compressor[@]}" \
     -DVERSION="$version" -DFILE_VERSION="$file_version" \
     -DFILES="$files" -DUNFILES="$unfiles" -DSIZE_KB="$size_kb" \
     -DICON="$root/ui/tobrik.ico" -DBITMAP="$staging/finish.bmp" -DOUTFILE="$setup" \

@@ -293,7 +293,7 @@ build_and_pack() {
     rm -rf "$earlier" && mkdir -p "$earlier"
     cp -a "$gui_build/release" "$earlier/folder"
     cp "$earlier/folder/libwinpthread-1.dll" "$earlier/folder/Qt6Retired.dll"
-    "$root/scripts/windows-release.sh" --folder "$earlier/folder" \
+    "$root/scripts/windows-release.sh" --fast --folder "$earlier/folder" \
         --version "$(awk -v v="$version" 'BEGIN { printf "%.2f", v - 0.01 }')" "$gui_build" "$earlier" >/dev/null
     wait "$packing" || { log "FAILED: packing the release again" && exit 1; }
     for download in "tobrik-$version-windows-x64.zip" "tobrik-$version-setup-x64.exe"; do
