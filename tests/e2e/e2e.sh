@@ -1,62 +1,37 @@
 #!/bin/bash
-# End-to-end test of the real program: runs it on a virtual X server and
-# drives it with xdotool as a person would, checking the log it writes and
-# the viewer it starts. Meant to run inside the network lab with the host
-# name tobrik-ten (tests/lab/in_lab.sh --hostname tobrik-ten -- ...), where
-# the lab's truth is: 10.77.0.1 and .2 answer, .3 rejects, .4 and .5-.254
-# are silent, and the local host is 10.0.0.1.
+# End-to-end test of the real program on a virtual X server, driven with
+# xdotool as a person would; checks the log it writes and the viewer it
+# starts. Runs inside the lab with the host name tobrik-ten (in_lab.sh
+# --hostname tobrik-ten -- ...): 10.77.0.1 and .2 answer, .3 rejects, .4 and
+# .5-.254 are silent, and the local host is 10.0.0.1.
 #
 # Usage: e2e.sh TOBRIK_BINARY WM_CLOSE_BINARY ARTIFACT_DIR
 #        e2e.sh --wine [--in-place] RELEASE_FOLDER WM_CLOSE_BINARY ARTIFACT_DIR WIN_CHECK_EXE PLANTED_EXE
-#   WM_CLOSE_BINARY asks a window to close as a window manager would;
-#   ARTIFACT_DIR receives screenshots of the window.
-#   --wine runs the Windows program of RELEASE_FOLDER (cmake --install of the
-#   windows-cross-gui build) under wine in the prefix $WINEPREFIX, in code
-#   page 932 (LC_ALL=ja_JP.UTF-8), with wine's own notepad as the viewer;
-#   WIN_CHECK_EXE (tests/win32/win_check.cpp) reads the window's frame and
-#   owner through the Win32 API. --in-place runs it where it is (a copy
-#   installed in the prefix) rather than from a copy of the test's own.
-#   The program starts in a current folder that holds PLANTED_EXE
-#   (planted_notepad.c) as NOTEPAD.EXE, which must never run.
+#   WM_CLOSE_BINARY closes a window as a window manager would; ARTIFACT_DIR
+#   gets screenshots. --wine runs the Windows release folder (cmake --install
+#   of windows-cross-gui) under wine in $WINEPREFIX, in code page 932, with
+#   wine's notepad as the viewer; WIN_CHECK_EXE (tests/win32/win_check.cpp)
+#   reads the frame and owner through the Win32 API; --in-place runs the
+#   folder where it is (installed in the prefix), not a copy. The current
+#   folder holds PLANTED_EXE (planted_notepad.c) as NOTEPAD.EXE, which must
+#   never run.
 
 set -u
-
-windows=
-in_place=
-if [ "${1:-}" = --wine ]; then
-    windows=1
-    shift
-    if [ "${1:-}" = --in-place ]; then
-        in_place=--in-place
-        shift
-    fi
-fi
-binary=$1
-wm_close=$2
-artifacts=$3
-win_check=${4:-}
-planted=${5:-}
+windows= in_place=
+[ "${1:-}" != --wine ] || { windows=1 && shift; }
+[ -z "$windows" ] || [ "${1:-}" != --in-place ] || { in_place=--in-place && shift; }
+binary=$1 wm_close=$2 artifacts=$3 win_check=${4:-} planted=${5:-}
 
 source "$(dirname "$0")/../support/desktop.sh"
 needs Xvfb xdotool xclip xwininfo xprop import iconv
 needs_lab
 
-passes=0
-misses=0
-pass() {
-    echo "ok   - $*"
-    passes=$((passes + 1))
-}
-# miss MESSAGE: a check that failed; the test goes on to the next one.
-miss() {
-    echo "FAIL - $*" >&2
-    misses=$((misses + 1))
-}
-# die MESSAGE: a check that failed and ends the test.
-die() {
-    echo "$passes passed, $((misses + 1)) failed"
-    fail "$*"
-}
+# pass WHAT; miss MESSAGE: a check that failed, the test goes on; die
+# MESSAGE: a check that failed and ends the test.
+passes=0 misses=0
+pass() { echo "ok   - $*" && passes=$((passes + 1)); }
+miss() { echo "FAIL - $*" >&2 && misses=$((misses + 1)); }
+die() { echo "$passes passed, $((misses + 1)) failed" && fail "$*"; }
 # check WHAT DETAIL COMMAND...: passes WHAT when COMMAND succeeds, else
 # misses it, with DETAIL; contains TEXT STRING...: TEXT holds every STRING.
 check() { if "${@:3}"; then pass "$1"; else miss "$1: $2"; fi; }
@@ -111,32 +86,27 @@ viewer_shows_log() {
         [ "$(tail -n1 "$viewer_calls")" = "$log" ]
         return
     fi
-    local viewer
+    local viewer command
     viewer=$(viewer_windows | head -n1)
     [ -n "$viewer" ] || return 1
-    [ "$(xdotool getwindowname "$viewer")" = "tobrik.log - メモ帳" ] || {
-        echo "notepad's title: $(xdotool getwindowname "$viewer")" >&2
-        return 1
-    }
+    [ "$(xdotool getwindowname "$viewer")" = "tobrik.log - メモ帳" ] ||
+        why "notepad's title: $(xdotool getwindowname "$viewer")" || return
     # Wine shows a program's Windows command line as its process arguments.
-    local command
     command=$(notepad_command)
     [ "${command%% *}" = 'C:\windows\system32\notepad.exe' ] &&
-        [ "${command#* }" = "$("$wine" winepath -w "$log")" ] || {
-        echo "notepad's command line: $command" >&2
-        return 1
-    }
+        [ "${command#* }" = "$("$wine" winepath -w "$log")" ] ||
+        why "notepad's command line: $command" || return
     iconv -f CP932 -t UTF-8 "$log" >"$work/log-text" || return 1
     xdotool windowfocus --sync "$viewer"
     xdotool key ctrl+a ctrl+c
-    within 5 clipboard_is "$work/log-text" || {
-        echo "notepad shows: $(xclip -o -selection clipboard)" >&2
-        return 1
-    }
+    within 5 clipboard_is "$work/log-text" ||
+        why "notepad shows: $(xclip -o -selection clipboard)" || return
     "$wm_close" "$viewer"
     within 10 notepad_gone || return 1
     viewers_closed=$((viewers_closed + 1))
 }
+# why TEXT: says why a check failed, and fails.
+why() { echo "$*" >&2 && return 1; }
 
 began=$SECONDS
 

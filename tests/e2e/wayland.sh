@@ -1,16 +1,12 @@
 #!/bin/bash
-# The real program in a Wayland session, under a headless Weston of the
-# test's own: with XWayland beside it (as GNOME and KDE run) the program
-# must run on X11 through XWayland; with Wayland alone it runs on Wayland,
-# and so it does where DISPLAY names an X server that is gone (dead-x).
-# Either way the window opens, a sweep of the pre-filled range logs the
-# local host and starts the viewer, and a long sweep stops at 中止. Wayland
-# lets no program type into another, so the window is driven through the
-# accessibility bus, as a screen reader would drive it.
-#
-# Meant to run inside the lab with the host name tobrik-ten
-# (tests/lab/in_lab.sh --hostname tobrik-ten -- ...), where the local host
-# is 10.0.0.1 and answers, and 10.77.0.5-60 are silent.
+# The real program in a headless Weston session of the test's own: with
+# XWayland beside it (as GNOME and KDE run) it runs on X11 through XWayland;
+# with Wayland alone, or a DISPLAY whose X server is gone (dead-x), on
+# Wayland. The window opens, a sweep of the pre-filled range logs the local
+# host and starts the viewer, and a long sweep stops at 中止; it is driven
+# through the accessibility bus, as Wayland lets no program type into
+# another. Runs inside the lab with the host name tobrik-ten: the local host
+# is 10.0.0.1 and answers, 10.77.0.5-60 are silent.
 #
 # Usage: wayland.sh xwayland|wayland|dead-x TOBRIK_BINARY
 
@@ -20,13 +16,10 @@ binary=$2
 here="$(cd "$(dirname "$0")" && pwd)"
 accessible="$here/../support/accessible.py"
 
-case "$mode" in
-xwayland | wayland | dead-x) ;;
-*)
+[[ $mode =~ ^(xwayland|wayland|dead-x)$ ]] || {
     echo "usage: $0 xwayland|wayland|dead-x TOBRIK_BINARY" >&2
     exit 2
-    ;;
-esac
+}
 # A session bus of the test's own carries the accessibility bus.
 if [ -z "${TOBRIK_OWN_BUS:-}" ]; then
     TOBRIK_OWN_BUS=1 exec dbus-run-session -- "$0" "$@" 2>&1
@@ -40,9 +33,9 @@ needs_lab
 install_program "$binary"
 export LANG=C.UTF-8
 unset QT_QPA_PLATFORM LC_ALL LANGUAGE DISPLAY WAYLAND_DISPLAY
-# The session type as a login sets it: "wayland" for a desktop's Wayland
-# session, where Qt on its own would choose Wayland even with XWayland
-# there; "tty" for a compositor started from a console login.
+# The session type as a login sets it: "wayland" for a desktop's session
+# (where Qt alone would choose Wayland even with XWayland), "tty" for a
+# compositor started from a console.
 if [ "$mode" = wayland ]; then
     export XDG_SESSION_TYPE=tty
 else
@@ -63,9 +56,9 @@ trap stop_compositor EXIT
 
 export XDG_RUNTIME_DIR="$work/runtime"
 mkdir -m 0700 "$XDG_RUNTIME_DIR"
-# The accessibility bus is started by the session bus, which must hand it
-# this runtime folder: without one it puts its socket under the shared
-# ~/.cache, where two of these tests at once would take each other's bus.
+# The session bus starts the accessibility bus and must hand it this runtime
+# folder, else its socket goes under the shared ~/.cache, where two of these
+# tests at once would take each other's bus.
 dbus-update-activation-environment XDG_RUNTIME_DIR
 options=(--backend=headless-backend.so --socket=tobrik-wayland --no-config
     --width=1024 --height=768 --log="$work/weston.log")

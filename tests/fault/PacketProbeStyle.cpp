@@ -1,12 +1,9 @@
-// A Qt style plugin such as any user could put in a folder of their own and
-// load into the program through QT_PLUGIN_PATH and -style. It tries to open
-// a packet socket, which would read every frame on the machine's
-// interfaces; then, for as long as the program runs, it looks for a raw
-// socket it could use: among the program's own descriptors, and among
-// those of each child process, taken with pidfd_getfd as far as the kernel
-// lets it. It writes what it got into the file that TOBRIK_PROBE_REPORT
-// names: one line per finding ("raw socket ..."), one per child looked
-// into. It makes no style, so the program goes on.
+// A Qt style plugin any user could load into the program (QT_PLUGIN_PATH,
+// -style). It tries to open a packet socket, which would read every frame;
+// then, while the program runs, looks for a raw socket among the program's
+// descriptors and its children's (pidfd_getfd, as far as the kernel lets
+// it), writing a line per finding ("raw socket ...") and per child looked
+// into to the file TOBRIK_PROBE_REPORT names. It makes no style.
 
 #include <QStylePlugin>
 

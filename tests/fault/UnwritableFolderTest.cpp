@@ -1,21 +1,18 @@
-// The program runs as a user who may not write its folder: run as nobody
-// from a folder of root's (as_nobody.sh), with the scripted network. When
-// the user's state folder cannot be written either, the sweep is refused
-// with one message naming the log and the reason; nothing is probed,
-// logged or put on the clipboard. Where the state folder can be written the
-// log goes there, into folders made for the user alone; where the
-// program's folder can, beside the program again.
+// The window run as nobody from a folder of root's (as_nobody.sh), over the
+// scripted network. Where the state folder cannot be written either, the
+// sweep is refused with one message naming the log and the reason, and
+// nothing is probed, logged or put on the clipboard; else the log goes into
+// the state folder, made private, or beside a writable program again.
 
 #include "FakeNetPlatform.h"
 #include "FakeWindowServices.h"
-#include "frmMain.h"
+#include "SweepDriver.h"
 
 #include <QApplication>
 #include <QClipboard>
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
-#include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -45,13 +42,9 @@ class UnwritableFolderTest : public QObject {
         services.places.environment["XDG_STATE_HOME"] = folder.toStdString();
         frmMain form(services);
         form.show();
-        const QStringList start{"10", "0", "0", "1"};
-        for (int i = 0; i < 4; ++i)
-            form.txtSIP[i]->setText(start[i]);
-        form.txtEIP[3]->setText("3");
+        tobrik::test::EnterRange(form, {"10", "0", "0", "1"}, "3");
         QGuiApplication::clipboard()->setText("left by another program");
-
-        QTest::mouseClick(form.cmdStart, Qt::LeftButton);
+        tobrik::test::ClickStart(form);
 
         QCOMPARE(services.messages.size(), size_t(2)); // the confirmation, then the error
         const auto& error = services.messages[1];
@@ -72,7 +65,7 @@ class UnwritableFolderTest : public QObject {
         // made for nobody alone, and the viewer opens it.
         const QString state = home.path() + "/state";
         services.places.environment["XDG_STATE_HOME"] = state.toStdString();
-        QTest::mouseClick(form.cmdStart, Qt::LeftButton);
+        tobrik::test::ClickStart(form);
         expectLog(state + "/tobrik/tobrik.log", services, 3);
         QCOMPARE(services.viewerStarts, QStringList{"xdg-open " + state + "/tobrik/tobrik.log"});
         const auto privateFolder = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
@@ -83,7 +76,7 @@ class UnwritableFolderTest : public QObject {
 
         // A program folder that may be written: the log is beside it again.
         services.directory = home.path();
-        QTest::mouseClick(form.cmdStart, Qt::LeftButton);
+        tobrik::test::ClickStart(form);
         expectLog(home.path() + "/tobrik.log", services, 4);
         QCOMPARE(net.echoes, 6);
     }

@@ -5,10 +5,9 @@ passed. Needs a raw socket (root).
 
 Usage: flood.py LIFETIME ADDRESS...
 
-Prints "flooding" once a thousand requests per address are out, and when it
-ends (SIGTERM, SIGINT or its lifetime) "sent N failed M": the requests sent
-and the sends that failed. Its own identifier is its process id; replies
-are never read (the socket's receive buffer is kept tiny and overflows)."""
+Prints "flooding" once a thousand requests per address are out, and at its
+end (SIGTERM, SIGINT or lifetime) "sent N failed M". Its identifier is its
+process id; replies are never read (a tiny receive buffer overflows)."""
 import os
 import signal
 import socket
@@ -33,9 +32,7 @@ def main():
     for stopping in (signal.SIGTERM, signal.SIGINT, signal.SIGALRM):
         signal.signal(stopping, stop)
     signal.alarm(lifetime)
-    packets = []
-    for seq in range(4096):
-        packets.append(icmp(8, 0, ident, seq, b"flood" * 8))
+    packets = [icmp(8, 0, ident, seq, b"flood" * 8) for seq in range(4096)]
     announced = False
     while True:
         for packet in packets:

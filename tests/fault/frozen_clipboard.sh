@@ -1,16 +1,12 @@
 #!/bin/bash
-# The clipboard owned by a frozen program (frozen_owner.py: takes the
-# CLIPBOARD selection and stops itself, so it never answers a read). The
-# real program on an X server of the test's own, inside the lab with the
-# host name tobrik-silent (10.77.0.50, a silent address, so each address
-# takes the 500 ms time-out).
-#   1. Frozen before the sweep: a sweep of five addresses runs to its end
-#      (five lines, one viewer start) at the pace of a quiet clipboard.
-#   2. Frozen during a sweep: the sweep goes on at the pace of a quiet
-#      clipboard, the one read that waits for the owner included (no gap
-#      between lines of 1.5 s, where one of Qt's 5 s clipboard time-outs
-#      would make 5.5 s), and a stop by the button still works: the log
-#      stops growing and the viewer starts once.
+# The clipboard owned by a frozen program (frozen_owner.py takes it and
+# stops itself, never answering a read), the real program on an X server of
+# the test's own inside the lab with the host name tobrik-silent (10.77.0.50:
+# each silent address takes the 500 ms time-out).
+#   1. Frozen before a sweep of five addresses: it ends at a quiet pace.
+#   2. Frozen during a sweep: no gap between lines of 1.5 s, the read that
+#      waits for the owner included (one of Qt's 5 s clipboard time-outs
+#      would make 5.5 s), and a stop by the button ends it with one viewer.
 source "$(dirname "$0")/../support/desktop.sh"
 here=$(cd "$(dirname "$0")" && pwd)
 start_desktop

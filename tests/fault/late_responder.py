@@ -4,15 +4,12 @@ that has it: a local address whose requests the lab drops before the kernel
 sees them (10.77.0.4), or a silent one that no interface holds (10.77.0.50),
 which then is a peer host without a name in the lab's hosts file.
 
-Usage: late_responder.py ADDRESS DELAY_MS LIFETIME
+Usage: late_responder.py ADDRESS DELAY_MS LIFETIME   (ends after LIFETIME s)
 
-Ends after LIFETIME seconds unless terminated before.
-
-Captures the requests on every interface as they arrive (packet sockets see
-them before the firewall drops them: on lo for a local address, on lab1 for
-one on lab0's subnet) and sends each an echo reply from ADDRESS after
-DELAY_MS. Prints "ready" once listening and one line "replied SEQ" per
-reply sent."""
+Captures the requests on every interface (a packet socket sees them before
+the firewall drops them: on lo for a local address, on lab1 for one on
+lab0's subnet) and answers each from ADDRESS after DELAY_MS. Prints "ready"
+once listening and "replied SEQ" per reply."""
 import heapq
 import select
 import signal

@@ -1,31 +1,24 @@
 #!/bin/bash
-# The real program run as the unprivileged user nobody, on an X server of
-# the test's own inside the lab (host name lab-host-abcde, so the range is
-# pre-filled from 10.77.0.1).
+# The real program run as the unprivileged user nobody on an X server of the
+# test's own inside the lab (host name lab-host-abcde: the range starts at
+# 10.77.0.1). Closing the window leaves no helper in any mode.
 #
 # Usage: unprivileged.sh MODE PROGRAM [PLUGIN]
-#   read-only-folder  the program's folder is root's and nobody may not write
-#                     it (run with a ping group range that includes nobody):
-#                     the log goes to nobody's ~/.local/state/tobrik, and
-#                     nothing is written beside the program.
-#   capability        a copy whose echo helper has cap_net_raw+ep, and the
-#                     default ping group range (no ping sockets): real
-#                     answers through the helper, without root; the window
-#                     holds no capability, the helper none once it serves.
-#   capability-stuck  the same copy, where the kernel refuses to change the
-#                     capabilities: the helper refuses to serve, every
-#                     address reads "--> NG" and a PingError says why.
-#   ping-range        a plain copy and a ping group range that includes
-#                     nobody: real answers through a ping socket, no helper.
-#   installed         PROGRAM as a package installed it (/usr/bin/tobrik),
-#                     its helper with the capability its installation
-#                     granted, and the default ping group range: as
-#                     capability, with the log in nobody's
-#                     ~/.local/state/tobrik. Nobody's own Qt plugin PLUGIN (a
-#                     style), loaded through QT_PLUGIN_PATH, can open no
-#                     packet socket and finds no raw socket, in the window
-#                     nor in its children, during the whole sweep.
-# In every mode, closing the window leaves no helper process.
+#   read-only-folder  a program folder of root's (and a ping group range that
+#                     includes nobody): the log goes to nobody's
+#                     ~/.local/state/tobrik, nothing beside the program.
+#   capability        a helper with cap_net_raw+ep, the default ping group
+#                     range: real answers through it, without root; the
+#                     window holds no capability, the helper none once it serves.
+#   capability-stuck  the same where the kernel refuses to change capabilities:
+#                     the helper serves nothing, all is "--> NG", a PingError says why.
+#   ping-range        a plain copy, a ping group range with nobody: real
+#                     answers through a ping socket, no helper.
+#   installed         /usr/bin/tobrik as its package installed it: as
+#                     capability, the log in ~/.local/state/tobrik; nobody's
+#                     own style plugin PLUGIN (QT_PLUGIN_PATH) opens no packet
+#                     socket and finds no raw socket in the window or its
+#                     children during the whole sweep.
 here=$(dirname "$0")
 source "$here/../support/desktop.sh"
 mode=$1
@@ -62,7 +55,6 @@ echo "$mode: getcap $program: '$(caps_of "$program")'; $helper: '$(caps_of "$hel
 expected_records=$'10.77.0.1,--> OK,\n10.77.0.2,--> OK,\n10.77.0.3,--> NG,\n10.77.0.4,--> NG,\n10.77.0.5,--> NG,'
 [ "$mode" = capability-stuck ] &&
     expected_records=$'10.77.0.1,--> NG,\n10.77.0.2,--> NG,\n10.77.0.3,--> NG,\n10.77.0.4,--> NG,\n10.77.0.5,--> NG,'
-records() { sed 's/\r$//' "$log" | cut -d, -f2-; }
 helpers() { pgrep -x -P "$pid" tobrik-echo || true; }
 no_capabilities() { # PID WHAT
     grep '^Cap' "/proc/$1/status" | sed "s/^/$mode: $2: /"
@@ -88,7 +80,7 @@ if [ "$mode" = capability-stuck ]; then
 fi
 
 wait_until 20 "the viewer" test -s "$viewer_calls"
-[ "$(records)" = "$expected_records" ] || fail "unexpected log: $(records)"
+[ "$(log_records)" = "$expected_records" ] || fail "unexpected log: $(log_records)"
 [ "$(cat "$viewer_calls")" = "$log" ] || fail "viewer started with: $(cat "$viewer_calls")"
 case "$mode" in
 ping-range | read-only-folder)

@@ -10,7 +10,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
-#include <memory>
 
 using namespace tobrik::net::linux_net;
 
@@ -37,12 +36,7 @@ void checkRequest(const std::uint8_t* data, std::size_t size) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    // A buffer of exactly the input's length, so that AddressSanitizer
-    // reports any read past its end.
-    auto copy = std::make_unique<std::uint8_t[]>(size ? size : 1);
-    if (size)
-        std::memcpy(copy.get(), data, size);
-    checkRequest(copy.get(), size);
+    checkRequest(ExactCopy(data, size).get(), size);
     FUZZ_CHECK(!DecodeRequest(nullptr, size));
     return 0;
 }

@@ -3,16 +3,13 @@
 //
 // Input: one byte of flags (bit 0: raw form, bit 1: match the identifier),
 // the request's identifier and sequence (2 bytes each, big-endian), the
-// sender's address (4 bytes), then the packet. The packet is copied into a
-// buffer of exactly its length, so that AddressSanitizer reports any read
-// past its end.
+// sender's address (4 bytes), then the packet (in a buffer of its length).
 //
-// The verdict must equal that of a second, independent reading of the
-// packet: in the raw form nothing whose ICMP checksum fails; an echo reply only with code 0 and the
-// request's identifier (when matched) and sequence, its data exactly the rest of the packet; an
-// error only for an error type quoting a complete IPv4 header carrying ICMP and the request's echo
-// header; every other packet (truncated IPv4 headers, other requests, other identifiers or
-// sequences) unrelated.
+// The verdict must equal that of a second, independent reading: in the raw
+// form nothing whose ICMP checksum fails; an echo reply only with code 0 and
+// the request's identifier (when matched) and sequence, its data the rest of
+// the packet; an error only for an error type quoting a whole IPv4 header
+// carrying ICMP and the request's echo header; all else unrelated.
 
 #include "FuzzCheck.h"
 #include "IcmpPacket.h"
@@ -21,7 +18,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
-#include <memory>
 
 using namespace tobrik::net;
 
@@ -95,9 +91,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::memcpy(&source, data + 5, sizeof source);
 
     const std::size_t length = size - kPrefix;
-    std::unique_ptr<std::uint8_t[]> packet(new std::uint8_t[length > 0 ? length : 1]);
-    if (length > 0)
-        std::memcpy(packet.get(), data + kPrefix, length);
+    const auto packet = ExactCopy(data + kPrefix, length);
 
     const EchoAnswer result = ClassifyPacket(packet.get(), length, form, id, source);
     std::size_t icmpAt = 0;
@@ -114,7 +108,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     case Verdict::Error:
         FUZZ_CHECK(result.status != IpStatus::Success);
         FUZZ_CHECK(result.status == StatusForIcmpError(packet[icmpAt], packet[icmpAt + 1]));
-        FUZZ_CHECK(result.source == source);
+        FUZZ_CHECK(result.source == source && result.dataLength == 0);
         break;
     case Verdict::Unrelated:
         FUZZ_CHECK(result.status == 0 && result.dataLength == 0);

@@ -11,6 +11,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <regex>
 #include <string>
 #include <string_view>
 
@@ -18,25 +19,10 @@ using namespace tobrik::net;
 
 namespace {
 
-// The input with leading zeros removed from every run of digits.
+// An accepted text without the leading zeros of its octets.
 std::string withoutLeadingZeros(std::string_view text) {
-    std::string result;
-    std::size_t i = 0;
-    while (i < text.size()) {
-        if (text[i] >= '0' && text[i] <= '9') {
-            std::size_t end = i;
-            while (end < text.size() && text[end] >= '0' && text[end] <= '9')
-                ++end;
-            std::size_t first = i;
-            while (first + 1 < end && text[first] == '0')
-                ++first;
-            result.append(text.substr(first, end - first));
-            i = end;
-        } else {
-            result += text[i++];
-        }
-    }
-    return result;
+    static const std::regex zeros("(^|\\.)0+([0-9])");
+    return std::regex_replace(std::string(text), zeros, "$1$2");
 }
 
 } // namespace

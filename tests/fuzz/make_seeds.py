@@ -23,6 +23,8 @@ for name, text in {
     "digits": "192", "zero": "0", "leading-zeros": "00010", "huge": "9" * 40,
     "int32-max": "2147483647", "int32-max-plus-one": "2147483648", "empty": "",
     "sign": "-1", "blank": " 1", "fullwidth": "１２", "nul": "1\x002", "letters": "abc",
+    "plus": "+1", "trailing-blank": "1 ", "tab": "1\t", "control": "\x01", "point": "1.0",
+    "exponent": "1e2", "comma": "1,000", "hex": "0x1F", "many-zeros": "0" * 22 + "1",
 }.items():
     write("numeric_text", name, text)
 
@@ -48,7 +50,7 @@ for name, text in {
 
 for name, text in {
     "address": "192.168.10.5", "empty": "", "two-dots": "10.0.0", "five-parts": "1.2.3.4.5",
-    "only-dots": "...", "text": "a.b.c.d",
+    "only-dots": "...", "text": "a.b.c.d", "empty-octets": "1..3.",
 }.items():
     write("octet_split", name, text)
 

@@ -1,50 +1,36 @@
 #!/bin/bash
-# Runs a command inside a network namespace built for this run alone and
-# removes the namespace afterwards, also on failure or signal. Every process
-# still running in the namespace then (a helper that a failed test left
-# behind) is killed first.
+# Runs CMD in a network namespace built for this run alone and removes it
+# afterwards, also on failure or signal, killing whatever still runs in it
+# (a helper that a failed test left behind).
 #
-# Usage: in_lab.sh [--hostname NAME] [--ping-range "LO HI"] [--hosts FILE] [--nsswitch LINE]
-#                  [--uplink ADDR/LEN] [--default-route DEV] [--link-down DEV]... [--] CMD ARGS...
+# Usage: in_lab.sh [OPTION...] [--] CMD ARGS...
+#   --hostname NAME       CMD in a UTS namespace of its own whose host name is NAME
+#   --ping-range "LO HI"  net.ipv4.ping_group_range (default "1 0": no ping
+#                         sockets, so root uses a raw socket)
+#   --hosts FILE          FILE's lines appended to the lab's hosts file
+#   --nsswitch LINE       the hosts line of nsswitch.conf (default "hosts: files")
+#   --uplink ADDR/LEN     a second veth pair up0/up1 (higher interface indexes
+#                         than lab0/lab1), both up, ARP off on up0, which holds ADDR
+#   --default-route DEV   an IPv4 default route through DEV (lab0 or up0); its
+#                         frames end at the veth peer, which forwards nothing
+#   --link-down DEV       DEV taken down once the lab is built (repeatable)
 #
-#   --hostname NAME       run CMD in a UTS namespace of its own whose host name is NAME
-#   --ping-range "LO HI"  the namespace's net.ipv4.ping_group_range (default "1 0":
-#                         no unprivileged ICMP sockets, so root uses a raw socket)
-#   --hosts FILE          append FILE's lines to the lab's hosts file
-#   --nsswitch LINE       the hosts line of the lab's nsswitch.conf (default "hosts: files")
-#   --uplink ADDR/LEN     a second veth pair up0/up1 (created after lab0/lab1, so with
-#                         higher interface indexes), both up, ARP off on up0, up0 holding ADDR
-#   --default-route DEV   an IPv4 default route through DEV (lab0 or up0); its frames
-#                         end at the veth peer, which forwards nothing
-#   --link-down DEV       take DEV down once the lab is built (repeatable)
+# The lab: lo up (127.0.0.0/8 answers); veth lab0/lab1, both up, ARP off on
+# lab0, which holds 10.77.0.1-4/24, 10.77.0.20/24 and 10.0.0.1/32 (every
+# other address of 10.77.0.0/24 is silent: lab1 drops its frames). nftables
+# on the input hook rejects echo requests to 10.77.0.3 (host unreachable)
+# and drops those to 10.77.0.4. Routes: unreachable 10.77.1.0/24, prohibit
+# 10.77.2.0/24 (sending there fails at once); no default route unless asked.
+# /etc/hosts (bind-mounted by ip netns exec): 127.0.0.1 localhost,
+# 10.77.0.1 lab-host-abcde (14 bytes), 10.77.0.2 lab-host-abcdef (15),
+# 10.77.0.3 lab-rejecting, 10.77.0.20 $LONG_NAME (70), 10.0.0.1 tobrik-ten,
+# 127.0.0.N lo-N for N = 2..255, then --hosts FILE. nsswitch.conf "hosts:
+# files", resolv.conf "nameserver 127.0.0.1". CMD sees TOBRIK_LAB=1 and
+# TOBRIK_LAB_NS=<namespace name>.
 #
-# Topology inside the namespace:
-#   lo up: 127.0.0.0/8 answers.
-#   veth pair lab0/lab1, both ends in the namespace, both up, ARP off on lab0.
-#     lab0 holds 10.77.0.1/24, 10.77.0.2/24, 10.77.0.3/24, 10.77.0.4/24,
-#     10.77.0.20/24 and 10.0.0.1/32. Every other address of 10.77.0.0/24 is
-#     silent: frames for it leave lab0 and are dropped by lab1.
-#   nftables, input hook: echo requests to 10.77.0.3 are rejected with ICMP
-#     host-unreachable; echo requests to 10.77.0.4 are dropped (silent although
-#     assigned).
-#   Routes: unreachable 10.77.1.0/24 and prohibit 10.77.2.0/24; sending there
-#     fails at once. No default route unless --default-route asks for one.
-#   /etc/hosts (bind-mounted by ip netns exec):
-#     127.0.0.1 localhost
-#     10.77.0.1 lab-host-abcde      (14 bytes)
-#     10.77.0.2 lab-host-abcdef     (15 bytes)
-#     10.77.0.3 lab-rejecting
-#     10.77.0.20 lab-host-with-a-very-long-name-that-needs-more-than-fifteen-bytes-0070 (70 bytes)
-#     10.0.0.1 tobrik-ten
-#     127.0.0.N lo-N for N = 2..255
-#     then the lines of --hosts FILE.
-#   /etc/nsswitch.conf "hosts: files"; /etc/resolv.conf "nameserver 127.0.0.1".
-#   CMD sees TOBRIK_LAB=1 and TOBRIK_LAB_NS=<namespace name>.
-#
-# Exits with CMD's status. Exits 1 when the lab cannot be built (needs root,
-# ip, nft, unshare), or 77 (skip) then if TOBRIK_SKIP_LAB=1 outside CI: with
-# CI=true a lab that cannot be built always fails, and TOBRIK_SKIP_LAB is
-# refused before anything else.
+# Exits with CMD's status, or 1 when the lab cannot be built (it needs root,
+# ip, nft, unshare); 77 (skip) then if TOBRIK_SKIP_LAB=1, which CI=true
+# refuses before anything else.
 
 set -u
 umask 022
@@ -52,15 +38,13 @@ umask 022
 LONG_NAME=lab-host-with-a-very-long-name-that-needs-more-than-fifteen-bytes-0070
 
 usage() {
-    echo "usage: $0 [--hostname NAME] [--ping-range \"LO HI\"] [--hosts FILE] [--] CMD ARGS..." >&2
+    echo "usage: $0 [OPTION...] [--] CMD ARGS... (options: see the script's head)" >&2
     exit 2
 }
 
 cannot_build() {
     echo "in_lab.sh: LAB UNAVAILABLE: $* -- the network namespace lab was not built" >&2
-    if [ "${TOBRIK_SKIP_LAB:-}" = 1 ]; then
-        exit 77
-    fi
+    [ "${TOBRIK_SKIP_LAB:-}" != 1 ] || exit 77
     exit 1
 }
 
@@ -69,36 +53,23 @@ if [ "${CI:-}" = true ] && [ -n "${TOBRIK_SKIP_LAB:-}" ]; then
     exit 1
 fi
 
-hostname_opt=
-ping_range="1 0"
-hosts_file=
-nsswitch="hosts: files"
-uplink=
-default_route=
+hostname_opt= ping_range="1 0" hosts_file= nsswitch="hosts: files" uplink= default_route=
 links_down=()
-while [ $# -gt 0 ]; do
+while [ $# -ge 2 ]; do
     case "$1" in
-    --hostname | --ping-range | --hosts | --nsswitch | --uplink | --default-route | --link-down)
-        [ $# -ge 2 ] || usage
-        case "$1" in
-        --hostname) hostname_opt=$2 ;;
-        --ping-range) ping_range=$2 ;;
-        --hosts) hosts_file=$2 ;;
-        --nsswitch) nsswitch=$2 ;;
-        --uplink) uplink=$2 ;;
-        --default-route) default_route=$2 ;;
-        --link-down) links_down+=("$2") ;;
-        esac
-        shift 2
-        ;;
-    --)
-        shift
-        break
-        ;;
+    --hostname) hostname_opt=$2 ;;
+    --ping-range) ping_range=$2 ;;
+    --hosts) hosts_file=$2 ;;
+    --nsswitch) nsswitch=$2 ;;
+    --uplink) uplink=$2 ;;
+    --default-route) default_route=$2 ;;
+    --link-down) links_down+=("$2") ;;
+    --) shift && break ;;
     *) break ;;
     esac
+    shift 2
 done
-[ $# -gt 0 ] || usage
+[ $# -gt 0 ] && [ "${1#--}" = "$1" ] || usage
 if [ -n "$hosts_file" ] && [ ! -r "$hosts_file" ]; then
     echo "in_lab.sh: cannot read hosts file $hosts_file" >&2
     exit 2

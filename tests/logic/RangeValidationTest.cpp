@@ -1,36 +1,16 @@
-// The numeric rule and the range validation of the octet boxes.
+// The range validation of the octet boxes. The numeric rule and the
+// splitting of the local address: tests/fuzz (numeric_text, octet_split).
 
 #include "RangeValidation.h"
 #include "HostileOctets.h"
-#include "NumericText.h"
 
 #include <gtest/gtest.h>
 
 #include <cctype>
 #include <tuple>
 
-using tobrik::app::IsNumeric;
-using tobrik::app::NumericValue;
 using tobrik::app::RangeVerdict;
 using tobrik::app::ValidateRange;
-
-TEST(NumericText, OnlyPlainAsciiDigitsAreNumeric) {
-    for (const char* text : {"0", "7", "010", "255", "00000000000000000000001"})
-        EXPECT_TRUE(IsNumeric(text)) << text;
-    for (const char* text : {"", " 1", "1 ", "+1", "-1", "1.0", "1e2", "1,000", "0x1F", "abc",
-                             "\xef\xbc\x91" /* full-width 1 */, "1\t", "\x01"})
-        EXPECT_FALSE(IsNumeric(text)) << text;
-}
-
-TEST(NumericText, ValueIsDecimalAndSaturates) {
-    EXPECT_EQ(NumericValue("010"), 10);
-    EXPECT_EQ(NumericValue("0000255"), 255);
-    EXPECT_EQ(NumericValue("2147483647"), 2147483647);
-    EXPECT_EQ(NumericValue("2147483648"), 2147483647);
-    EXPECT_EQ(NumericValue(std::string(500, '9')), 2147483647);
-    EXPECT_EQ(NumericValue("abc"), 0);
-    EXPECT_EQ(NumericValue(""), 0);
-}
 
 struct ValidationRow {
     const char* name;

@@ -39,26 +39,22 @@ TEST_P(ChooseNetworkAddressTable, TakesAddressesAsWindowsListsAdapters) {
     EXPECT_EQ(chosen ? std::optional(FormatIPv4(*chosen)) : std::nullopt, c.chosen) << c.what;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Interfaces, ChooseNetworkAddressTable,
-    testing::Values(ChooseCase{"loopback alone", {{1, "127.0.0.1", true, true}}, 0, std::nullopt},
-                    ChooseCase{"default route first",
-                               {{1, "127.0.0.1", true, true}, {2, "10.0.0.5"}, {3, "192.168.1.5"}},
-                               3,
-                               "192.168.1.5"},
-                    ChooseCase{"lowest index without a default route",
-                               {{3, "192.168.1.5"}, {2, "10.0.0.5"}, {2, "10.0.0.6"}},
-                               0,
-                               "10.0.0.5"},
-                    ChooseCase{"default route's interface without address or down",
-                               {{2, "10.0.0.5"}, {3, "192.168.1.5", false}},
-                               3,
-                               "10.0.0.5"},
-                    ChooseCase{
-                        "down, loopback-flagged and 127/8 addresses do not count",
-                        {{2, "10.0.0.5", false}, {3, "10.9.0.1", true, true}, {4, "127.0.1.1"}},
-                        0,
-                        std::nullopt}));
+// Entries: {interface index, address, up, loopback-flagged}.
+// clang-format off
+const ChooseCase kChooseCases[] = {
+    {"loopback alone", {{1, "127.0.0.1", true, true}}, 0, std::nullopt},
+    {"default route first",
+     {{1, "127.0.0.1", true, true}, {2, "10.0.0.5"}, {3, "192.168.1.5"}}, 3, "192.168.1.5"},
+    {"lowest index without a default route",
+     {{3, "192.168.1.5"}, {2, "10.0.0.5"}, {2, "10.0.0.6"}}, 0, "10.0.0.5"},
+    {"default route's interface without address or down",
+     {{2, "10.0.0.5"}, {3, "192.168.1.5", false}}, 3, "10.0.0.5"},
+    {"down, loopback-flagged and 127/8 addresses do not count",
+     {{2, "10.0.0.5", false}, {3, "10.9.0.1", true, true}, {4, "127.0.1.1"}}, 0, std::nullopt},
+};
+// clang-format on
+
+INSTANTIATE_TEST_SUITE_P(Interfaces, ChooseNetworkAddressTable, testing::ValuesIn(kChooseCases));
 
 TEST(DefaultRouteInterfaceName, TakesTheUsableDefaultOfLowestMetric) {
     std::istringstream table(

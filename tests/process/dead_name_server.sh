@@ -1,11 +1,10 @@
 #!/bin/bash
-# The real program with a name server that never answers (hosts: files dns,
-# the server inside the lab) and a peer, 10.77.0.50, that answers pings but
-# has no name in the hosts file. The host name is missing from the hosts
-# file too. The window opens at once with the address of the default
-# route's interface; a look-up of the peer holds the window for its bound
-# alone: a sweep logs the peer without a name, and a stop or a close
-# during that look-up is taken within 3 s.
+# The real program with a name server that never answers (hosts: files
+# dns), a host name the hosts file lacks and a peer, 10.77.0.50, that
+# answers pings but has no name there. The window opens at once with the
+# default route's interface address; a look-up of the peer holds the window
+# for its bound alone: the peer is logged without a name, and a stop or a
+# close during the look-up is taken within 3 s.
 #
 # Runs inside the lab: in_lab.sh --hostname tobrik-lost --nsswitch
 # "hosts: files dns" --uplink 10.78.0.5/24 --default-route up0 -- $0 BINARY

@@ -41,6 +41,9 @@ wait "$second" || fail "the second instance ended with status $?"
 exited "$first" && fail "the first instance ended"
 has_window "$first" Tobrik || fail "the first instance lost its window"
 
+# opens WHY PREFIX...: start_program PREFIX... shows its window, else fails WHY.
+opens() { start_program "${@:2}" && within 10 has_window "$started" Tobrik || fail "$1"; }
+
 kill_program "$first"
 open_window # after a killed instance
 kill_program "$pid"
@@ -48,9 +51,7 @@ kill_program "$pid"
 # Other users, each with a runtime folder of its own.
 open_window run_as 65534
 kill_program "$pid"
-start_program run_as 65533
-within 10 has_window "$started" Tobrik ||
-    fail "a lock left by another user's killed instance refused the start"
+opens "a lock left by another user's killed instance refused the start" run_as 65533
 kill_program "$started"
 
 # One log, one copy: a copy in a system folder and one in a folder that
@@ -80,20 +81,17 @@ mount -t tmpfs -o size=4k,mode=0700,uid=65532 tobrik-full "$full" || fail "canno
 trap 'for child in "${children[@]}"; do kill_program "$child"; done
       umount "$full"; rm -rf "$system_copy"; cleanup' EXIT
 cat /dev/zero >"$full/filler" 2>/dev/null
-start_program run_as 65532 env XDG_RUNTIME_DIR="$full"
-within 10 has_window "$started" Tobrik || fail "a full runtime folder refused the start"
+opens "a full runtime folder refused the start" run_as 65532 env XDG_RUNTIME_DIR="$full"
 first_full=$started
-start_program run_as 65532 env XDG_RUNTIME_DIR="$full"
-within 10 has_window "$started" Tobrik ||
-    fail "the second instance in a full runtime folder was refused: the lock was made"
+opens "the second instance in a full runtime folder was refused: the lock was made" \
+    run_as 65532 env XDG_RUNTIME_DIR="$full"
 ls "$full"/*.lock >/dev/null 2>&1 && fail "a lock was left in the full runtime folder: $(ls "$full")"
 kill_program "$first_full"
 kill_program "$started"
 mkdir -m 1777 "$work/tmp"
 mkdir -m 0500 "$work/tmp/tobrik-65532"
 chown 65532 "$work/tmp/tobrik-65532"
-start_program run_as 65532 env XDG_RUNTIME_DIR= TMPDIR="$work/tmp"
-within 10 has_window "$started" Tobrik || fail "a read-only private folder refused the start"
+opens "a read-only private folder refused the start" run_as 65532 env XDG_RUNTIME_DIR= TMPDIR="$work/tmp"
 [ "$(stat -c %a "$work/tmp/tobrik-65532")" = 700 ] ||
     fail "the private folder kept mode $(stat -c %a "$work/tmp/tobrik-65532")"
 kill_program "$started"

@@ -1,7 +1,7 @@
 #pragma once
 // The log's places on the real file system, with an environment and an
-// account's home of the test's own (nothing set unless a test sets it, so
-// no test writes into a real user's folder) and folders whose files cannot be opened, as if the
+// account's home of the test's own (empty unless set: no test writes into a
+// real user's folder) and folders whose files cannot be opened, as if the
 // user could not write them. Every path an open was asked for is recorded.
 
 #include "LogFolderAccess.h"

@@ -1,10 +1,9 @@
 #pragma once
-// The real Qt window services, except for what would need a person or
-// leave the test: message boxes are recorded and answered by script (or
-// shown for real, for a test that answers them itself), the
-// viewer and the end of the program are recorded, and the executable's
-// directory is a folder of the test's own, as is the environment that
-// places the log.
+// The real Qt window services, but for what would need a person or leave
+// the test: message boxes are recorded and answered by script (or shown for
+// a test that answers them itself), the viewer and the program's end are
+// recorded, and the executable's folder and the log's environment are the
+// test's own.
 
 #include "FakeLogFolderAccess.h"
 #include "QtWindowServices.h"

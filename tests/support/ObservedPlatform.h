@@ -1,8 +1,7 @@
 #pragma once
-// The Linux network platform, watched: a platform of its own over counting
-// system calls; the test reads how many packets reached the echo socket
-// while a request waited, and whether each descriptor that opening the
-// echo service created is closed on exec. Linux only (reads /proc/self/fd).
+// The Linux network platform over counting system calls: how many packets
+// reached the echo socket while a request waited, and whether each
+// descriptor that opening the echo service made is closed on exec.
 
 #include "NetPlatform.h"
 #include "linux/LinuxPlatform.h"

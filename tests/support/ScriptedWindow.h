@@ -30,11 +30,11 @@ class ScriptedWindow {
     // As the program reports its folder: with the platform's separators.
     QString logPath() const { return QDir::toNativeSeparators(dir->path() + "/tobrik.log"); }
 
-    // Builds and shows the window for the test function's first row, and
-    // resets it for every further row: a new log folder, network and
-    // recorded services, empty boxes, しない chosen, the focus in the last
-    // start box. False when the window did not become active. The network
-    // module's messages go to the recorded boxes.
+    // Builds and shows the window for the test function's first row (the
+    // network module's messages going to the recorded boxes), and resets it
+    // for every further row: a new log folder, network and services, empty
+    // boxes, しない chosen, the focus in the last start box. False when the
+    // window did not become active.
     bool openWindow() {
         const QByteArray function = QTest::currentTestFunction();
         if (form && function == windowFunction_) {

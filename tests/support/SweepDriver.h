@@ -1,10 +1,11 @@
 #pragma once
 // Driving the real main window in tests: entering a range, starting a sweep
-// with a click, and reading back what a label shows and what the sweep
-// wrote to the result log.
+// with a click, and reading back what a control shows or says to a screen
+// reader and what the sweep wrote to the result log.
 
 #include "frmMain.h"
 
+#include <QAccessible>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -37,6 +38,11 @@ inline QString ShownText(QLabel* label) {
     QTextDocument document;
     document.setHtml(text);
     return document.toPlainText();
+}
+
+// What a screen reader hears as the widget's name.
+inline QString Spoken(QWidget* widget) {
+    return QAccessible::queryAccessibleInterface(widget)->text(QAccessible::Name);
 }
 
 // The log's lines without their CR LF; {"<unterminated>"} when the text

@@ -1,8 +1,7 @@
 # Helpers for tests that drive the real program as a person would: an X
-# server (and a window manager) of the test's own, the program copied into a
-# folder of its own (the log is written beside the executable), a viewer
-# that only records how it was started, other users and wine. Source it; it
-# sets up on load and cleans up on exit.
+# server (and window manager) of the test's own, the program in a folder of
+# its own (the log lands beside it) with a viewer that records its calls,
+# other users and wine. Source it; it cleans up on exit.
 
 set -u
 work=$(mktemp -d /tmp/tobrik-desktop.XXXXXX)
@@ -14,9 +13,7 @@ cleanup() {
     local pid
     for pid in "${children[@]}"; do
         kill -9 "$pid" 2>/dev/null || true
-        # Reaped here, so the shell reports no "Killed"; its status is the
-        # kill's, which must not end a script that runs with errexit.
-        wait "$pid" 2>/dev/null || true
+        wait "$pid" 2>/dev/null || true # reaped: no "Killed", no errexit
     done
     if [ -n "${wineserver:-}" ]; then
         "$wineserver" -k 2>/dev/null || true
@@ -26,8 +23,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# fail MESSAGE: ends the test; a screenshot of the screen at that moment is
-# kept in $TOBRIK_ARTIFACTS (default /tmp) for the reader of the failure.
+# fail MESSAGE: ends the test, keeping a screenshot in $TOBRIK_ARTIFACTS (/tmp).
 fail() {
     echo "FAIL: $*" >&2
     if [ -s "$work/program-errors" ]; then
@@ -41,8 +37,7 @@ fail() {
     exit 1
 }
 
-# within SECONDS COMMAND...: polls COMMAND every 50 ms until it succeeds;
-# false when it has not by then.
+# within SECONDS COMMAND...: polls COMMAND every 50 ms; false if it never succeeds.
 within() {
     local deadline=$((SECONDS + $1))
     shift
@@ -52,16 +47,14 @@ within() {
     done
 }
 
-# wait_until SECONDS DESCRIPTION COMMAND...: as within, but a time-out ends
-# the test.
+# wait_until SECONDS DESCRIPTION COMMAND...: as within; a time-out ends the test.
 wait_until() {
     local seconds=$1 what=$2
     shift 2
     within "$seconds" "$@" || fail "timed out after ${seconds}s waiting for $what"
 }
 
-# needs TOOL...: ends the test when a tool is missing; needs_lab ends it
-# outside the network lab.
+# needs TOOL...: fails when a tool is missing; needs_lab outside the lab.
 needs() {
     local tool
     for tool; do
@@ -70,9 +63,9 @@ needs() {
 }
 needs_lab() { [ "${TOBRIK_LAB:-}" = 1 ] || fail "run me inside the lab: tests/lab/in_lab.sh --hostname tobrik-ten -- $0"; }
 
-# start_dead_name_server SECONDS: inside the lab, a name server that reads
-# queries (logged in $queries) and never answers, and a peer, 10.77.0.50,
-# that answers pings but has no name; both last SECONDS.
+# start_dead_name_server SECONDS: a name server that logs queries in $queries
+# and never answers, and a peer 10.77.0.50 that answers pings but has no
+# name; both last SECONDS.
 start_dead_name_server() {
     local here
     here=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -162,10 +155,9 @@ start_desktop() {
     window_manager=1
 }
 
-# install_program BINARY: the program under test, in $work/app, with a
-# recording viewer first on PATH.
+# install_program BINARY: the program in $work/app (writable by its owner
+# alone, else the log would not be there), a recording viewer first on PATH.
 install_program() {
-    # Only its owner may write the folder, else the log would not be there.
     mkdir -p -m 755 "$work/app" "$work/bin"
     install -m 755 "$1" "$work/app/tobrik"
     # Its echo helper beside it, as the build puts it.
@@ -182,8 +174,7 @@ RECORDER
     export PATH="$work/bin:$PATH"
 }
 
-# use_wine: wine (64-bit) in the prefix $WINEPREFIX, quiet and without the
-# offer to install Mono or Gecko.
+# use_wine: quiet 64-bit wine in $WINEPREFIX, not offering Mono or Gecko.
 use_wine() {
     [ -n "${WINEPREFIX:-}" ] || fail "wine needs WINEPREFIX"
     mkdir -p "$WINEPREFIX"
@@ -199,12 +190,7 @@ install_windows_program() {
     use_wine
     local app="$work/app"
     mkdir -p "$work/bin"
-    if [ "${2:-}" = --in-place ]; then
-        app=$1
-    else
-        mkdir -p "$app"
-        cp -r "$1"/. "$app/"
-    fi
+    [ "${2:-}" = --in-place ] && app=$1 || { mkdir -p "$app" && cp -r "$1"/. "$app/"; }
     log="$app/tobrik.log"
     program="$work/bin/tobrik"
     printf '#!/bin/sh\nexec %s "%s"\n' "$wine" "$app/tobrik.exe" >"$program"
@@ -212,18 +198,17 @@ install_windows_program() {
 }
 
 # start_wineserver: a wineserver of the test's own for $WINEPREFIX, after
-# one left from an earlier run; wine's desktop process, which bridges the
-# clipboard, joins the display of the first program. Stopped on exit.
+# one left from an earlier run; stopped on exit. Wine's desktop process,
+# the clipboard's bridge, joins the display of the first program.
 start_wineserver() {
     "$wineserver" -k 2>/dev/null || true
     "$wineserver" -w 2>/dev/null || true
     "$wineserver" -p >>"$work/program-errors" 2>&1 || fail "cannot start the wineserver"
 }
 
-# run_as USER COMMAND...: replaces the shell (call it in a subshell or in
-# the background) by COMMAND as USER (a name, or a uid without one), with
-# its group alone and no capabilities, in a home ($work/home-USER) and a
-# runtime folder of its own, as a login gives them.
+# run_as USER COMMAND...: execs COMMAND (so: in a subshell or the
+# background) as USER (a name or a bare uid), with its group alone and no
+# capabilities, in a home $work/home-USER and a runtime folder of its own.
 run_as() {
     local user=$1 home="$work/home-$1" group
     shift
@@ -235,9 +220,8 @@ run_as() {
         env -u XDG_STATE_HOME HOME="$home" XDG_RUNTIME_DIR="$home/runtime" "$@"
 }
 
-# start_program [PREFIX...]: starts one instance, through PREFIX (such as
-# run_as nobody) when given, with the arguments in the array program_args;
-# its pid is in $started.
+# start_program [PREFIX...]: one instance, through PREFIX (such as run_as
+# nobody), with the arguments in program_args; its pid in $started.
 program_args=()
 start_program() {
     "$@" "$program" "${program_args[@]}" 2>>"$work/program-errors" &
@@ -245,8 +229,8 @@ start_program() {
     children+=("$started")
 }
 
-# open_window [PREFIX...]: starts one instance as start_program does and
-# waits for its window: the pid is in $pid, the window's id in $window.
+# open_window [PREFIX...]: start_program, then waits for the window: the
+# pid in $pid, the window's id in $window.
 open_window() {
     start_program "$@"
     pid=$started
@@ -255,9 +239,8 @@ open_window() {
 }
 
 # window_of PID TITLE: the id of PID's (any program's when PID is empty)
-# window titled exactly TITLE. xdotool's search dies on a BadWindow error
-# when any window goes away while it walks the tree (an instance that just
-# ended), so an empty answer is asked again before it counts.
+# window titled exactly TITLE. xdotool's search dies when a window goes
+# away during its walk, so an empty answer is asked again before it counts.
 window_of() {
     local id='' owner=()
     [ -n "$1" ] && owner=(--pid "$1")
@@ -272,10 +255,9 @@ window_of() {
 has_window() { [ -n "$(window_of "$1" "$2")" ]; }
 lacks_window() { ! has_window "$1" "$2"; }
 
-# focus WINDOW: gives WINDOW the focus; press WINDOW KEYS...: then types
-# KEYS into it.
-# Without a window manager nothing gives a window the focus back when
-# another one (a message box, the viewer) closes; a person's click would.
+# focus WINDOW: gives WINDOW the focus (without a window manager nothing
+# gives it back when a message box closes; a person's click would); press
+# WINDOW KEYS...: then types KEYS into it.
 focus() {
     if [ -n "${window_manager:-}" ]; then
         xdotool windowactivate --sync "$1" >/dev/null 2>&1
@@ -289,9 +271,8 @@ press() {
     xdotool key --delay 20 "$@"
 }
 
-# answer PID TITLE: presses Return in PID's message box TITLE (any
-# program's when PID is empty) once it shows; false when it does not come
-# or does not go.
+# answer PID TITLE: presses Return in PID's (any program's when empty)
+# message box TITLE once it shows; false when it does not come or go.
 answer() {
     within "$patience" has_window "$1" "$2" || return 1
     press "$(window_of "$1" "$2")" Return
@@ -303,10 +284,9 @@ answer() {
 confirm() { answer "${box_owner-$pid}" "処理の確認" || fail "no confirmation box to answer"; }
 
 # start_sweep: clicks 開始 in $window and confirms; sweep_by_keys
-# [END_OCTET]: in $pid's fresh $window (the focus in the start's last octet)
-# types END_OCTET, if given, into the end octet, starts with the keyboard
-# and confirms. Either way the last sweep's log goes first, so that every
-# line counted afterwards is this sweep's.
+# [END_OCTET]: in a fresh $window (the focus in the start's last octet)
+# types END_OCTET into the end octet, starts by keyboard and confirms. The
+# last sweep's log goes first, so every line counted is this sweep's.
 start_sweep() {
     rm -f "$log"
     click "${START[@]}"
@@ -324,9 +304,8 @@ sweep_by_keys() {
 exited() { ! kill -0 "$1" 2>/dev/null; }
 kill_program() { kill -9 "$1" 2>/dev/null; wait "$1" 2>/dev/null || true; }
 
-# now_ms: the clock in milliseconds; viewer_count: the viewer's starts so
-# far (a test with another viewer redefines it); viewers N: true once there
-# are at least N; viewers_are N: exactly N.
+# now_ms: the clock in ms; viewer_count: the viewer's starts (a test with
+# another viewer redefines it); viewers N: at least N; viewers_are N: N.
 now_ms() { echo $((${EPOCHREALTIME/./} / 1000)); }
 viewer_count() { wc -l <"$viewer_calls"; }
 viewers() { [ "$(viewer_count)" -ge "$1" ]; }
@@ -336,10 +315,9 @@ viewers_are() { [ "$(viewer_count)" -eq "$1" ]; }
 log_lines() { if [ -f "$log" ]; then grep -c $'\r$' "$log" || true; else echo 0; fi; }
 has_lines() { [ "$(log_lines)" -ge "$1" ]; }
 
-# log_records: the log's lines without their time stamps and CR LF, one a
-# line; a line without a whole stamp ("yyyy/mm/dd hh:mm:ss") or CR LF shows
-# as "BAD: " and the line. log_whole: every line is whole, its four fields
-# (stamp, address, result, name) and CR LF, however many there are.
+# log_records: the log's lines without time stamp and CR LF; one without a
+# whole stamp ("yyyy/mm/dd hh:mm:ss") or CR LF shows as "BAD: " and the
+# line. log_whole: every line has its four fields and CR LF.
 log_records() {
     [ -f "$log" ] || return 0
     local LC_ALL=C line stamp='^[0-9]{4}/[0-9]{2}/[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2},(.*)'$'\r''$'
@@ -350,8 +328,7 @@ log_records() {
 }
 log_whole() { ! log_records | LC_ALL=C grep -qvE '^[0-9.]+,--> (OK|NG),[^,]*$'; }
 
-# wait_for_sweep_start ADDRESS: waits for the log's first line, that of the
-# sweep's first address (the sweep has emptied the clipboard by then); false
-# when it does not come.
+# wait_for_sweep_start ADDRESS: waits for the log's first line, that of
+# ADDRESS (the clipboard is empty by then); false when it does not come.
 sweep_started() { head -n1 "$log" 2>/dev/null | grep -q "^[^,]*,${1//./\\.},"; }
 wait_for_sweep_start() { within "$patience" sweep_started "$1"; }

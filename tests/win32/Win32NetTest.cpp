@@ -37,40 +37,6 @@ bool inLab() {
 #define REQUIRE_LAB()                                                                              \
     ASSERT_TRUE(inLab()) << "needs the namespace lab (run under tests/lab/in_lab.sh)"
 
-// Forwards to the native platform and counts what reaches the system.
-struct CountingPlatform : NetPlatform {
-    struct CountingEcho : EchoHandle {
-        CountingEcho(std::unique_ptr<EchoHandle> inner, int& sends)
-            : inner(std::move(inner)), sends(sends) {}
-        std::int32_t sendEcho(std::uint32_t addr, const std::string& payload, std::uint8_t* area,
-                              std::size_t size, std::uint32_t timeoutMs) override {
-            ++sends;
-            return inner->sendEcho(addr, payload, area, size, timeoutMs);
-        }
-        std::unique_ptr<EchoHandle> inner;
-        int& sends;
-    };
-
-    int startup(std::uint16_t version) override { return nativePlatform().startup(version); }
-    int cleanup() override { return nativePlatform().cleanup(); }
-    std::unique_ptr<EchoHandle> openEcho() override {
-        ++opens;
-        auto inner = nativePlatform().openEcho();
-        return inner ? std::make_unique<CountingEcho>(std::move(inner), sends) : nullptr;
-    }
-    std::string takeEchoProblem() override { return nativePlatform().takeEchoProblem(); }
-    std::optional<std::string> hostNameOf(std::uint32_t addr) override {
-        return nativePlatform().hostNameOf(addr);
-    }
-    std::optional<std::string> localHostName() override { return nativePlatform().localHostName(); }
-    std::optional<std::uint32_t> firstIPv4Of(const std::string& name) override {
-        return nativePlatform().firstIPv4Of(name);
-    }
-
-    int opens = 0;
-    int sends = 0;
-};
-
 TEST(Win32Sockets, StartAndStopPairUp) {
     ASSERT_TRUE(mdlKorvantiser::SocketsInitialize());
     EXPECT_EQ(nativePlatform().cleanup(), 0);
@@ -112,41 +78,18 @@ TEST(Win32Echo, UnalignedReplyAreaStillGetsTheRecord) {
     EXPECT_EQ(FormatIPv4(packed.record.readField<std::uint32_t>(kReplyAddressOffset)), "127.0.0.1");
 }
 
-TEST(Win32Echo, UnparsableTextSendsNothing) {
-    CountingPlatform counting;
-    ScopedPlatform scoped(counting);
-    EchoReplyRecord record;
-    for (const char* text : {"", "127.0.0", "127.0.0.1.", " 127.0.0.1", "127.0.0.256", "localhost",
-                             "255.255.255.255", "0x7f.0.0.1"}) {
-        EXPECT_EQ(mdlKorvantiser::PingHost(text, kPayload, record), -1) << text;
-    }
-    EXPECT_EQ(counting.opens, 0);
-    EXPECT_EQ(counting.sends, 0);
-    // The counter does see a real probe.
-    EXPECT_EQ(mdlKorvantiser::PingHost("127.0.0.1", kPayload, record), 0);
-    EXPECT_EQ(counting.sends, 1);
-}
-
-TEST(Win32Echo, SilentHostTimesOutAfterAnEarlierReply) {
+// A silent host after an earlier reply in the same record, which still
+// holds the reply's status 0, and a host whose requests are dropped.
+TEST(Win32Echo, SilentHostsTimeOut) {
     REQUIRE_LAB();
     EchoReplyRecord record;
     ASSERT_EQ(ping("127.0.0.1", record).result, 0);
-    // The same record still holds the reply's status 0; the silent probe
-    // must not report it.
-    const auto probe = ping("10.77.0.50", record);
-    EXPECT_NE(probe.result, 0);
-    EXPECT_NE(probe.result, -1);
-    EXPECT_EQ(probe.result, IpStatus::RequestTimedOut);
-    EXPECT_GT(probe.elapsed, 300ms);
-    EXPECT_LT(probe.elapsed, 3s);
-}
-
-TEST(Win32Echo, DroppedRequestTimesOut) {
-    REQUIRE_LAB();
-    EchoReplyRecord record;
-    const auto probe = ping("10.77.0.4", record);
-    EXPECT_EQ(probe.result, IpStatus::RequestTimedOut);
-    EXPECT_LT(probe.elapsed, 3s);
+    for (const char* address : {"10.77.0.50", "10.77.0.4"}) {
+        const auto probe = ping(address, record);
+        EXPECT_EQ(probe.result, IpStatus::RequestTimedOut) << address;
+        EXPECT_GT(probe.elapsed, 300ms) << address;
+        EXPECT_LT(probe.elapsed, 3s) << address;
+    }
 }
 
 TEST(Win32Echo, AnsweringLabHostReplies) {
@@ -164,21 +107,11 @@ TEST(Win32Names, LoopbackHasAName) {
     }
 }
 
-TEST(Win32Names, NotAnAddressHasNoName) {
-    EXPECT_EQ(mdlKorvantiser::GetHostNameByIP("127.0.0"), "");
-    EXPECT_EQ(mdlKorvantiser::GetHostNameByIP("localhost"), "");
-}
-
 TEST(Win32Names, LabHostsFileNames) {
     REQUIRE_LAB();
     EXPECT_EQ(mdlKorvantiser::GetHostNameByIP("10.77.0.1"), "lab-host-abcde");
     EXPECT_EQ(mdlKorvantiser::GetHostNameByIP("10.77.0.2"), "lab-host-abcdef");
     EXPECT_EQ(mdlKorvantiser::GetHostNameByIP("10.77.0.50"), "");
-}
-
-TEST(Win32Names, LocalAddressIsDotted) {
-    const std::string address = mdlKorvantiser::GetLocalIPAddress();
-    ASSERT_TRUE(ParseIPv4(address).has_value()) << '"' << address << '"';
 }
 
 // The lab runs under the host name "tobrik-ten", which its hosts file maps

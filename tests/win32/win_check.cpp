@@ -1,20 +1,14 @@
-// Checks what only Windows shows of tobrik.exe, through the Win32 API as
-// Windows itself reads it:
-//
-//   win_check frame TITLE     the visible top-level window titled TITLE: a
-//                             fixed frame with title bar, window menu and
-//                             close box, no minimize or maximize box, and no
-//                             taskbar button (owned by a hidden window,
-//                             neither WS_EX_APPWINDOW nor a tool window)
-//   win_check clipboard       the DWORD 0 on the clipboard that keeps its text
-//                             out of the clipboard history and cloud clipboard
+// Checks what only Windows shows of tobrik.exe, through the Win32 API:
+//   win_check frame TITLE   the visible window titled TITLE: a fixed frame with
+//                           title bar, window menu and close box, no minimize or
+//                           maximize box, no taskbar button (owned by a hidden
+//                           window, neither WS_EX_APPWINDOW nor a tool window)
+//   win_check clipboard     the DWORD 0 that keeps the clipboard's text out of
+//                           the clipboard history and the cloud clipboard
 //   win_check resources EXE VERSION
-//                             inside EXE: the version record of VERSION
-//                             (1.03: 1,3,0,0), the icon and the application
-//                             manifest
-//
-// Prints one line per check ("ok   - ..." or "FAIL - ...") and exits 1 when
-// any check failed, 2 when the window or file is not there.
+//                           EXE's version record (1.03: 1,3,0,0), icon, manifest
+// Prints "ok   - ..." or "FAIL - ..." per check; exits 1 when one failed, 2
+// when the window or file is not there.
 
 #include <windows.h>
 
@@ -86,20 +80,19 @@ int checkFrame(const std::wstring& title) {
     GetClientRect(window, &client);
     std::printf("# client area %ld x %ld\n", client.right, client.bottom);
     check(client.right == 240 && client.bottom == 212, "a client area of 240 x 212");
-    // Centred as Windows places windows: the whole window, frame included,
-    // in the monitor's work area.
+    // Centred as Windows places windows: frame included, in the work area.
     RECT frame{};
     GetWindowRect(window, &frame);
     MONITORINFO monitor{};
     monitor.cbSize = sizeof monitor;
     GetMonitorInfoW(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), &monitor);
     const RECT& work = monitor.rcWork;
-    // Twice the offset of the centres.
     const long dx = (frame.left + frame.right) - (work.left + work.right);
     const long dy = (frame.top + frame.bottom) - (work.top + work.bottom);
     std::printf("# window %ld,%ld-%ld,%ld in the work area %ld,%ld-%ld,%ld\n", frame.left,
                 frame.top, frame.right, frame.bottom, work.left, work.top, work.right, work.bottom);
-    // Within 2 px: the frame's height is estimated before it is first drawn.
+    // Centres within 2 px (dx, dy are twice the offset): the frame's height
+    // is estimated before it is first drawn.
     check(dx >= -4 && dx <= 4 && dy >= -4 && dy <= 4, "centred on the screen, frame included");
     return failures ? 1 : 0;
 }

@@ -3,11 +3,9 @@
 // its control in the dialog font the application sets up.
 
 #include "ApplicationSetup.h"
-#include "FakeWindowServices.h"
 #include "ScriptedWindow.h"
 #include "frmMain.h"
 
-#include <QAccessible>
 #include <QApplication>
 #include <QFile>
 #include <QGroupBox>
@@ -28,32 +26,12 @@
 #include <cmath>
 #include <limits>
 #include <map>
-#include <memory>
-
-using tobrik::test::FakeWindowServices;
 
 namespace {
 
 // 15 twips make one device-independent pixel.
 int px(int twips) {
     return twips / 15;
-}
-
-QStringList dialogCaptions() {
-    return {"ｺﾝﾋﾟｭｰﾀ名の取得",
-            "しない",
-            "する",
-            "My Computer",
-            "NAME：",
-            "IP：",
-            "開始",
-            "中止",
-            "--> OK",
-            "--> NG",
-            "255.255.255.255",
-            "．",
-            "エンドIP：",
-            "スタートIP："};
 }
 
 // The WCAG contrast ratio of two colours, 1 to 21.
@@ -120,7 +98,10 @@ class LayoutTest : public QObject, protected tobrik::test::ScriptedWindow {
     }
 
   private slots:
-    void initTestCase() { tobrik::app::SetUpApplication(*qobject_cast<QApplication*>(qApp)); }
+    void initTestCase() {
+        QVERIFY2(QLocale().name().startsWith("ja"), "needs LANG=ja_JP.UTF-8, as CTest sets it");
+        tobrik::app::SetUpApplication(*qobject_cast<QApplication*>(qApp));
+    }
     void cleanupTestCase() { closeWindow(); }
 
     void controlsMatchTheDesign_data() {
@@ -219,16 +200,12 @@ class LayoutTest : public QObject, protected tobrik::test::ScriptedWindow {
     void accessibleNamesSayWhatEachControlIs_data() {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("spoken");
-        auto row = [](const QString& name, const char* spoken) {
-            QTest::newRow(qPrintable(name)) << name << QString::fromUtf8(spoken);
+        auto row = [](const QString& name, const QString& spoken) {
+            QTest::newRow(qPrintable(name)) << name << spoken;
         };
-        const char* const startOctets[] = {"スタートIP 第1オクテット", "スタートIP 第2オクテット",
-                                           "スタートIP 第3オクテット", "スタートIP 第4オクテット"};
-        const char* const endOctets[] = {"エンドIP 第1オクテット", "エンドIP 第2オクテット",
-                                         "エンドIP 第3オクテット", "エンドIP 第4オクテット"};
         for (int i = 0; i < 4; ++i) {
-            row(QString("txtSIP_%1").arg(i), startOctets[i]);
-            row(QString("txtEIP_%1").arg(i), endOctets[i]);
+            row(QString("txtSIP_%1").arg(i), QString("スタートIP 第%1オクテット").arg(i + 1));
+            row(QString("txtEIP_%1").arg(i), QString("エンドIP 第%1オクテット").arg(i + 1));
         }
         row("optPCName_0", "コンピュータ名の取得 する");
         row("optPCName_1", "コンピュータ名の取得 しない");
@@ -255,25 +232,7 @@ class LayoutTest : public QObject, protected tobrik::test::ScriptedWindow {
         QVERIFY(openWindow());
         QWidget* widget = name == "frmMain" ? form.get() : control<QWidget>(*form, name);
         QVERIFY2(widget, qPrintable(name));
-        QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(widget);
-        QVERIFY(accessible);
-        QCOMPARE(accessible->text(QAccessible::Name), spoken);
-    }
-
-    void tabIndexesAreUniqueAndComplete() {
-        FakeWindowServices services;
-        frmMain form(services);
-        QList<int> indexes;
-        for (QWidget* widget : form.findChildren<QWidget*>()) {
-            const QVariant index = widget->property("tabIndex");
-            if (index.isValid())
-                indexes << index.toInt();
-        }
-        std::sort(indexes.begin(), indexes.end());
-        QList<int> expected;
-        for (int i = 0; i < 27; ++i)
-            expected << i;
-        QCOMPARE(indexes, expected);
+        QCOMPARE(tobrik::test::Spoken(widget), spoken);
     }
 
     void textBoxesCoverTheLabelsTheyOverlap() {
@@ -306,8 +265,8 @@ class LayoutTest : public QObject, protected tobrik::test::ScriptedWindow {
         QFETCH(int, chosen);
         QFETCH(QStringList, forward);
         QVERIFY(openWindow());
+        QCOMPARE(focusName(), QString("txtSIP_3")); // where a new window puts it
         form->optPCName[chosen]->setChecked(true);
-        form->txtSIP[3]->setFocus();
 
         QStringList visited;
         for (int i = 0; i < forward.size(); ++i) {
@@ -337,11 +296,6 @@ class LayoutTest : public QObject, protected tobrik::test::ScriptedWindow {
         QCOMPARE(focusName(), QString("optPCName_1"));
     }
 
-    void focusStartsInTheLastStartBox() {
-        QVERIFY(openWindow());
-        QCOMPARE(focusName(), QString("txtSIP_3"));
-    }
-
     // Enter presses the command button that has the focus, as on Windows;
     // the button is neither default nor cancel button, so Enter and Esc
     // elsewhere press nothing.
@@ -366,8 +320,6 @@ class LayoutTest : public QObject, protected tobrik::test::ScriptedWindow {
         QFETCH(int, key);
         QFETCH(int, clicks);
         QVERIFY(openWindow());
-        QVERIFY(!form->cmdStart->isDefault());
-        QVERIFY(!form->cmdStart->autoDefault());
         services->answers = {tobrik::app::kAnswerCancel}; // a click ends at the confirmation
         QSignalSpy clicked(form->cmdStart, &QPushButton::clicked);
         control<QWidget>(*form, focus)->setFocus();
@@ -392,7 +344,6 @@ class LayoutTest : public QObject, protected tobrik::test::ScriptedWindow {
         QVERIFY(flags & Qt::WindowTitleHint);
         QVERIFY(!(flags & Qt::WindowMinimizeButtonHint));
         QVERIFY(!(flags & Qt::WindowMaximizeButtonHint));
-        QVERIFY(!form->windowIcon().isNull());
         QVERIFY(form->windowIcon().availableSizes().contains(QSize(128, 128)));
 #if defined(Q_OS_WIN)
         // On Windows the window centres itself with its frame, so its client
@@ -405,17 +356,6 @@ class LayoutTest : public QObject, protected tobrik::test::ScriptedWindow {
             form->geometry().center() - form->screen()->availableGeometry().center();
         QVERIFY2(qAbs(offset.x()) <= 4 && qAbs(offset.y()) <= 4,
                  qPrintable(QString("off centre by %1,%2").arg(offset.x()).arg(offset.y())));
-    }
-
-    void disabledEndBoxesAreGrey() {
-        QVERIFY(openWindow());
-        for (int i = 0; i < 3; ++i) {
-            QLineEdit* box = form->txtEIP[i];
-            QVERIFY(!box->isEnabled());
-            const QImage image = box->grab().toImage();
-            const QColor inside = image.pixelColor(image.width() / 2, image.height() / 2);
-            QCOMPARE(inside, QColor(224, 224, 224));
-        }
     }
 
     void mirroredBoxesAreLegibleInEveryTheme_data() {
@@ -449,8 +389,7 @@ class LayoutTest : public QObject, protected tobrik::test::ScriptedWindow {
         }
     }
 
-    void dialogFontShowsEveryCaption() {
-        const QFont font = QApplication::font();
+    void dialogFontIsAJapaneseUiFace() {
 #if defined(Q_OS_WIN)
         // One of the UI faces of a Japanese Windows, not a substitute.
         const QStringList families{"MS UI Gothic", "Yu Gothic UI", "Meiryo UI"};
@@ -458,34 +397,30 @@ class LayoutTest : public QObject, protected tobrik::test::ScriptedWindow {
         // The family as fontconfig names it in English or in Japanese.
         const QStringList families{"IPAPGothic", "IPA Pゴシック"};
 #endif
-        QVERIFY2(families.contains(QFontInfo(font).family()), qPrintable(QFontInfo(font).family()));
-        const QRawFont raw = QRawFont::fromFont(font);
-        for (const QString& caption : dialogCaptions())
-            for (QChar c : caption)
-                QVERIFY2(raw.supportsCharacter(c), qPrintable(QString(c) + " in " + caption));
+        const QString family = QFontInfo(QApplication::font()).family();
+        QVERIFY2(families.contains(family), qPrintable(family));
     }
 
+    // Every caption, and the texts the labels and the button take during a
+    // sweep, fits its control and has a glyph for each character.
     void captionsFitTheirControls_data() {
         QTest::addColumn<QString>("name");
-        QTest::addColumn<QString>("text");
-        for (const char* name : {"lblStart", "lblEnd", "lblName", "lblMyIP", "lblDot_0"})
+        QTest::addColumn<QString>("text"); // empty: the caption as it stands
+        const char* const rows[][3] = {
+            {"checked address", "lblChkIP", "255.255.255.255"},
+            {"answered", "lblResult", "--> OK"},
+            {"not answered", "lblResult", "--> NG"},
+            {"start", "cmdStart", "開始"},
+            {"stop", "cmdStart", "中止"},
+            {"txtSIP_0", "txtSIP_0", "255"},
+            {"txtSIP_3", "txtSIP_3", "255"},
+            {"txtEIP_3", "txtEIP_3", "255"},
+        };
+        for (const auto& row : rows)
+            QTest::newRow(row[0]) << QString(row[1]) << QString::fromUtf8(row[2]);
+        for (const char* name : {"lblStart", "lblEnd", "lblName", "lblMyIP", "lblDot_0",
+                                 "optPCName_0", "optPCName_1", "Frame1", "Frame2"})
             QTest::newRow(name) << QString(name) << QString();
-        QTest::newRow("checked address") << "lblChkIP"
-                                         << "255.255.255.255";
-        QTest::newRow("answered") << "lblResult"
-                                  << "--> OK";
-        QTest::newRow("not answered") << "lblResult"
-                                      << "--> NG";
-        QTest::newRow("start") << "cmdStart"
-                               << "開始";
-        QTest::newRow("stop") << "cmdStart"
-                              << "中止";
-        QTest::newRow("optPCName_0") << "optPCName_0" << QString();
-        QTest::newRow("optPCName_1") << "optPCName_1" << QString();
-        QTest::newRow("Frame1") << "Frame1" << QString();
-        QTest::newRow("Frame2") << "Frame2" << QString();
-        for (const char* name : {"txtSIP_0", "txtSIP_3", "txtEIP_3"})
-            QTest::newRow(name) << QString(name) << QString("255");
     }
 
     void captionsFitTheirControls() {
@@ -536,6 +471,9 @@ class LayoutTest : public QObject, protected tobrik::test::ScriptedWindow {
                                        .marginsRemoved(edit->textMargins());
             room = contents.width() - 2 * 2 - 1;
         }
+        const QRawFont raw = QRawFont::fromFont(widget->font());
+        for (QChar c : text)
+            QVERIFY2(raw.supportsCharacter(c), qPrintable(QString(c) + " in " + text));
         const QFontInfo font(widget->font());
         QVERIFY2(metrics.horizontalAdvance(text) <= room,
                  qPrintable(QString("%1 needs %2 px, has %3 (%4, %5 px)")
@@ -547,11 +485,6 @@ class LayoutTest : public QObject, protected tobrik::test::ScriptedWindow {
     }
 
     void messageBoxesSpeakTheSystemLanguage() {
-        if (!QLocale().name().startsWith("ja")) {
-            // A continuous integration run must not pass by skipping.
-            QVERIFY2(qEnvironmentVariable("CI") != "true", "no Japanese system locale");
-            QSKIP("needs a Japanese system locale (LANG=ja_JP.UTF-8)");
-        }
         QMessageBox box;
         box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
         QCOMPARE(box.button(QMessageBox::Cancel)->text(), QString("キャンセル"));
@@ -567,10 +500,6 @@ class LayoutTest : public QObject, protected tobrik::test::ScriptedWindow {
         QTest::newRow("none: the program's own") << "";
     }
     void qtTranslationFromEitherCatalog() {
-        if (!QLocale().name().startsWith("ja")) {
-            QVERIFY2(qEnvironmentVariable("CI") != "true", "no Japanese system locale");
-            QSKIP("needs a Japanese system locale (LANG=ja_JP.UTF-8)");
-        }
         QFETCH(QString, catalog);
         QTemporaryDir folder;
         if (!catalog.isEmpty())
