@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstring>
+#include <sched.h>
 #include <unistd.h>
 
 #ifndef TOBRIK_ECHO_HELPER
@@ -121,24 +122,33 @@ bool EchoHelper::request(std::uint32_t addr, std::uint32_t timeoutMs) {
 // The next message for this request: the greeting, or the answer that
 // carries the request's serial (the helper answers in order, so any other
 // serial is stale). Ends the helper when none comes by the deadline.
+// For its first kAwakeWait it looks without sleeping: a near host's answer
+// comes within that, and waking a processor that went idle in poll would
+// cost more than the whole exchange (tens of microseconds per probe,
+// most in a virtual machine).
 std::optional<HelperAnswer> EchoHelper::receive(Clock::time_point deadline) {
+    const auto awakeUntil = Clock::now() + kAwakeWait;
     for (;;) {
         const int fd = channel_.usable();
-        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+        const auto now = Clock::now();
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - now);
         if (fd < 0 || left.count() <= 0)
             break;
-        pollfd entry{fd, POLLIN, 0};
-        const int ready =
-            calls_.waitFor(&entry, 1, static_cast<int>(std::min<long long>(left.count(), INT_MAX)));
-        if (ready < 0 && errno == EINTR)
-            continue;
-        if (ready <= 0)
-            continue;
+        if (now >= awakeUntil) {
+            pollfd entry{fd, POLLIN, 0};
+            const int ready = calls_.waitFor(
+                &entry, 1, static_cast<int>(std::min<long long>(left.count(), INT_MAX)));
+            if (ready <= 0)
+                continue;
+        }
         AnswerBytes bytes;
         const ssize_t length =
             calls_.receiveFrom(fd, bytes.data(), bytes.size(), MSG_DONTWAIT, nullptr, nullptr);
-        if (length < 0 && (errno == EAGAIN || errno == EINTR))
+        if (length < 0 && (errno == EAGAIN || errno == EINTR)) {
+            if (Clock::now() < awakeUntil)
+                sched_yield(); // the helper may be waiting for this processor
             continue;
+        }
         const auto answer = length > 0
                                 ? DecodeAnswer(bytes.data(), static_cast<std::size_t>(length))
                                 : std::nullopt;

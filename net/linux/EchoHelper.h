@@ -22,6 +22,8 @@ struct HelperAnswer;
 
 // Room for the helper's start and the scheduling of two processes.
 inline constexpr std::chrono::milliseconds kHelperMargin{250};
+// How long the window looks for the helper's answer before it sleeps.
+inline constexpr std::chrono::microseconds kAwakeWait{100};
 
 class EchoHelper {
   public:
