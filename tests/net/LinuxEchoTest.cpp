@@ -47,6 +47,7 @@ class ScriptedCalls : public SocketCalls {
     short pollEvents = POLLIN;
     std::uint32_t passedTypes = 0; // by the raw socket's ICMP type filter
     int helperError = ENOENT;      // of starting the helper; 0: it starts
+    int recvErrError = 0;          // of asking a ping socket for ICMP errors
     HelperAnswer greeting;         // what a started helper says first
 
     int opened = 0, closed = 0, sends = 0, receives = 0, queueReads = 0, waits = 0;
@@ -82,7 +83,7 @@ class ScriptedCalls : public SocketCalls {
         if (level == SOL_RAW && name == ICMP_FILTER)
             passedTypes = ~static_cast<const icmp_filter*>(value)->data;
         // Refused on the raw socket: no read is spent on what came before.
-        errno = fd == kRawFd ? ENOPROTOOPT : 0;
+        errno = fd == kRawFd ? ENOPROTOOPT : name == IP_RECVERR ? recvErrError : 0;
         return errno ? -1 : 0;
     }
     int getOption(int, int, int, void* value, socklen_t* length) override {
@@ -300,6 +301,17 @@ TEST(EchoServiceProblem, NamesOnlyTheRemediesThatApply) {
         EXPECT_NE(problem.find(c.helperWords), std::string::npos) << problem;
         EXPECT_EQ(service.takeProblem(), "");
     }
+}
+
+// A ping socket that will not report ICMP errors still gets the replies:
+// it serves, and the helper is not started.
+TEST(EchoServiceChoice, PingSocketWithoutErrorReportsServes) {
+    ScriptedCalls calls;
+    calls.recvErrError = ENOPROTOOPT;
+    EchoService service(calls, "/opt/t/tobrik-echo");
+    std::array<std::uint8_t, 278> area{};
+    EXPECT_EQ(service.echo(0x0100007F, "Korvantis", area.data(), area.size(), 100), 0);
+    EXPECT_EQ(service.takeProblem(), "");
 }
 
 // The ping socket fails mid-sweep: closed behind the program's back, or
