@@ -63,9 +63,23 @@ int rawSocketsHeld() {
     return raw;
 }
 
+// The echo helpers among the children of this process; with ended ones,
+// also those that ended and were not yet waited for.
+std::vector<pid_t> helperProcesses(bool withEnded = false) {
+    std::vector<pid_t> helpers;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+        std::ifstream stat(entry.path() / "stat");
+        std::string pid, name, state, ppid;
+        if (stat >> pid >> name >> state >> ppid && name == "(tobrik-echo)" &&
+            ppid == std::to_string(getpid()) && (withEnded || state != "Z"))
+            helpers.push_back(static_cast<pid_t>(std::stol(pid)));
+    }
+    return helpers;
+}
+
 // Which echo path this process gets: a ping socket where the kernel allows
 // one, else the helper, else none. Whichever it is, the process holds no
-// raw socket of its own after probing.
+// raw socket of its own after probing, and a helper runs only on its path.
 TEST(LabEcho, GetsTheExpectedPathAndNoRawSocket) {
     const std::string expected = env("TOBRIK_EXPECT_SOCKET");
     ASSERT_FALSE(expected.empty()) << "TOBRIK_EXPECT_SOCKET not set";
@@ -76,6 +90,7 @@ TEST(LabEcho, GetsTheExpectedPathAndNoRawSocket) {
     if (ping >= 0)
         close(ping);
     EXPECT_EQ(rawSocketsHeld(), 0);
+    EXPECT_EQ(helperProcesses(true).empty(), expected != "helper");
 }
 
 class LabPing : public testing::Test {
@@ -152,19 +167,6 @@ TEST_F(LabPing, RejectedHostAnswersAtOnce) {
 
     // The next probe reports its own outcome, not the stored error.
     EXPECT_EQ(ping("10.77.0.1", record).result, 0);
-}
-
-// The echo helpers among the children of this process.
-std::vector<pid_t> helperProcesses() {
-    std::vector<pid_t> helpers;
-    for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
-        std::ifstream stat(entry.path() / "stat");
-        std::string pid, name, state, ppid;
-        if (stat >> pid >> name >> state >> ppid && name == "(tobrik-echo)" &&
-            ppid == std::to_string(getpid()) && state != "Z")
-            helpers.push_back(static_cast<pid_t>(std::stol(pid)));
-    }
-    return helpers;
 }
 
 // The helper killed mid-sweep: the next probes count as not sent, and the
