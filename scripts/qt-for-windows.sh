@@ -42,8 +42,15 @@ options=(
     -DFEATURE_opengl=OFF -DINPUT_opengl=no -DFEATURE_vulkan=OFF
     -DFEATURE_printsupport=OFF -DFEATURE_concurrent=OFF -DFEATURE_xml=OFF
     -DFEATURE_tabletevent=OFF
+    # Qt's own script compresses the MIME database into a gzip stream
+    # without a time; CMake's archive writer would stamp it with the build's.
+    -DQT_AVOID_CMAKE_ARCHIVING_API=ON
 )
-recipe=$(printf '%s\n' "${options[@]}" | sha256sum | cut -c1-8)
+# The build folder's path is mapped to a fixed one wherever it would land
+# in the binaries (__FILE__ in Qt's warnings), so that a build in any folder
+# gives the same bytes.
+path_map='-ffile-prefix-map=@work@=/usr/src/qt6-base'
+recipe=$(printf '%s\n' "${options[@]}" "$path_map" | sha256sum | cut -c1-8)
 prefix="$cache/qt-$source_version-mingw-w64-gcc$gcc_major-$recipe"
 
 # Debian's source index for the machine's own suites, beside the binary one.
@@ -101,6 +108,8 @@ cmake -S "$work/src" -B "$work/build" -G Ninja \
     -DCMAKE_BUILD_TYPE=Release \
     -DBUILD_SHARED_LIBS=ON \
     -DCMAKE_INSTALL_PREFIX="$prefix" \
+    -DCMAKE_C_FLAGS="${path_map/@work@/$work}" \
+    -DCMAKE_CXX_FLAGS="${path_map/@work@/$work}" \
     "${options[@]}" >&2
 cmake --build "$work/build" -j"$(nproc)" >&2
 cmake --install "$work/build" >&2
