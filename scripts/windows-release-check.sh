@@ -9,6 +9,8 @@
 # Prints what each file imports from the folder; exits 1 on any missing DLL
 # or unstripped file, or a tobrik.exe that leaves the DLL search open.
 set -euo pipefail
+# objdump's words ("no symbols") are read below, so in no other language.
+export LC_ALL=C
 
 folder=${1:?usage: windows-release-check.sh FOLDER}
 objdump=x86_64-w64-mingw32-objdump
