@@ -151,7 +151,9 @@ start_desktop() {
     fi
     openbox --sm-disable "${config[@]}" >/dev/null 2>&1 &
     children+=($!)
-    wait_until 10 "the window manager" wmctrl -m
+    # Openbox's first start on a fresh machine, beside the Qt build, has
+    # taken over 10 s.
+    wait_until 60 "the window manager" wmctrl -m
     window_manager=1
 }
 
