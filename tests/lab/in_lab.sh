@@ -44,7 +44,10 @@ usage() {
 
 cannot_build() {
     echo "in_lab.sh: LAB UNAVAILABLE: $* -- the network namespace lab was not built" >&2
-    [ "${TOBRIK_SKIP_LAB:-}" != 1 ] || exit 77
+    # A skip only where asked for, and never under CI, where it would pass.
+    if [ "${TOBRIK_SKIP_LAB:-}" = 1 ] && [ "${CI:-}" != true ]; then
+        exit 77
+    fi
     exit 1
 }
 
