@@ -30,6 +30,7 @@ constexpr std::size_t kMinIpHeaderSize = 20;
 constexpr std::uint8_t kIpVersion4 = 4;
 constexpr std::size_t kIpHeaderWordSize = 4;
 constexpr std::size_t kIpProtocolOffset = 9;
+constexpr std::size_t kIpDestinationOffset = 16;
 constexpr std::uint8_t kProtocolIcmp = 1;
 
 std::uint16_t readU16(const std::uint8_t* p) {
@@ -64,10 +65,17 @@ bool matchesRequest(const std::uint8_t* icmp, const EchoRequestId& id) {
 
 // True when an ICMP error's body (the quoted datagram) quotes our request:
 // an IPv4 header carrying ICMP followed by at least the 8 bytes of an echo
-// request header with our identifier and sequence.
-bool quotesRequest(const std::uint8_t* quoted, std::size_t length, const EchoRequestId& id) {
+// request header with our identifier and sequence. On a raw socket, which
+// sees the errors of every request of the host, the quoted datagram must
+// also have gone to our target (a datagram socket's kernel has matched it).
+bool quotesRequest(const std::uint8_t* quoted, std::size_t length, PacketForm form,
+                   const EchoRequestId& id) {
     const std::size_t headerLength = icmpIpHeaderLength(quoted, length);
     if (headerLength == 0 || length - headerLength < kIcmpHeaderSize)
+        return false;
+    std::uint32_t destination;
+    std::memcpy(&destination, quoted + kIpDestinationOffset, sizeof destination);
+    if (form == PacketForm::WithIpHeader && destination != id.target)
         return false;
     const std::uint8_t* icmp = quoted + headerLength;
     return icmp[0] == kEchoRequest && matchesRequest(icmp, id);
@@ -130,7 +138,8 @@ EchoAnswer ClassifyPacket(const std::uint8_t* packet, std::size_t length, Packet
     const std::uint8_t code = icmp[1];
 
     if (type == kEchoReply) {
-        if (code != 0 || !matchesRequest(icmp, id))
+        if (code != 0 || !matchesRequest(icmp, id) ||
+            StatusFromTarget(IpStatus::Success, source, id.target) != IpStatus::Success)
             return result;
         result.verdict = Verdict::EchoReply;
         result.status = IpStatus::Success;
@@ -144,7 +153,7 @@ EchoAnswer ClassifyPacket(const std::uint8_t* packet, std::size_t length, Packet
     if (!isErrorType(type))
         return result;
     const std::size_t quotedOffset = offset + kIcmpHeaderSize;
-    if (!quotesRequest(packet + quotedOffset, length - quotedOffset, id))
+    if (!quotesRequest(packet + quotedOffset, length - quotedOffset, form, id))
         return result;
     result.verdict = Verdict::Error;
     result.status = StatusForIcmpError(type, code);
@@ -187,6 +196,10 @@ std::int32_t StatusForIcmpError(std::uint8_t type, std::uint8_t code) {
     default:
         return IpStatus::GeneralFailure;
     }
+}
+
+std::int32_t StatusFromTarget(std::int32_t status, std::uint32_t source, std::uint32_t target) {
+    return status == IpStatus::Success && source != target ? IpStatus::RequestTimedOut : status;
 }
 
 } // namespace tobrik::net

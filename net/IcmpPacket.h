@@ -14,6 +14,7 @@ struct EchoRequestId {
     std::uint16_t identifier = 0; // host byte order
     std::uint16_t sequence = 0;   // host byte order
     bool matchIdentifier = true;  // false where the kernel owns the identifier
+    std::uint32_t target = 0;     // the address it went to (network byte order)
 };
 
 // How a received packet starts.
@@ -48,7 +49,10 @@ std::uint16_t InternetChecksum(const std::uint8_t* data, std::size_t length);
 // What packet (length bytes, any content) means for the request id.
 // source is the sender's address as the socket reported it (network order).
 // A raw socket's packet counts only with a valid ICMP checksum (a datagram
-// socket gets only messages that the kernel has checked).
+// socket gets only messages that the kernel has checked). An echo reply
+// counts only from the target (StatusFromTarget); an ICMP error, which a
+// router on the way may send, only when it quotes the request, and a raw
+// socket's only when the quoted datagram went to the target.
 EchoAnswer ClassifyPacket(const std::uint8_t* packet, std::size_t length, PacketForm form,
                           const EchoRequestId& id, std::uint32_t source);
 
@@ -62,5 +66,12 @@ bool CanAnswerEcho(std::uint8_t type);
 
 // The status code for an ICMP error of the given type and code.
 std::int32_t StatusForIcmpError(std::uint8_t type, std::uint8_t code);
+
+// The status of a probe of target whose echo service reported status for a
+// message from source (both network byte order). A host answers an echo
+// request from the address it was sent to, so an echo reply (status 0)
+// from any other address is another host's and no answer: the probe has
+// timed out (RequestTimedOut). Other statuses stand as reported.
+std::int32_t StatusFromTarget(std::int32_t status, std::uint32_t source, std::uint32_t target);
 
 } // namespace tobrik::net

@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <array>
-#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <climits>
@@ -17,6 +16,7 @@
 #include <linux/errqueue.h>
 #include <netinet/in.h>
 #include <random>
+#include <sys/random.h>
 
 namespace tobrik::net::linux_net {
 
@@ -34,16 +34,14 @@ constexpr std::size_t kControlSize = 512;
 constexpr int kMostDiscarded = 4096;
 constexpr int kMostQueuedErrorsPerWake = 64;
 
+// Two bytes of the kernel's random generator, which a host that saw
+// earlier requests cannot predict; std::random_device should a kernel
+// without getrandom refuse it.
 std::uint16_t unguessable() {
-    std::random_device source;
-    return static_cast<std::uint16_t>(source());
-}
-
-// One counter for the whole process, so that a late reply to an earlier
-// request never matches a later one.
-std::uint16_t nextSequence() {
-    static std::atomic<std::uint16_t> counter{unguessable()};
-    return ++counter;
+    std::uint16_t value;
+    if (getrandom(&value, sizeof value, 0) == sizeof value)
+        return value;
+    return static_cast<std::uint16_t>(std::random_device()());
 }
 
 bool isRetryable(int error) {
@@ -201,10 +199,13 @@ int Exchange::discardErrorQueue(int reads) {
 // 0 once the request is out, else why not.
 int Exchange::send(std::uint32_t addr, const std::string& payload) {
     // The kernel replaces a datagram socket's identifier with its own, so
-    // only the sequence number tells our replies there.
-    id_.sequence = nextSequence();
+    // only the sequence number tells our replies there. It is drawn anew
+    // for every request: a host that saw one request cannot answer the
+    // next, and a late reply to an earlier one comes from its own target.
+    id_.sequence = unguessable();
     id_.identifier = EchoIdentifier();
     id_.matchIdentifier = kind_ == IcmpSocketKind::Raw;
+    id_.target = addr;
     const auto request = BuildEchoRequest(id_, payload);
     sockaddr_in target{};
     target.sin_family = AF_INET;
@@ -298,8 +299,9 @@ Found Exchange::readErrorQueue() {
                 found.error = errno;
             break;
         }
+        // The kernel names where the quoted request went as the sender.
         const sock_extended_err* error = icmpError(message);
-        if (found.any() || error == nullptr ||
+        if (found.any() || error == nullptr || from.sin_addr.s_addr != id_.target ||
             !IsOwnEchoRequest(quoted, static_cast<std::size_t>(length), id_))
             continue;
         sockaddr_in offender{};

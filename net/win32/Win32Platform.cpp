@@ -12,6 +12,10 @@
 // - The reply record is the system's ICMP_ECHO_REPLY. On 64-bit Windows its
 //   header is 40 bytes (it holds a data pointer) rather than 28, so the data
 //   lands further into the area; address and status stay at bytes 0..7.
+// - IcmpSendEcho ends at the first reply, from whichever address; a reply
+//   from another address than the target is no answer (StatusFromTarget),
+//   and the probe waits out its time-out as for a silent host. On Linux the
+//   wait goes on for the target's own reply.
 // - The payload and every name cross the API in the ANSI code page; the
 //   layer converts from and to UTF-8. On Linux the bytes pass unchanged.
 // - Names come from gethostbyaddr/gethostbyname, which keep their result in
@@ -40,14 +44,17 @@
 
 #include "BoundedLookUp.h"
 #include "EchoReplyRecord.h"
+#include "IcmpPacket.h"
 #include "IpStatus.h"
 #include "NetPlatform.h"
 #include "SystemCodePage.h"
 
+#include <chrono>
 #include <cstdint>
 #include <cstring>
 #include <limits>
 #include <mutex>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -101,6 +108,8 @@ class Win32EchoHandle final : public EchoHandle {
             target = bounce.data();
         }
 
+        const auto deadline =
+            std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
         const DWORD replies = IcmpSendEcho(handle_, static_cast<IPAddr>(addr), request.data(),
                                            static_cast<WORD>(request.size()), nullptr, target,
                                            static_cast<DWORD>(replySize), timeoutMs);
@@ -111,8 +120,15 @@ class Win32EchoHandle final : public EchoHandle {
         // status; the call's own error is the answer then.
         if (replies == 0)
             return lastError != 0 ? lastError : IpStatus::GeneralFailure;
-        std::int32_t status;
-        std::memcpy(&status, replyArea + kReplyStatusOffset, sizeof status);
+        std::int32_t reported;
+        std::uint32_t source;
+        std::memcpy(&reported, replyArea + kReplyStatusOffset, sizeof reported);
+        std::memcpy(&source, replyArea + kReplyAddressOffset, sizeof source);
+        const std::int32_t status = StatusFromTarget(reported, source, addr);
+        if (status != reported) {
+            std::memcpy(replyArea + kReplyStatusOffset, &status, sizeof status);
+            std::this_thread::sleep_until(deadline);
+        }
         return status;
     }
 

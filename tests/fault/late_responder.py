@@ -4,12 +4,13 @@ that has it: a local address whose requests the lab drops before the kernel
 sees them (10.77.0.4), or a silent one that no interface holds (10.77.0.50),
 which then is a peer host without a name in the lab's hosts file.
 
-Usage: late_responder.py ADDRESS DELAY_MS LIFETIME   (ends after LIFETIME s)
+Usage: late_responder.py ADDRESS DELAY_MS LIFETIME [SOURCE]   (ends after LIFETIME s)
 
 Captures the requests on every interface (a packet socket sees them before
 the firewall drops them: on lo for a local address, on lab1 for one on
 lab0's subnet) and answers each from ADDRESS after DELAY_MS. Prints "ready"
-once listening and "replied SEQ" per reply."""
+once listening and "replied SEQ" per reply. With SOURCE it is an impostor:
+it answers every request it sees, to any address, from SOURCE."""
 import heapq
 import select
 import signal
@@ -28,6 +29,7 @@ IP_TRANSPARENT = 19
 
 def main():
     address, delay = sys.argv[1], int(sys.argv[2]) / 1000.0
+    impostor = sys.argv[4] if len(sys.argv) > 4 else None
     signal.signal(signal.SIGALRM, lambda *_: os._exit(0))
     signal.alarm(int(sys.argv[3]))
     wanted = socket.inet_aton(address)
@@ -37,7 +39,7 @@ def main():
     # A source address that no interface holds: bound and routed as a
     # transparent proxy's (root only, as the raw socket is).
     sender.setsockopt(socket.IPPROTO_IP, IP_TRANSPARENT, 1)
-    sender.bind((address, 0))
+    sender.bind((impostor or address, 0))
     print("ready", flush=True)
     due = []  # (time, sequence of the request, reply, destination)
     while True:
@@ -49,7 +51,7 @@ def main():
                 continue
             header = (packet[0] & 0x0F) * 4
             icmp = packet[header:]
-            if packet[16:20] != wanted or len(icmp) < 8 or icmp[0] != 8:
+            if (packet[16:20] != wanted and not impostor) or len(icmp) < 8 or icmp[0] != 8:
                 continue
             reply = b"\0\0\0\0" + icmp[4:]
             reply = reply[:2] + struct.pack("!H", checksum(reply)) + reply[4:]

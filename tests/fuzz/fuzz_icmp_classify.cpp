@@ -9,7 +9,7 @@
 // form nothing whose ICMP checksum fails; an echo reply only with code 0 and
 // the request's identifier (when matched) and sequence, its data the rest of
 // the packet; an error only for an error type quoting a whole IPv4 header
-// carrying ICMP and the request's echo header; all else unrelated.
+// carrying ICMP (raw form: to the target) and the request's echo header; all else unrelated.
 
 #include "FuzzCheck.h"
 #include "IcmpPacket.h"
@@ -71,7 +71,8 @@ Verdict expectedVerdict(const std::uint8_t* p, std::size_t n, PacketForm form,
     const std::uint8_t* quoted = icmp + 8;
     const std::size_t quotedLength = n - icmpAt - 8;
     const long inner = ipPayload(quoted, quotedLength);
-    if (inner < 0 || quotedLength < static_cast<std::size_t>(inner) + 8)
+    if (inner < 0 || quotedLength < static_cast<std::size_t>(inner) + 8 ||
+        (form == PacketForm::WithIpHeader && std::memcmp(quoted + 16, &id.target, 4) != 0))
         return Verdict::Unrelated;
     const std::uint8_t* request = quoted + inner;
     return request[0] == 8 && sameRequest(request, id) ? Verdict::Error : Verdict::Unrelated;
@@ -89,6 +90,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     id.sequence = static_cast<std::uint16_t>(u16(data + 3));
     std::uint32_t source;
     std::memcpy(&source, data + 5, sizeof source);
+    id.target = source; // the reply's rule on the sender is StatusFromTarget's test
 
     const std::size_t length = size - kPrefix;
     const auto packet = ExactCopy(data + kPrefix, length);

@@ -249,6 +249,18 @@ class LabWindowTest : public QObject {
         QCOMPARE(responder.output().count("replied"), 1); // .4 alone was answered
         checkTimes(swept, {delayMs > 500, true, true});
     }
+
+    // A lab host answers every request it sees from its own address: ignored.
+    void impostorRepliesCountForNothing() {
+        Helper impostor("late_responder.py",
+                        {"0.0.0.0", "0", kHelperLifetimeSeconds, "10.77.0.60"});
+        QVERIFY2(impostor.waitForLine("ready", 10000), qPrintable(impostor.output()));
+        QCOMPARE(sweep("10.77.0.1", 6).records,
+                 (QStringList{"10.77.0.1,--> OK,", "10.77.0.2,--> OK,", "10.77.0.3,--> NG,",
+                              "10.77.0.4,--> NG,", "10.77.0.5,--> NG,", "10.77.0.6,--> NG,"}));
+        impostor.stop();
+        QVERIFY2(impostor.output().count("replied") >= 6, qPrintable(impostor.output()));
+    }
 };
 
 QTEST_MAIN(LabWindowTest)

@@ -16,9 +16,10 @@ using namespace tobrik::net;
 using Bytes = std::vector<std::uint8_t>;
 
 constexpr std::uint32_t kSource = 0x0100007F; // 127.0.0.1 in network order
+constexpr std::uint32_t kOther = 0x0200007F;  // 127.0.0.2
 
-const EchoRequestId kRawId{0x1234, 0x0042, true};
-const EchoRequestId kDatagramId{0, 0x0042, false};
+const EchoRequestId kRawId{0x1234, 0x0042, true, kSource};
+const EchoRequestId kDatagramId{0, 0x0042, false, kSource};
 
 // The ICMP message with its checksum filled in.
 Bytes withChecksum(Bytes packet) {
@@ -48,6 +49,7 @@ Bytes withIp(const Bytes& body, std::uint8_t protocol = 1, std::uint8_t ihl = 5)
     packet[0] = static_cast<std::uint8_t>(0x40 | ihl);
     packet[8] = 64;
     packet[9] = protocol;
+    packet[16] = 127, packet[19] = 1; // to the target
     std::copy(body.begin(), body.end(), packet.begin() + static_cast<std::ptrdiff_t>(headerLength));
     return packet;
 }
@@ -95,6 +97,8 @@ TEST(ClassifyPacket, FindsOnlyTheAnswersToOurRequest) {
     damagedReply.back() ^= 0x01;
     auto damagedError = unreachableQuoting(quotedUs);
     damagedError[20 + 1] = 2; // host unreachable turned into protocol unreachable
+    auto toOther = quotedUs;
+    toOther[19] = 2; // to 127.0.0.2
     const auto headerOnly = withIp(icmp(8, 0, 0x1234, 0x0042, ""));
     auto lyingQuote = headerOnly;
     lyingQuote[0] = 0x4F; // claims options that are not there
@@ -118,6 +122,7 @@ TEST(ClassifyPacket, FindsOnlyTheAnswersToOurRequest) {
         {"raw reply behind IP options", withIp(icmp(0, 0, 0x1234, 0x0042, "ab"), 1, 7),
          reply(36, 2)},
         {"raw reply without data", withIp(icmp(0, 0, 0x1234, 0x0042, "")), reply(28, 0)},
+        {"quote of a request to another host", unreachableQuoting(toOther), none},
         {"other identifier", withIp(icmp(0, 0, 0x1235, 0x0042)), none},
         {"other sequence", withIp(icmp(0, 0, 0x1234, 0x0043)), none},
         {"our own request leaving", quotedUs, none},
@@ -195,6 +200,12 @@ TEST(EchoRequest, ChecksumOfKnownData) {
     EXPECT_EQ(InternetChecksum(data, sizeof data), 0x220D);
     const std::uint8_t odd[] = {0xFF};
     EXPECT_EQ(InternetChecksum(odd, 1), 0x00FF);
+}
+
+TEST(StatusFromTarget, OnEverySystemOnlyTheTargetAnswersForItself) {
+    EXPECT_EQ(StatusFromTarget(IpStatus::Success, kSource, kSource), IpStatus::Success);
+    EXPECT_EQ(StatusFromTarget(IpStatus::Success, kOther, kSource), IpStatus::RequestTimedOut);
+    EXPECT_EQ(StatusFromTarget(IpStatus::SourceQuench, kOther, kSource), IpStatus::SourceQuench);
 }
 
 TEST(StatusForIcmpError, MapsTypesAndCodes) {

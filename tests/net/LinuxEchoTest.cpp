@@ -106,7 +106,8 @@ class ScriptedCalls : public SocketCalls {
         entries[0].revents = entries[0].fd == brokenFd ? POLLNVAL : pollEvents;
         return 1;
     }
-    ssize_t receiveFrom(int fd, void* buffer, size_t length, int, sockaddr*, socklen_t*) override {
+    ssize_t receiveFrom(int fd, void* buffer, size_t length, int, sockaddr* from,
+                        socklen_t*) override {
         foreignUses += fd == foreignFd;
         if (fd == kChannelFd)
             return readGreeting(buffer, length);
@@ -115,6 +116,7 @@ class ScriptedCalls : public SocketCalls {
         if (next(receiveErrors, receives))
             return -1;
         pending = false;
+        reinterpret_cast<sockaddr_in*>(from)->sin_addr.s_addr = 0x0100007F; // every test's target
         const auto packet = reply();
         const std::size_t size = std::min(length, packet.size());
         std::memcpy(buffer, packet.data(), size);
