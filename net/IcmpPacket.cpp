@@ -202,4 +202,10 @@ std::int32_t StatusFromTarget(std::int32_t status, std::uint32_t source, std::ui
     return status == IpStatus::Success && source != target ? IpStatus::RequestTimedOut : status;
 }
 
+bool IsRefusedEchoDestination(std::uint32_t address) {
+    // The first octet, whatever the byte order of the machine.
+    const auto first = reinterpret_cast<const std::uint8_t*>(&address)[0];
+    return first >= 224;
+}
+
 } // namespace tobrik::net

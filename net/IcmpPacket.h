@@ -74,4 +74,9 @@ std::int32_t StatusForIcmpError(std::uint8_t type, std::uint8_t code);
 // timed out (RequestTimedOut). Other statuses stand as reported.
 std::int32_t StatusFromTarget(std::int32_t status, std::uint32_t source, std::uint32_t target);
 
+// True for the destinations that no echo request goes to: multicast groups
+// (224.0.0.0/4), whose every member would answer, and the reserved block
+// 240.0.0.0/4 with the limited broadcast (network byte order).
+bool IsRefusedEchoDestination(std::uint32_t address);
+
 } // namespace tobrik::net

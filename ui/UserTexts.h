@@ -28,6 +28,10 @@ inline constexpr const char* kSocketsStartFailed = "Windows Sockets for 32 bit W
 inline constexpr const char* kSocketsCleanupFailed = "Windows Sockets error occurred in Cleanup.";
 inline constexpr const char* kEchoUnavailable =
     "ICMP エコーを送信できません。結果はすべて NG になります。";
+// Why, after kEchoUnavailable, for a range of multicast or reserved addresses.
+inline constexpr const char* kEchoGroupRefused =
+    "マルチキャスト アドレスと予約済みアドレス（224.0.0.0～255.255.255.255）には "
+    "ICMP エコーを送信しません。";
 
 // ---- Start-up -----------------------------------------------------------
 inline constexpr const char* kLoadErrorTitle = "ロードエラー";

@@ -71,6 +71,8 @@ std::int32_t EchoHelper::echo(std::uint32_t addr, std::uint8_t* area, std::size_
              std::strerror(answer->error) + ").");
         return IpStatus::GeneralFailure;
     }
+    if (answer->state == HelperState::DestinationRefused)
+        return -1; // nothing sent; the echo service says why
     if (answer->state != HelperState::Answered) {
         fail("The echo helper " + path_ + " refused a request.");
         return -1;
@@ -98,6 +100,15 @@ bool EchoHelper::awaitGreeting(Clock::time_point deadline) {
         return false;
     case HelperState::CapabilitiesKept:
         fail("The echo helper " + path_ + " could not give up its capabilities.");
+        return false;
+    case HelperState::NotNarrowed:
+        fail(std::string("The echo helper could not narrow its raw ICMP socket to its own "
+                         "answers: ") +
+             std::strerror(greeting->error) + ".");
+        return false;
+    case HelperState::DescriptorsKept:
+        fail(std::string("The echo helper could not close the descriptors it inherited: ") +
+             std::strerror(greeting->error) + ".");
         return false;
     default:
         fail("The echo helper " + path_ + " does not speak as expected.");
@@ -156,7 +167,9 @@ std::optional<HelperAnswer> EchoHelper::receive(Clock::time_point deadline) {
             fail("The echo helper " + path_ + " ended unexpectedly.");
             return std::nullopt;
         }
-        if (!greeted_ || answer->serial == serial_ || answer->state != HelperState::Answered)
+        const bool answering = answer->state == HelperState::Answered ||
+                               answer->state == HelperState::DestinationRefused;
+        if (!greeted_ || answer->serial == serial_ || !answering)
             return answer;
     }
     fail("The echo helper " + path_ + " did not answer in time and was stopped.");

@@ -3,6 +3,8 @@
 
 #include "linux/EchoService.h"
 
+#include "IcmpPacket.h"
+#include "UserTexts.h"
 #include "linux/EchoExchange.h"
 #include "linux/HelperProtocol.h"
 #include "linux/OpenIcmpSocket.h"
@@ -48,6 +50,12 @@ bool EchoService::readyLocked() {
 std::int32_t EchoService::echo(std::uint32_t addr, const std::string& payload, std::uint8_t* area,
                                std::size_t size, std::uint32_t timeoutMs) {
     std::lock_guard lock(mutex_);
+    // Every member of a group would answer, and none from the group's
+    // address: whichever path serves, such a request is not sent.
+    if (IsRefusedEchoDestination(addr)) {
+        problem_ = texts::kEchoGroupRefused;
+        return -1;
+    }
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     std::int32_t status = -1;
     // Should the ping socket fail for good under the request, the request
@@ -115,8 +123,7 @@ std::string EchoService::unavailableReason() const {
                   "sysctl -w net.ipv4.ping_group_range=\"0 2147483647\"";
     if (helperDenied)
         reason += std::string(groupDenied ? ", or" : " To allow it,") +
-                  " grant the echo helper raw sockets with setcap cap_net_raw+ep " +
-                  helper_->path();
+                  " grant the echo helper raw sockets with setcap cap_net_raw+p " + helper_->path();
     if (groupDenied || helperDenied)
         reason += ".";
     return reason;

@@ -27,7 +27,7 @@ template <typename T> T take(const std::uint8_t* bytes, std::size_t& at) {
 
 bool knownState(std::int32_t state) {
     return state >= static_cast<std::int32_t>(HelperState::Ready) &&
-           state <= static_cast<std::int32_t>(HelperState::SocketFailed);
+           state <= static_cast<std::int32_t>(HelperState::DestinationRefused);
 }
 
 } // namespace

@@ -27,13 +27,19 @@ struct EchoRequest {
     std::uint32_t timeoutMs = 0;
 };
 
+// The first message of the helper says whether it serves; every later one
+// answers a request. A first message other than Ready ends the helper.
 enum class HelperState : std::int32_t {
-    Ready = 1,            // first message: the helper serves requests
-    NoRawSocket = 2,      // first message: the raw socket was refused (error: errno)
-    CapabilitiesKept = 3, // first message: a capability could not be cleared
-    Answered = 4,         // the answer to a request
-    RequestRefused = 5,   // the request was malformed: nothing was sent
-    SocketFailed = 6,     // the raw socket failed (error: errno): the helper ends
+    Ready = 1,              // first message: the helper serves requests
+    NoRawSocket = 2,        // first message: the raw socket was refused (error: errno)
+    CapabilitiesKept = 3,   // first message: a capability could not be cleared
+    Answered = 4,           // the answer to a request
+    RequestRefused = 5,     // the request was malformed: nothing was sent
+    SocketFailed = 6,       // the raw socket failed (error: errno): the helper ends
+    NotNarrowed = 7,        // first message: the socket's filters were refused (error: errno)
+    DescriptorsKept = 8,    // first message: inherited descriptors stayed open (error: errno)
+    DestinationRefused = 9, // the answer to a request for a refused destination
+                            // (IsRefusedEchoDestination): nothing was sent
 };
 
 struct HelperAnswer {

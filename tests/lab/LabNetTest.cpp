@@ -10,6 +10,7 @@
 #include "Ipv4Address.h"
 #include "ObservedPlatform.h"
 #include "TimedProbe.h"
+#include "UserTexts.h"
 #include "linux/EchoHelper.h"
 #include "linux/LinuxPlatform.h"
 #include "mdlKorvantiser.h"
@@ -169,6 +170,11 @@ TEST_F(LabPing, RejectedHostAnswersAtOnce) {
     EXPECT_EQ(ping("10.77.0.1", record).result, 0);
 }
 
+TEST_F(LabPing, MulticastIsNotSent) {
+    EXPECT_EQ(ping("224.0.0.1", record).result, -1);
+    EXPECT_EQ(mdlKorvantiser::EchoServiceProblem(), tobrik::texts::kEchoGroupRefused);
+}
+
 // The helper killed mid-sweep: the next probes count as not sent, and the
 // reason says that the helper ended.
 TEST(LabHelper, KilledMidSweepFailsTheNextProbes) {
@@ -204,7 +210,7 @@ TEST(LabNoIcmp, PingFailsAndTheProblemNamesTheRemedies) {
     std::printf("echo service problem: %s\n", problem.c_str());
     EXPECT_NE(problem.find("not permitted"), std::string::npos) << problem;
     EXPECT_NE(problem.find("net.ipv4.ping_group_range"), std::string::npos) << problem;
-    EXPECT_NE(problem.find("setcap cap_net_raw+ep"), std::string::npos) << problem;
+    EXPECT_NE(problem.find("setcap cap_net_raw+p"), std::string::npos) << problem;
 }
 
 // However a probe ends, it leaves no descriptor open behind it but the one

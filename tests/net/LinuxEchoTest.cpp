@@ -297,7 +297,7 @@ TEST(EchoServiceProblem, NamesOnlyTheRemediesThatApply) {
         EXPECT_EQ(problem.find("sysctl -w net.ipv4.ping_group_range") != std::string::npos,
                   c.groupAdvice)
             << problem;
-        EXPECT_EQ(problem.find("setcap cap_net_raw+ep /opt/t/tobrik-echo") != std::string::npos,
+        EXPECT_EQ(problem.find("setcap cap_net_raw+p /opt/t/tobrik-echo") != std::string::npos,
                   c.capabilityAdvice)
             << problem;
         EXPECT_NE(problem.find(c.helperWords), std::string::npos) << problem;

@@ -1,4 +1,5 @@
-// Clearing the echo helper's capabilities once its raw socket is open.
+// Raising the echo helper's capability to open its raw socket, and clearing
+// every capability once it is open.
 
 #include "linux/echo-helper/Capabilities.h"
 
@@ -31,6 +32,13 @@ int raisedAmbient() {
 }
 
 } // namespace
+
+bool RaiseNetRaw() {
+    const Caps caps(cap_get_proc());
+    const cap_value_t netRaw[] = {CAP_NET_RAW};
+    return caps && cap_set_flag(caps.get(), CAP_EFFECTIVE, 1, netRaw, CAP_SET) == 0 &&
+           cap_set_proc(caps.get()) == 0;
+}
 
 std::string ClearAllCapabilities() {
     if (CAP_AMBIENT_SUPPORTED() && cap_reset_ambient() != 0)

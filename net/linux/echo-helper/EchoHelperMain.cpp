@@ -1,20 +1,27 @@
-// tobrik-echo: the one part of Tobrik that holds a privilege. It opens the
-// raw ICMP socket that the file capability cap_net_raw allows, narrows it,
-// clears every capability, and then serves echo requests from the window
-// that started it over the SOCK_SEQPACKET socket on its standard input.
-// It loads no user code: libc and libcap only, no locale, no resolver.
+// tobrik-echo: the one part of Tobrik that holds a privilege. The file
+// capability cap_net_raw+p permits it the raw ICMP socket; it raises the
+// capability only to open that socket, then clears every capability,
+// narrows the socket, and serves echo requests from the window that
+// started it over the SOCK_SEQPACKET socket on its standard input, at no
+// more than the pace of RequestPacing.h and to no multicast or reserved
+// address. It loads no user code: libc and libcap only (the C++ runtime is
+// linked in), no locale, no resolver.
 
+#include "IcmpPacket.h"
 #include "linux/EchoExchange.h"
 #include "linux/HelperProtocol.h"
 #include "linux/OpenIcmpSocket.h"
 #include "linux/echo-helper/Capabilities.h"
 #include "linux/echo-helper/RawSocketFilter.h"
+#include "linux/echo-helper/RequestPacing.h"
 
 #include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <dirent.h>
 #include <sched.h>
 #include <string>
 #include <sys/prctl.h>
@@ -50,8 +57,26 @@ bool greet(HelperState state, int error) {
     return tell(greeting);
 }
 
-// The answer to one message from the channel; a malformed one sends nothing.
-HelperAnswer answer(int raw, const std::uint8_t* bytes, std::size_t length) {
+// Closes every descriptor but the channel and the standard streams: all at
+// once, or where close_range is refused (an older kernel, a sandbox) one by
+// one as /proc lists them. False when neither could be done.
+bool closeInheritedDescriptors() {
+    if (close_range(STDERR_FILENO + 1, ~0U, 0) == 0)
+        return true;
+    DIR* listing = opendir("/proc/self/fd");
+    if (listing == nullptr)
+        return false;
+    while (const dirent* entry = readdir(listing)) {
+        const int fd = std::atoi(entry->d_name); // 0 for "." and ".."
+        if (fd > STDERR_FILENO && fd != dirfd(listing))
+            close(fd);
+    }
+    return closedir(listing) == 0;
+}
+
+// The answer to one message from the channel; a malformed one, or one for a
+// refused destination, sends nothing.
+HelperAnswer answer(int raw, RequestPacing& pacing, const std::uint8_t* bytes, std::size_t length) {
     HelperAnswer answer;
     const auto request = DecodeRequest(bytes, length);
     if (!request) {
@@ -59,6 +84,11 @@ HelperAnswer answer(int raw, const std::uint8_t* bytes, std::size_t length) {
         return answer;
     }
     answer.serial = request->serial;
+    if (tobrik::net::IsRefusedEchoDestination(request->address)) {
+        answer.state = HelperState::DestinationRefused;
+        return answer;
+    }
+    AwaitPace(pacing);
     const auto result = ExchangeEcho(raw, IcmpSocketKind::Raw, systemSocketCalls(),
                                      request->address, kHelperEchoData, answer.record.data(),
                                      answer.record.size(), request->timeoutMs);
@@ -90,6 +120,7 @@ ssize_t nextMessage(std::uint8_t* bytes, std::size_t size) {
 // Answers requests until the window closes the channel or ends (0), or the
 // channel or the raw socket fails (1).
 int serve(int raw) {
+    RequestPacing pacing(std::chrono::steady_clock::now());
     for (;;) {
         // One byte more than a request: a longer message reads as malformed.
         std::uint8_t bytes[kRequestSize + 1];
@@ -98,7 +129,7 @@ int serve(int raw) {
             return 0;
         if (length < 0)
             return 1;
-        const HelperAnswer reply = answer(raw, bytes, static_cast<std::size_t>(length));
+        const HelperAnswer reply = answer(raw, pacing, bytes, static_cast<std::size_t>(length));
         if (!tell(reply) || reply.state == HelperState::SocketFailed)
             return 1;
     }
@@ -117,14 +148,18 @@ int main() {
     }
     // Nothing but the channel and the standard streams comes along from
     // whoever started it.
-    close_range(STDERR_FILENO + 1, ~0U, 0);
+    if (!closeInheritedDescriptors())
+        return greet(HelperState::DescriptorsKept, errno), 1;
+    // The capability is effective for socket() alone. Where it is not
+    // permitted, socket() refuses, and the greeting says so.
+    RaiseNetRaw();
     const SocketAttempt raw = OpenRawSocket(systemSocketCalls());
-    if (raw.fd >= 0)
-        NarrowRawSocket(systemSocketCalls(), raw.fd, EchoIdentifier());
     if (!ClearAllCapabilities().empty())
         return greet(HelperState::CapabilitiesKept, 0), 1;
     if (raw.fd < 0)
         return greet(HelperState::NoRawSocket, raw.error), 1;
+    if (!NarrowRawSocket(systemSocketCalls(), raw.fd, EchoIdentifier()))
+        return greet(HelperState::NotNarrowed, errno), 1;
     if (!greet(HelperState::Ready, 0))
         return 1;
     return serve(raw.fd);

@@ -1,4 +1,5 @@
-// The raw socket's ICMP type filter and its locked identifier filter.
+// The raw socket's receive buffer, ICMP type filter and locked identifier
+// filter.
 
 #include "linux/echo-helper/RawSocketFilter.h"
 
@@ -44,8 +45,9 @@ bool filterIdentifier(SocketCalls& calls, int fd, std::uint16_t identifier) {
 } // namespace
 
 bool NarrowRawSocket(SocketCalls& calls, int fd, std::uint16_t identifier) {
-    const bool typed = filterTypes(calls, fd);
-    return filterIdentifier(calls, fd, identifier) && typed;
+    return filterTypes(calls, fd) && filterIdentifier(calls, fd, identifier) &&
+           calls.setOption(fd, SOL_SOCKET, SO_RCVBUF, &kRawReceiveBuffer,
+                           sizeof kRawReceiveBuffer) == 0;
 }
 
 } // namespace tobrik::net::linux_net
