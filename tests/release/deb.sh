@@ -45,7 +45,7 @@ grep -v "root privileges" <<<"$report" || true
 ! installed || apt purge tobrik
 apt install "$deb"
 helper=/usr/libexec/tobrik/tobrik-echo
-/usr/sbin/getcap "$helper" | grep -q "cap_net_raw=ep" ||
+/usr/sbin/getcap "$helper" | grep -q "cap_net_raw=p$" ||
     fail "no cap_net_raw on $helper: $(/usr/sbin/getcap "$helper")"
 [ -z "$(/usr/sbin/getcap /usr/bin/tobrik)" ] ||
     fail "/usr/bin/tobrik has a capability: $(/usr/sbin/getcap /usr/bin/tobrik)"
@@ -58,6 +58,8 @@ appstreamcli validate --no-net "$metainfo" >/dev/null ||
 grep -q "<release version=\"$(dpkg-parsechangelog -l "$root/debian/changelog" -S Version)\"" \
     "$metainfo" || fail "the AppStream file names not this release: $(grep '<release ' "$metainfo")"
 
+"$root/tests/lab/in_lab.sh" -- "$root/tests/release/helper_limits.py" "$helper" ||
+    fail "the installed echo helper, driven directly as nobody, exceeds its limits"
 # Ping sockets allowed to no group: the helper's capability alone makes
 # ICMP work.
 "$root/tests/lab/in_lab.sh" --hostname lab-host-abcde --ping-range "1 0" -- \
