@@ -3,8 +3,9 @@
 // (OK), the viewer not started and the log written to a folder of its own.
 // Meant to run inside tests/lab/in_lab.sh; scripts/bench.sh drives it.
 //
-//   tobrik_sweep_bench sweep PREFIX FIRST LAST names|nonames REPEAT EXPECT
-//       REPEAT sweeps of PREFIX.FIRST..PREFIX.LAST through the window.
+//   tobrik_sweep_bench sweep PREFIX FIRST LAST names|nonames REPEAT EXPECT [PAUSE_MS]
+//       REPEAT sweeps of PREFIX.FIRST..PREFIX.LAST through the window,
+//       PAUSE_MS apart (default 0).
 //       Prints "address_ms V" for every address of every sweep (from the
 //       sweep loop's per-address event processing to the next one, so log
 //       line, label repaint and look-up are included), "sweep_ms V" per
@@ -39,6 +40,7 @@
 #include <netinet/in.h>
 #include <string>
 #include <sys/socket.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -189,21 +191,25 @@ std::pair<int, int> descriptors() {
 }
 
 int usage() {
-    std::fprintf(stderr, "usage: tobrik_sweep_bench sweep PREFIX FIRST LAST names|nonames REPEAT "
-                         "ok|ng\n       tobrik_sweep_bench probe PREFIX FIRST LAST REPEAT\n"
-                         "       tobrik_sweep_bench resources SWEEPS\n");
+    std::fprintf(stderr,
+                 "usage: tobrik_sweep_bench sweep PREFIX FIRST LAST names|nonames REPEAT "
+                 "ok|ng [PAUSE_MS]\n       tobrik_sweep_bench probe PREFIX FIRST LAST REPEAT\n"
+                 "       tobrik_sweep_bench resources SWEEPS\n");
     return 2;
 }
 
 int runSweeps(const QStringList& args) {
-    if (args.size() != 7)
+    if (args.size() != 7 && args.size() != 8)
         return usage();
+    const auto pause = std::chrono::milliseconds(args.value(7, "0").toInt());
     const QString prefix = args[1];
     const int first = args[2].toInt(), last = args[3].toInt(), repeat = args[5].toInt();
     const bool names = args[4] == "names";
     const QString expect = args[6] == "ok" ? tobrik::texts::kAnswered : tobrik::texts::kNotAnswered;
     Bench bench;
     for (int run = 0; run < repeat; ++run) {
+        if (run > 0)
+            std::this_thread::sleep_for(pause);
         const auto timing = bench.sweep(prefix, first, last, names);
         if (!bench.check(last - first + 1, expect, names))
             return 1;

@@ -96,7 +96,7 @@ nmap_facts() {
         "$work/nmap-facts" | sort | uniq -c | awk '{ printf "%s%s x%s", (NR > 1 ? ", " : ""), $2, $1 }')"
 }
 
-# ours CASE PREFIX FIRST LAST names|nonames REPEAT ok|ng
+# ours CASE PREFIX FIRST LAST names|nonames REPEAT ok|ng [PAUSE_MS]
 ours() {
     local case=$1
     shift
@@ -118,13 +118,15 @@ reject=(10.77.1.{1..5} 10.77.2.{1..5})
 
 # ---- 255 answering addresses ------------------------------------------------
 # With the lab's ping group range closed for a while, Tobrik goes through
-# its echo helper (root's, which holds CAP_NET_RAW); every other case runs
+# its echo helper (root's, which holds CAP_NET_RAW), with a pause between
+# sweeps in which its pace refills, and once two sweeps at once; every other case runs
 # it as a user without the capability would: root less CAP_NET_RAW, so the
 # ping socket that the lab's ping group range allows.
 note "loopback: Tobrik through the echo helper"
 range=$(cat /proc/sys/net/ipv4/ping_group_range)
 sysctl -q -w net.ipv4.ping_group_range="1 0"
-ours loopback-helper 127.0.0 1 255 nonames 10 ok
+ours loopback-helper 127.0.0 1 255 nonames 10 ok 600
+ours loopback-helper-again 127.0.0 1 255 nonames 2 ok
 sysctl -q -w net.ipv4.ping_group_range="$range"
 bench=(setpriv --bounding-set=-net_raw -- "$sweep_bench")
 note "loopback: Tobrik"
