@@ -95,8 +95,10 @@ struct SweepTiming {
 
 class Bench {
   public:
+    // The window opens as the program opens it: loaded, then shown.
     Bench() {
         services.directory = QDir::toNativeSeparators(dir.path());
+        form.Form_Load();
         form.show();
         QApplication::processEvents();
     }
@@ -207,9 +209,9 @@ int runSweeps(const QStringList& args) {
     const bool names = args[4] == "names";
     const QString expect = args[6] == "ok" ? tobrik::texts::kAnswered : tobrik::texts::kNotAnswered;
     Bench bench;
+    // The pause before each sweep is a user's, who types a range first.
     for (int run = 0; run < repeat; ++run) {
-        if (run > 0)
-            std::this_thread::sleep_for(pause);
+        std::this_thread::sleep_for(pause);
         const auto timing = bench.sweep(prefix, first, last, names);
         if (!bench.check(last - first + 1, expect, names))
             return 1;

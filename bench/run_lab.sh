@@ -118,8 +118,9 @@ reject=(10.77.1.{1..5} 10.77.2.{1..5})
 
 # ---- 255 answering addresses ------------------------------------------------
 # With the lab's ping group range closed for a while, Tobrik goes through
-# its echo helper (root's, which holds CAP_NET_RAW), with a pause between
-# sweeps in which its pace refills, and once two sweeps at once; every other case runs
+# its echo helper (root's, which holds CAP_NET_RAW), with a pause before each
+# sweep in which its pace fills, as a user types a range, and once two
+# sweeps as soon as the window opens, at its pace; every other case runs
 # it as a user without the capability would: root less CAP_NET_RAW, so the
 # ping socket that the lab's ping group range allows.
 note "loopback: Tobrik through the echo helper"

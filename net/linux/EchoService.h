@@ -1,7 +1,8 @@
 #pragma once
 // The window's echo service on Linux: a ping socket kept for the process's
 // life wherever the kernel allows one; where it refuses, the echo helper,
-// started once at the first probe that needs it and kept as long. The
+// started once as the window opens (the first start of the sockets
+// library) and kept as long. The
 // window itself never holds a raw socket nor a capability.
 
 #include "linux/EchoHelper.h"

@@ -34,11 +34,16 @@ using namespace tobrik::net::linux_net;
 
 constexpr int kChannel = STDIN_FILENO;
 
-// True when standard input is the kind of socket the window hands over.
+// True when standard input is the kind of socket the window hands over: a
+// local SOCK_SEQPACKET socket (another family's, SCTP's, could reach
+// another machine).
 bool isChannel() {
-    int type = 0;
-    socklen_t length = sizeof type;
-    return getsockopt(kChannel, SOL_SOCKET, SO_TYPE, &type, &length) == 0 && type == SOCK_SEQPACKET;
+    int domain = 0, type = 0;
+    socklen_t domainLength = sizeof domain, typeLength = sizeof type;
+    return getsockopt(kChannel, SOL_SOCKET, SO_DOMAIN, &domain, &domainLength) == 0 &&
+           domain == AF_UNIX &&
+           getsockopt(kChannel, SOL_SOCKET, SO_TYPE, &type, &typeLength) == 0 &&
+           type == SOCK_SEQPACKET;
 }
 
 bool tell(const HelperAnswer& answer) {
