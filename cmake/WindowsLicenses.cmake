@@ -108,8 +108,9 @@ with the same version of qt6-base-dev, as root:
   tar -xf tobrik-${tobrik_version_text}-qt-source.tar
   TOBRIK_QT_SOURCE=$PWD/tobrik-${tobrik_version_text}-qt-source \\
       bash qt-build/scripts/qt-for-windows.sh
-builds it into /var/cache/tobrik/qt-<version>-mingw-w64-gcc<major>; its bin/
-holds the DLLs, which replace those beside tobrik.exe.
+builds it into the folder that 'bash qt-build/scripts/qt-for-windows.sh --folder'
+names (/var/cache/tobrik/qt-<version>-mingw-w64-gcc<major>-<options>); its
+bin/ holds the DLLs, which replace those beside tobrik.exe.
 ")
 set(texts)
 foreach(source IN LISTS sources)

@@ -3,29 +3,30 @@
 # scripts/qt-for-windows.sh.
 #   cmake --preset windows-cross-gui
 #   cmake -S . -B build-win-gui -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64-gui.cmake \
-#         -DTOBRIK_QT_WINDOWS=/var/cache/tobrik/qt-6.4.2+dfsg-10-mingw-w64-gcc12
+#         [-DTOBRIK_QT_WINDOWS=$(scripts/qt-for-windows.sh --folder)]
 # Unlike cmake/mingw-w64-x86_64.cmake nothing is linked -static: Qt's DLLs
 # use the shared MinGW runtime (libstdc++-6.dll, libgcc_s_seh-1.dll,
 # libwinpthread-1.dll), and tobrik.exe uses the same one, so the process
 # holds one C++ runtime. The test executables without Qt still link -static.
 include(${CMAKE_CURRENT_LIST_DIR}/mingw-w64-x86_64-compilers.cmake)
 
-# The Qt for Windows: given, or the newest complete one in the cache of
-# scripts/qt-for-windows.sh.
+# The Qt for Windows: given, or the folder that scripts/qt-for-windows.sh
+# builds for this source (--folder names it); never another one of its
+# cache, such as an older Debian version's.
 if(NOT TOBRIK_QT_WINDOWS AND DEFINED ENV{TOBRIK_QT_WINDOWS})
     set(TOBRIK_QT_WINDOWS "$ENV{TOBRIK_QT_WINDOWS}")
 endif()
 if(NOT TOBRIK_QT_WINDOWS)
-    file(GLOB _tobrik_qt_stamps /var/cache/tobrik/qt-*-mingw-w64-gcc*/.complete)
-    if(_tobrik_qt_stamps)
-        list(SORT _tobrik_qt_stamps COMPARE NATURAL ORDER DESCENDING)
-        list(GET _tobrik_qt_stamps 0 _tobrik_qt_stamp)
-        get_filename_component(TOBRIK_QT_WINDOWS "${_tobrik_qt_stamp}" DIRECTORY)
+    execute_process(COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/../scripts/qt-for-windows.sh --folder
+                    OUTPUT_VARIABLE TOBRIK_QT_WINDOWS OUTPUT_STRIP_TRAILING_WHITESPACE
+                    RESULT_VARIABLE _tobrik_no_folder)
+    if(_tobrik_no_folder)
+        message(FATAL_ERROR "No folder for Qt for Windows (see above)")
     endif()
 endif()
-if(NOT TOBRIK_QT_WINDOWS OR NOT EXISTS "${TOBRIK_QT_WINDOWS}/.complete")
-    message(FATAL_ERROR "No Qt for Windows: run scripts/qt-for-windows.sh and pass its folder "
-                        "as -DTOBRIK_QT_WINDOWS=<folder>")
+if(NOT EXISTS "${TOBRIK_QT_WINDOWS}/.complete")
+    message(FATAL_ERROR "No Qt for Windows in ${TOBRIK_QT_WINDOWS}: run scripts/qt-for-windows.sh, "
+                        "or pass a complete one as -DTOBRIK_QT_WINDOWS=<folder>")
 endif()
 set(TOBRIK_QT_WINDOWS "${TOBRIK_QT_WINDOWS}" CACHE PATH "Qt for Windows (scripts/qt-for-windows.sh)")
 list(APPEND CMAKE_FIND_ROOT_PATH "${TOBRIK_QT_WINDOWS}")

@@ -16,6 +16,11 @@
 # Prints the folder on its last line of standard output; everything else goes
 # to standard error. Needs root for apt-get.
 #
+# With --folder it prints the folder alone, built or not, and changes
+# nothing: the one place that names it, for the CMake toolchain file and
+# scripts/windows-release.sh, so that no other folder in the cache (an
+# older Debian version's, or one of other options) is ever taken for it.
+#
 # Only what the window and its tests need is built: Core, Gui, Widgets, Test,
 # the platform plugins (windows, minimal, offscreen) and the styles.
 # (Direct2D stays on: with it off, Qt 6.4's windows platform plugin does not
@@ -27,12 +32,20 @@ cache="${TOBRIK_CACHE:-/var/cache/tobrik}"
 
 say() { echo "qt-for-windows: $*" >&2; }
 
-"$root/scripts/setup.sh" base windows >&2
+[[ ${1:-} == --folder ]] || "$root/scripts/setup.sh" base windows >&2
 
-host_version=$(dpkg-query -W -f='${Version}' qt6-base-dev)   # e.g. 6.4.2+dfsg-10
+# What the folder is named after: the host's Qt, whose source is built, and
+# the major version of the MinGW-w64 compilers.
+host_version=$(dpkg-query -W -f='${db:Status-Status} ${Version}' qt6-base-dev 2>/dev/null) &&
+    [[ $host_version == "installed "* ]] &&
+    gcc_major=$(x86_64-w64-mingw32-g++-posix -dumpversion 2>/dev/null) || {
+    say "qt6-base-dev and the MinGW-w64 compilers name Qt for Windows's folder;" \
+        "install them with: scripts/setup.sh base windows"
+    exit 1
+}
+host_version=${host_version#installed } # e.g. 6.4.2+dfsg-10
 qt_version=${host_version%%+*}
 qt_version=${qt_version%%-*}
-gcc_major=$(x86_64-w64-mingw32-g++-posix -dumpversion)
 gcc_major=${gcc_major%%.*}
 gcc_major=${gcc_major%%-*}
 source_version=${host_version#*:} # without an epoch, e.g. 6.4.2+dfsg-10
@@ -52,6 +65,10 @@ options=(
 path_map='-ffile-prefix-map=@work@=/usr/src/qt6-base'
 recipe=$(printf '%s\n' "${options[@]}" "$path_map" | sha256sum | cut -c1-8)
 prefix="$cache/qt-$source_version-mingw-w64-gcc$gcc_major-$recipe"
+if [[ ${1:-} == --folder ]]; then
+    echo "$prefix"
+    exit 0
+fi
 
 # Debian's source index for the machine's own suites, beside the binary one.
 enable_sources() {

@@ -80,7 +80,15 @@ else
     cmake --build "$build" -j2 --target tobrik >&2
     # shellcheck source=/dev/null # version=, file_version=, qt_prefix=, written by CMake
     source "$build/tobrik-release.env"
+    # The release carries the Qt of this source's recipe, whose source it
+    # publishes, and no other one that the build was given.
+    recipe_qt=$("$root/scripts/qt-for-windows.sh" --folder)
     # shellcheck disable=SC2154 # qt_prefix, from the file above
+    [[ $qt_prefix == "$recipe_qt" ]] || {
+        say "$build uses Qt for Windows in $qt_prefix; a release uses $recipe_qt" \
+            "(scripts/qt-for-windows.sh builds it): configure with -DTOBRIK_QT_WINDOWS=$recipe_qt"
+        exit 1
+    }
     qt_source=$qt_prefix/source
     [[ -f $(echo "$qt_source"/qt6-base_*.dsc) ]] || {
         say "no Qt source in $qt_source; run: scripts/qt-for-windows.sh"
