@@ -6,13 +6,17 @@
 ; that release's own uninstaller, silently and in place: every release's
 ; uninstaller deletes the files it installed, by name, and keeps tobrik.log
 ; and whatever else the user put into the folder; so the folder then holds
-; what this release ships and nothing stale. The uninstaller and the entry
-; are written before the files: an install that fails part-way (a file that
-; cannot be written) leaves an uninstaller that removes what is there, and
-; running the installer again, once the cause is gone, removes that and
-; installs the whole release. /S installs or uninstalls without a window; a
-; running Tobrik stops either with a non-zero exit code, the install left as
-; it was, and so does a failed install (exit code 2).
+; what this release ships and nothing stale. A folder the user may not
+; write (one under Program Files) is refused before anything is written.
+; The uninstaller and the entry are written before the files: an install
+; that fails part-way (a file that cannot be written) leaves an uninstaller
+; that removes what is there, and running the installer again, once the
+; cause is gone, removes that and installs the whole release. The folder is
+; remembered for the next run (InstallLocation) only once the install is
+; complete. /S installs or uninstalls without a window; a running Tobrik
+; stops either with a non-zero exit code, the install left as it was, and
+; so does a failed install (exit code 2); a refusal's message then goes to
+; the standard error.
 ;
 ; Built by scripts/windows-release.sh, which defines:
 ;   VERSION, FILE_VERSION  1.02 and 1.2.0.0, from debian/changelog through CMake
@@ -39,6 +43,7 @@ SetDateSave off
 
 !include MUI2.nsh
 !include LogicLib.nsh
+!include FileFunc.nsh
 !include WinVer.nsh
 
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Tobrik"
@@ -65,6 +70,7 @@ VIAddVersionKey /LANG=0 "LegalCopyright" "the Tobrik authors, MIT licence"
 !define MUI_WELCOMEFINISHPAGE_BITMAP "${BITMAP}"
 !define MUI_FINISHPAGE_RUN "$INSTDIR\tobrik.exe"
 
+!define MUI_PAGE_CUSTOMFUNCTION_LEAVE LeaveFolderPage
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
 !insertmacro MUI_PAGE_FINISH
@@ -81,6 +87,35 @@ LangString OldWindows ${LANG_ENGLISH} "Tobrik needs Windows 10 or later."
 LangString OldWindows ${LANG_JAPANESE} "Tobrik には Windows 10 以降が必要です。"
 LangString OldRelease ${LANG_ENGLISH} "The earlier Tobrik in $0 could not be removed."
 LangString OldRelease ${LANG_JAPANESE} "$0 の以前の Tobrik を削除できませんでした。"
+LangString Unwritable ${LANG_ENGLISH} "Tobrik cannot be installed in $INSTDIR: you may not write to that folder. Choose a folder of your own, such as $LOCALAPPDATA\Programs\Tobrik."
+LangString Unwritable ${LANG_JAPANESE} "$INSTDIR には書き込めないため、Tobrik をインストールできません。$LOCALAPPDATA\Programs\Tobrik など、ご自分のフォルダーを選んでください。"
+
+; Stops with the message on the stack and exit code 2. Under /S no window
+; shows it: it goes to the standard error the caller gave (the console, or
+; in the ANSI code page a file or pipe, as cmd's 2> makes), so that an
+; unattended install says why it stopped.
+!macro Refuse UN
+Function ${UN}Refuse
+    Exch $0
+    MessageBox MB_OK|MB_ICONSTOP "$0" /SD IDOK
+    ${If} ${Silent}
+        StrCpy $0 "$0$\r$\n"
+        System::Call 'kernel32::GetStdHandle(i -12) p .r1'
+        System::Call 'kernel32::GetConsoleMode(p r1, *i .r2) i .r2'
+        ${If} $2 <> 0
+            StrLen $2 $0
+            System::Call 'kernel32::WriteConsoleW(p r1, w r0, i r2, *i .r2, p 0)'
+        ${Else}
+            System::Call 'kernel32::lstrlenA(m r0) i .r2'
+            System::Call 'kernel32::WriteFile(p r1, m r0, i r2, *i .r2, p 0)'
+        ${EndIf}
+    ${EndIf}
+    SetErrorLevel 2
+    Quit
+FunctionEnd
+!macroend
+!insertmacro Refuse ""
+!insertmacro Refuse "un."
 
 ; Stops (exit code 2) when tobrik.exe in the folder on the stack is running.
 ; Windows refuses to open a running program's file for writing; opening it
@@ -94,9 +129,8 @@ Function ${UN}StopWhenRunning
         ClearErrors
         FileOpen $1 "$0\tobrik.exe" a
         ${If} ${Errors}
-            MessageBox MB_OK|MB_ICONSTOP "$(Running)" /SD IDOK
-            SetErrorLevel 2
-            Quit
+            Push "$(Running)"
+            Call ${UN}Refuse
         ${EndIf}
         FileClose $1
     ${EndIf}
@@ -107,11 +141,20 @@ FunctionEnd
 !insertmacro StopWhenRunning ""
 !insertmacro StopWhenRunning "un."
 
-; The folder of the release installed before, as its uninstall entry gives
-; it; empty when there is none.
+; The folder of the release installed before, as its uninstall entry's
+; "<folder>\uninstall.exe" gives it, which is written before the files:
+; also that of an install that failed part-way. Empty when there is none.
 Function PreviousFolder
     Push $0
-    ReadRegStr $0 HKCU "${UNINSTALL_KEY}" "InstallLocation"
+    Push $1
+    ReadRegStr $0 HKCU "${UNINSTALL_KEY}" "UninstallString"
+    StrCpy $1 $0 "" -15
+    ${If} $1 == '\uninstall.exe"'
+        StrCpy $0 $0 -15 1
+    ${Else}
+        ReadRegStr $0 HKCU "${UNINSTALL_KEY}" "InstallLocation"
+    ${EndIf}
+    Pop $1
     Exch $0
 FunctionEnd
 
@@ -127,9 +170,8 @@ Function RemovePreviousRelease
         ExecWait '"$0\uninstall.exe" /S _?=$0' $1
         ${If} ${Errors}
         ${OrIf} $1 != 0
-            MessageBox MB_OK|MB_ICONSTOP "$(OldRelease)" /SD IDOK
-            SetErrorLevel 2
-            Quit
+            Push "$(OldRelease)"
+            Call Refuse
         ${EndIf}
         ; An uninstaller run in place cannot delete itself.
         Delete "$0\uninstall.exe"
@@ -139,18 +181,81 @@ Function RemovePreviousRelease
     Pop $0
 FunctionEnd
 
+; Whether the user may write $INSTDIR, found before anything is written: the
+; folder is made where it is missing, with its missing parents, a file that
+; Windows deletes as it is closed is made in it, and the folders made are
+; removed again (the install makes them anew). Pushes 1 when it may be
+; written, else 0.
+Function InstallFolderWritable
+    Push $0
+    Push $1
+    Push $2
+    ; $1: the outermost of the folders that are missing
+    StrCpy $0 "$INSTDIR"
+    StrCpy $1 ""
+    ${Do}
+        ${If} ${FileExists} "$0\*.*"
+            ${ExitDo}
+        ${EndIf}
+        StrCpy $1 $0
+        ${GetParent} $0 $0
+    ${LoopUntil} $0 == ""
+    CreateDirectory "$INSTDIR"
+    ; GENERIC_WRITE, CREATE_NEW, FILE_FLAG_DELETE_ON_CLOSE | FILE_ATTRIBUTE_TEMPORARY
+    StrCpy $2 "$INSTDIR\tobrik-setup-check.tmp"
+    System::Call 'kernel32::CreateFileW(w r2, i 0x40000000, i 0, p 0, i 1, i 0x04000100, p 0) p .r2'
+    ${If} $2 P<> -1
+        System::Call 'kernel32::CloseHandle(p r2)'
+        StrCpy $2 1
+    ${Else}
+        StrCpy $2 0
+    ${EndIf}
+    ${If} $1 != ""
+        StrCpy $0 "$INSTDIR"
+        ${Do}
+            RMDir $0
+            ${If} $0 == $1
+                ${ExitDo}
+            ${EndIf}
+            ${GetParent} $0 $0
+        ${LoopUntil} $0 == ""
+    ${EndIf}
+    StrCpy $0 $2
+    Pop $2
+    Pop $1
+    Exch $0
+FunctionEnd
+
+; A folder that cannot be written is refused on the folder page: the user
+; chooses another.
+Function LeaveFolderPage
+    Call InstallFolderWritable
+    Pop $0
+    ${If} $0 != 1
+        MessageBox MB_OK|MB_ICONSTOP "$(Unwritable)"
+        Abort
+    ${EndIf}
+FunctionEnd
+
 ; The user learns of an old Windows or a running Tobrik before the pages.
 Function .onInit
     ${IfNot} ${AtLeastWin10}
-        MessageBox MB_OK|MB_ICONSTOP "$(OldWindows)" /SD IDOK
-        SetErrorLevel 2
-        Quit
+        Push "$(OldWindows)"
+        Call Refuse
     ${EndIf}
     Push $INSTDIR
     Call StopWhenRunning
 FunctionEnd
 
 Section
+    ; Under /S no page asked; nothing is written, the earlier release not
+    ; removed, before the folder is known to take the files.
+    Call InstallFolderWritable
+    Pop $0
+    ${If} $0 != 1
+        Push "$(Unwritable)"
+        Call Refuse
+    ${EndIf}
     ; Again, as Tobrik may have started while the pages were shown; the
     ; earlier release may also sit in another folder than the one chosen.
     Push $INSTDIR
@@ -163,14 +268,15 @@ Section
         Push $0
         Call RemovePreviousRelease
     ${EndIf}
-    ; The uninstaller and its entry first, then the files.
+    ; The uninstaller and its entry first, then the files; the folder is
+    ; remembered for the next run once they are all there.
     SetOutPath "$INSTDIR"
     WriteUninstaller "$INSTDIR\uninstall.exe"
+    DeleteRegValue HKCU "${UNINSTALL_KEY}" "InstallLocation"
     WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayName" "Tobrik"
     WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
     WriteRegStr HKCU "${UNINSTALL_KEY}" "Publisher" "${PUBLISHER}"
     WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\tobrik.exe,0"
-    WriteRegStr HKCU "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
     WriteRegStr HKCU "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\uninstall.exe"'
     WriteRegStr HKCU "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S'
     WriteRegDWORD HKCU "${UNINSTALL_KEY}" "EstimatedSize" ${SIZE_KB}
@@ -179,6 +285,7 @@ Section
     !include "${FILES}"
     SetOutPath "$INSTDIR"
     CreateShortcut "$SMPROGRAMS\Tobrik.lnk" "$INSTDIR\tobrik.exe"
+    WriteRegStr HKCU "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
 SectionEnd
 
 Function un.onInit

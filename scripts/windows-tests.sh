@@ -51,10 +51,12 @@ now() { date +%s.%N; }
 since() { awk -v a="$1" -v b="$(now)" 'BEGIN { printf "%.1f", b - a }'; }
 
 # check_installer: the installer as a user runs it, silently (/S). On
-# Windows 8.1 it refuses. Over an earlier release of the same design that
+# Windows 8.1 it refuses, and so it does a folder that may not be written,
+# before anything is written, saying so on its standard error. Over an earlier release of the same design that
 # shipped one more DLL: while that release's tobrik.exe runs, the install
 # exits non-zero and changes nothing; with a folder in a DLL's place it
-# fails part-way, non-zero, leaving the uninstaller and its entry; then the
+# fails part-way, non-zero, leaving the uninstaller and its entry but not
+# the folder to offer next time; then the
 # upgrade leaves exactly the release folder's files, the uninstaller, the
 # user's own file and tobrik.log; a Start-menu shortcut and the uninstall entry are there; the
 # installed tobrik.exe sweeps and logs beside itself (the end-to-end test,
@@ -77,6 +79,8 @@ check_installer() {
     install() { "$wine" "$1" /S >>"$build/wine-session.log" 2>&1; }
     refused() { ! install "$1"; }
     kept() { grep -qx "the user's own" "$folder/notes.txt" && grep -qx "the user's results" "$folder/tobrik.log"; }
+    has_entry() { "$wine" reg query "$key" >/dev/null 2>&1; }
+    no_entry() { ! has_entry; }
     # shellcheck source=/dev/null # version= and file_version=, written by CMake
     source "$gui_build/tobrik-release.env"
     local setup=$release_artifacts/tobrik-$version-setup-x64.exe earlier
@@ -86,12 +90,30 @@ check_installer() {
     local folder menu entry
     folder=$(unix_path LOCALAPPDATA)/Programs/Tobrik
     menu=$(unix_path APPDATA)'/Microsoft/Windows/Start Menu/Programs'
-    rm -rf "$folder" # an earlier run's log
+    rm -rf "$folder" "$menu/Tobrik.lnk" # an earlier run's, should it have stopped half-way
+    "$wine" reg delete "$key" /f >/dev/null 2>&1 || true
 
     "$wine" winecfg -v win81 >>"$build/wine-session.log" 2>&1
     check "on Windows 8.1 the installer exits non-zero" refused "$earlier"
     check "on Windows 8.1 nothing is installed" test ! -e "$folder"
     "$wine" winecfg -v win10 >>"$build/wine-session.log" 2>&1
+
+    # A read-only file system, which root (wine runs as root here) cannot
+    # write either: the folder itself, and a folder to be made in it.
+    local read_only=$build/read-only-folder target code
+    mkdir -p "$read_only" && mount -t tmpfs -o ro,size=16k tobrik-read-only "$read_only"
+    "$wine" cmd /c "echo x> $("$wine" winepath -w "$read_only")\\probe.txt" >/dev/null 2>&1
+    check "the read-only folder refuses a write from wine" test ! -e "$read_only/probe.txt"
+    for target in "$read_only" "$read_only/Tobrik"; do
+        target=$("$wine" winepath -w "$target")
+        code=0
+        "$wine" "$setup" /S "/D=$target" 2>"$build/refusal.txt" >/dev/null || code=$?
+        check "into $target: exits with 2" test "$code" = 2
+        check "into $target: says why on its standard error" grep -qF "$target" "$build/refusal.txt"
+        check "into $target: no uninstall entry, no folder remembered" no_entry
+    done
+    check "into a read-only folder: no Start-menu shortcut" test ! -e "$menu/Tobrik.lnk"
+    umount "$read_only"
 
     install "$earlier" || check "the earlier installer exits with 0" false
     echo "the user's own" >"$folder/notes.txt"
@@ -115,10 +137,11 @@ check_installer() {
 
     # A folder in a DLL's place fails the upgrade after the uninstaller and its entry.
     rm "$folder/Qt6Widgets.dll" && mkdir "$folder/Qt6Widgets.dll"
-    has_entry() { "$wine" reg query "$key" >/dev/null 2>&1; }
     check "with a folder in a DLL's place the upgrade exits non-zero" refused "$setup"
     check "failed part-way: uninstall.exe is there" test -f "$folder/uninstall.exe"
     check "failed part-way: the uninstall entry is there" has_entry
+    check "failed part-way: the folder is not offered next time" \
+        eval '! "$wine" reg query "$key" /v InstallLocation'
     rmdir "$folder/Qt6Widgets.dll"
 
     install "$setup" || check "the installer exits with 0" false
@@ -161,7 +184,6 @@ check_installer() {
     check "uninstalled: only the user's file and tobrik.log are left" \
         test "$(ls -A "$folder" | tr '\n' ' ')" = "notes.txt tobrik.log "
     check "uninstalled: no shortcut" test ! -e "$menu/Tobrik.lnk"
-    no_entry() { ! has_entry; }
     check "uninstalled: no uninstall entry" no_entry
     log "uninstalled in $(since "$start") s"
     return "$status"
