@@ -77,11 +77,10 @@ if [[ -n $folder_given ]]; then
     # 1.02 -> 1.2.0.0, as Windows' version records give it
     file_version=$(awk -F. '{ printf "%d.%d.0.0", $1, $2 }' <<<"$version")
 else
-    cmake --build "$build" -j2 --target tobrik >&2
     # shellcheck source=/dev/null # version=, file_version=, qt_prefix=, written by CMake
     source "$build/tobrik-release.env"
     # The release carries the Qt of this source's recipe, whose source it
-    # publishes, and no other one that the build was given.
+    # publishes, and no other one that the build was configured with.
     recipe_qt=$("$root/scripts/qt-for-windows.sh" --folder)
     # shellcheck disable=SC2154 # qt_prefix, from the file above
     [[ $qt_prefix == "$recipe_qt" ]] || {
@@ -94,6 +93,9 @@ else
         say "no Qt source in $qt_source; run: scripts/qt-for-windows.sh"
         exit 1
     }
+    cmake --build "$build" -j2 --target tobrik >&2
+    # shellcheck source=/dev/null # again, should the build have configured anew
+    source "$build/tobrik-release.env"
     release=$(cd "$build" && pwd)/release # makensis reads the files by absolute path
     rm -rf "$release"
     cmake --install "$build" --prefix "$release" >&2
