@@ -30,7 +30,7 @@ class ClipboardRead {
 std::unique_ptr<ClipboardRead> StartClipboardRead();
 
 // A read through Qt's clipboard, which answers at once but for an owner in
-// another program on X11.
+// another program on X11 and on Windows.
 std::unique_ptr<ClipboardRead> QtClipboardRead();
 
 } // namespace tobrik::app

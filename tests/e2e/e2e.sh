@@ -261,6 +261,29 @@ check "the log lines written before closing are kept whole" "$(cat -A "$log")" \
     eval 'has_lines 2 && log_whole'
 sleep 1
 check "no viewer starts after closing" "$(viewer_count) viewers" viewers_are 4
+
+# ---- a copy in a folder named with a space and Japanese (Windows) -------------
+
+# A clipboard owner that never renders its text (win_check freeze-clipboard)
+# takes the clipboard mid-sweep: the sweep runs to its end, the window still
+# answers. The viewer then shows the log in that folder.
+if [ -n "$windows" ]; then
+    copy="${log%/*/*}/試験 フォルダ" && rm -rf "$copy" && cp -r "${log%/*}" "$copy"
+    log=$copy/tobrik.log && rm -f "$log"
+    printf '#!/bin/sh\nexec %s "%s"\n' "$wine" "$copy/tobrik.exe" >"$program"
+    start_program && pid=$started
+    within "$patience" has_window "" Tobrik && window=$(window_of "" Tobrik) || die "no window in $copy"
+    type_range 10 77 0 5 20 && start_sweep && wait_for_sweep_start 10.77.0.5 || die "no sweep to freeze"
+    "$wine" "$win_check" freeze-clipboard >"$work/frozen-owner" 2>&1 &
+    owner=$!
+    within 10 grep -q ready "$work/frozen-owner" && taken=$(log_lines)
+    check "a frozen clipboard owner, from line ${taken:-?} of 16 on, holds up no sweep" \
+        "$(log_lines) lines" eval '((${taken:-16} < 16)) && within 15 viewers_are 5'
+    kill_program "$owner"
+    check "the viewer shows a log whose path holds a space and Japanese" "" viewer_shows_log
+    "$wm_close" "$window"
+    check "the window still closes" "it still runs" within 5 exited "$pid"
+fi
 [ -z "$windows" ] || check "the NOTEPAD.EXE of the current folder never ran" "it ran" eval '! planted_ran'
 
 echo "e2e took $((SECONDS - began)) s"

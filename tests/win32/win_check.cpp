@@ -7,6 +7,8 @@
 //                           the clipboard history and the cloud clipboard
 //   win_check resources EXE VERSION
 //                           EXE's version record (1.03: 1,3,0,0), icon, manifest
+//   win_check freeze-clipboard  a frozen clipboard owner: takes the clipboard,
+//                           prints "ready" and never renders (WM_RENDERFORMAT)
 // Prints "ok   - ..." or "FAIL - ..." per check; exits 1 when one failed, 2
 // when the window or file is not there.
 
@@ -257,6 +259,18 @@ void checkManifest(HMODULE module) {
     check(text.find("<activeCodePage") == std::string::npos, "no activeCodePage");
 }
 
+int freezeClipboard() {
+    const HWND owner = CreateWindowW(L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, 0, 0, 0);
+    if (!OpenClipboard(owner) || !EmptyClipboard())
+        return 2;
+    SetClipboardData(CF_UNICODETEXT, nullptr);
+    CloseClipboard();
+    std::puts("ready");
+    std::fflush(stdout);
+    Sleep(INFINITE);
+    return 0;
+}
+
 } // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -264,6 +278,8 @@ int wmain(int argc, wchar_t** argv) {
         return checkFrame(argv[2]);
     if (argc == 2 && std::wcscmp(argv[1], L"clipboard") == 0)
         return checkClipboard();
+    if (argc == 2 && std::wcscmp(argv[1], L"freeze-clipboard") == 0)
+        return freezeClipboard();
     if (argc == 4 && std::wcscmp(argv[1], L"resources") == 0) {
         const HMODULE module = LoadLibraryExW(
             argv[2], nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
@@ -277,6 +293,7 @@ int wmain(int argc, wchar_t** argv) {
         FreeLibrary(module);
         return failures ? 1 : 0;
     }
-    std::fprintf(stderr, "usage: win_check frame TITLE | clipboard | resources EXE VERSION\n");
+    std::fprintf(stderr, "usage: win_check frame TITLE | clipboard | resources EXE VERSION | "
+                         "freeze-clipboard\n");
     return 2;
 }
