@@ -17,7 +17,9 @@
 #    from it into build/release-artifacts (scripts/windows-release.sh); the
 #    zip, unpacked, must hold the release folder's files and pass the DLL
 #    check (scripts/windows-release-check.sh), and be the same when packed
-#    again elsewhere; an earlier release, a version lower and with one more
+#    again elsewhere, and the downloads the same when built anew from a
+#    second clone in another folder (build_elsewhere, beside the rest of
+#    this step); an earlier release, a version lower and with one more
 #    DLL, is made the same way from a copy of the folder (into
 #    build-win-gui/earlier-release);
 # 5. inside a network namespace lab (tests/lab/in_lab.sh) boots a wine
@@ -241,8 +243,30 @@ run_wine_session() {
     return "$status"
 }
 
+# build_elsewhere DIR: the downloads built anew, as the README tells a user
+# to check them, from a second clone of the source as it stands (a commit
+# of the working tree, files not yet added included) in DIR/tobrik, under
+# another time zone, locale and umask, with the same Qt for Windows: into
+# DIR/downloads.
+build_elsewhere() {
+    local index=$1/index tree commit
+    tree=$(cd "$root" && GIT_INDEX_FILE=$index git add -A && GIT_INDEX_FILE=$index git write-tree)
+    commit=$(GIT_AUTHOR_NAME=tobrik GIT_AUTHOR_EMAIL=tobrik@localhost GIT_COMMITTER_NAME=tobrik \
+        GIT_COMMITTER_EMAIL=tobrik@localhost git -C "$root" commit-tree -p HEAD -m "as built" "$tree")
+    git clone -q --no-checkout "$root" "$1/tobrik"
+    git -C "$1/tobrik" checkout -q --detach "$commit"
+    cd "$1/tobrik"
+    umask 027
+    export TZ=America/St_Johns LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8
+    cmake --preset windows-cross-gui
+    scripts/windows-release.sh build-win-gui "$1/downloads"
+}
+
 if [[ ${1:-} == --wine-session ]]; then
     run_wine_session
+    exit
+elif [[ ${1:-} == --elsewhere ]]; then
+    build_elsewhere "$2"
     exit
 fi
 mode=${1:-}
@@ -250,6 +274,11 @@ mode=${1:-}
     sed -n '2,/^set -euo/p' "$0" | sed '$d; s/^# \{0,1\}//' >&2
     exit 2
 }
+
+# A build in a second clone (build_and_pack) ends with this script.
+rebuilding=
+trap '[[ -z $rebuilding ]] || kill -- "-$rebuilding" 2>/dev/null || true' EXIT
+trap 'exit 143' TERM INT
 
 [[ $(id -u) == 0 ]] || {
     echo "windows-tests: run as root (apt-get, network namespaces)" >&2
@@ -275,6 +304,12 @@ build_and_pack() {
     start=$(now)
     qt=$("$root/scripts/qt-for-windows.sh" | tail -n1)
     log "Qt for Windows in $qt ($(since "$start") s)"
+    # The downloads built again elsewhere (build_elsewhere), beside the rest
+    # of this build, in a session of its own that ends with this script.
+    elsewhere=$(mktemp -d /tmp/tobrik-elsewhere-XXXXXX)
+    start_elsewhere=$(now)
+    setsid bash "${BASH_SOURCE[0]}" --elsewhere "$elsewhere" >"$elsewhere/build.log" 2>&1 &
+    rebuilding=$!
 
     # 4. tobrik.exe, the window tests and the release folder.
     start=$(now)
@@ -322,6 +357,16 @@ build_and_pack() {
     for download in "tobrik-$version-windows-x64.zip" "tobrik-$version-setup-x64.exe"; do
         cmp "$release_artifacts/$download" "$again/$download" || { log "FAILED: $download differs" && exit 1; }
     done
+    # Built again elsewhere: the same downloads.
+    wait "$rebuilding" || { log "FAILED: building in a second clone ($elsewhere/build.log)" && exit 1; }
+    rebuilding=
+    for download in "tobrik-$version-windows-x64.zip" "tobrik-$version-setup-x64.exe" \
+        "tobrik-$version-qt-source.tar"; do
+        cmp "$release_artifacts/$download" "$elsewhere/downloads/$download" ||
+            { log "FAILED: $download built in $elsewhere differs" && exit 1; }
+    done
+    log "built again in a second clone: the same downloads ($(since "$start_elsewhere") s beside the rest)"
+    rm -rf "$elsewhere"
     # The end-to-end test closes windows as a window manager would.
     c++ -O1 -Wall -Wextra -o "$gui_build/wm_close" "$root/tests/e2e/wm_close.cpp" -lxcb
     # It starts the program in a folder that holds this NOTEPAD.EXE.
