@@ -96,11 +96,21 @@ QString QtWindowServices::clipboardText() {
     return clipboardCache_;
 }
 
-// One instance per log: the lock is named after the log a sweep would write.
+// One instance per log: the lock is named after the log chosen, which every
+// sweep then opens.
 bool QtWindowServices::anotherInstanceRunning() {
-    const std::string logPath =
-        tobrik::log::ExpectedLogPath(executableDirectory().toStdString(), logFolderAccess());
-    return instanceLock_.heldByAnother(QString::fromStdString(logPath));
+    return anotherInstanceWrites(QString::fromStdString(logPlace().path));
+}
+
+bool QtWindowServices::anotherInstanceWrites(const QString& logPath) {
+    return instanceLock_.heldByAnother(logPath);
+}
+
+tobrik::log::LogPlace& QtWindowServices::logPlace() {
+    if (!logPlace_)
+        logPlace_ =
+            tobrik::log::ChooseLogPlace(executableDirectory().toStdString(), logFolderAccess());
+    return *logPlace_;
 }
 
 void QtWindowServices::endProgram() {

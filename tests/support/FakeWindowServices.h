@@ -29,6 +29,8 @@ class FakeWindowServices : public app::QtWindowServices {
     QStringList viewerStarts;
     bool viewerFails = false;
     bool otherInstance = false;
+    QStringList lockedLogs; // the logs moved to whose lock was taken
+    QString logOfAnother;   // a log that another instance writes
     int programEnds = 0;
     QString directory;
     FakeLogFolderAccess places;
@@ -52,9 +54,14 @@ class FakeWindowServices : public app::QtWindowServices {
         return !viewerFails;
     }
     bool anotherInstanceRunning() override { return otherInstance; }
+    bool anotherInstanceWrites(const QString& logPath) override {
+        lockedLogs << logPath;
+        return logPath == logOfAnother;
+    }
     void endProgram() override { ++programEnds; }
     QString executableDirectory() override { return directory; }
     log::LogFolderAccess& logFolderAccess() override { return places; }
+    using QtWindowServices::forgetLogPlace;
 
     // Forgets what was recorded and scripted, as for a new window.
     void reset() {
@@ -64,6 +71,9 @@ class FakeWindowServices : public app::QtWindowServices {
         realBoxes = false;
         viewerStarts.clear();
         viewerFails = otherInstance = false;
+        lockedLogs.clear();
+        logOfAnother.clear();
+        forgetLogPlace();
         programEnds = 0;
         places = FakeLogFolderAccess();
     }

@@ -22,6 +22,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 
 #ifdef __linux__
 #include <unistd.h>
@@ -487,6 +488,59 @@ class SweepTest : public QObject, protected tobrik::test::ScriptedWindow {
         services->viewerFails = false;
         click();
         QCOMPARE(services->viewerStarts.size(), 2);
+    }
+
+    // A hard link in the log's place, there as the window opens (the log is
+    // then chosen in the user's folder) or put there after a sweep (the
+    // next one moves to the user's log and takes its lock): the user is told
+    // of both paths, the sweep writes the user's log, and the link's file
+    // keeps its text. Where another instance writes the user's log, that
+    // sweep does not start.
+    void linkInTheLogsPlaceIsToldAndLeftAlone_data() {
+        QTest::addColumn<bool>("afterASweep");
+        QTest::addColumn<bool>("otherInstance");
+        QTest::newRow("there as the window opens") << false << false;
+        QTest::newRow("put there after a sweep") << true << false;
+        QTest::newRow("after a sweep, another instance on the user's log") << true << true;
+    }
+
+    void linkInTheLogsPlaceIsToldAndLeftAlone() {
+        QFETCH(bool, afterASweep);
+        QFETCH(bool, otherInstance);
+#ifdef _WIN32
+        const char* variable = "LOCALAPPDATA";
+        const QString own = QDir::toNativeSeparators(dir->path() + "/own/Tobrik/tobrik.log");
+#else
+        const char* variable = "XDG_STATE_HOME";
+        const QString own = dir->path() + "/own/tobrik/tobrik.log";
+#endif
+        services->places.environment[variable] =
+            QDir::toNativeSeparators(dir->path() + "/own").toStdString();
+        QFile target(dir->path() + "/target");
+        setRange({"10", "0", "0", "1"}, "1");
+        if (afterASweep)
+            click();
+        QVERIFY(target.open(QIODevice::WriteOnly) && target.write("kept") == 4);
+        target.close();
+        QFile::remove(logPath()); // the first sweep's
+        std::filesystem::create_hard_link(target.fileName().toStdU16String(),
+                                          logPath().toStdU16String());
+        services->logOfAnother = otherInstance ? own : QString();
+        const int viewers = services->viewerStarts.size();
+        click();
+        QCOMPARE(services->countTitled("ログエラー"), 1);
+        const auto& told = services->messages.back();
+        QVERIFY2(told.text.startsWith("次のログファイルはリンクのため、使用しません。\n" +
+                                      logPath() + "\n\n") &&
+                     told.text.endsWith("\n" + own),
+                 qPrintable(told.text));
+        QCOMPARE(told.style, otherInstance ? 0x10 : 0x30);
+        QCOMPARE(services->lockedLogs, afterASweep ? QStringList{own} : QStringList{});
+        QCOMPARE(tobrik::test::LogRecords(own).size(), otherInstance ? 0 : 1);
+        QCOMPARE(services->viewerStarts.size(), viewers + (otherInstance ? 0 : 1));
+        QVERIFY(target.open(QIODevice::ReadOnly));
+        QCOMPARE(target.readAll(), QByteArray("kept"));
+        expectIdle();
     }
 };
 
