@@ -126,9 +126,9 @@ QString QtWindowServices::nowText() {
     return QDateTime::currentDateTime().toString("yyyy/MM/dd HH:mm:ss");
 }
 
-bool QtWindowServices::startProgram(const QString& program, const QString& argument,
-                                    QString& error) {
-    return StartViewer(program, argument, error);
+void QtWindowServices::startProgram(const QString& program, const QString& argument,
+                                    const std::function<void(const QString& error)>& failed) {
+    StartViewer(program, argument, failed);
 }
 
 } // namespace tobrik::app

@@ -33,7 +33,8 @@ class QtWindowServices : public WindowServices {
     tobrik::log::LogFolderAccess& logFolderAccess() override { return logFolderAccess_; }
     tobrik::log::LogPlace& logPlace() override;
     QString nowText() override;
-    bool startProgram(const QString& program, const QString& argument, QString& error) override;
+    void startProgram(const QString& program, const QString& argument,
+                      const std::function<void(const QString& error)>& failed) override;
 
   protected:
     // Forgets the log's place, to be chosen again (a test's new folder).

@@ -8,6 +8,7 @@
 #include "LogLocation.h"
 
 #include <QString>
+#include <functional>
 
 namespace tobrik::app {
 
@@ -61,9 +62,13 @@ class WindowServices {
     virtual tobrik::log::LogPlace& logPlace() = 0;
     // The current local time as "yyyy/mm/dd hh:mm:ss".
     virtual QString nowText() = 0;
-    // Starts program with one argument, detached, without a shell: the
-    // log's viewer. On failure returns false and sets error.
-    virtual bool startProgram(const QString& program, const QString& argument, QString& error) = 0;
+    // Starts program with one argument, without a shell, and without
+    // waiting for it: the log's viewer. Where it cannot be started, or (on
+    // Linux) ends with a status other than 0, as xdg-open does when it finds
+    // no viewer, failed is called once with the reason, at once or later
+    // from the event loop. Ending this program does not end it.
+    virtual void startProgram(const QString& program, const QString& argument,
+                              const std::function<void(const QString& error)>& failed) = 0;
 };
 
 } // namespace tobrik::app

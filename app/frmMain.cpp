@@ -19,6 +19,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <limits>
@@ -426,10 +427,16 @@ void frmMain::finishSweep() {
     lblResult->setVisible(false);
 }
 
+// A viewer that cannot be started, or finds nothing to show the log with,
+// is told once with where the log is; the window is not held meanwhile.
 void frmMain::showLog() {
-    QString error;
     const QString viewer = ViewerProgram();
-    if (!services.startProgram(viewer, strLogPath, error))
-        services.messageBox(QString("%1\n%2 %3\n%4").arg(kViewerFailed, viewer, strLogPath, error),
-                            MessageStyle::Exclamation, kLogErrorTitle);
+    const QString path = strLogPath;
+    const QPointer<frmMain> window(this);
+    services.startProgram(viewer, path, [window, viewer, path](const QString& error) {
+        if (window)
+            window->services.messageBox(
+                QString("%1\n%2: %3\n\n%4\n%5").arg(kViewerFailed, viewer, error, kLogIsAt, path),
+                MessageStyle::Exclamation, kLogErrorTitle);
+    });
 }

@@ -28,6 +28,7 @@ class FakeWindowServices : public app::QtWindowServices {
     bool realBoxes = false; // show the boxes and return what they answer
     QStringList viewerStarts;
     bool viewerFails = false;
+    QString realViewer; // a program started for real in the viewer's place
     bool otherInstance = false;
     QStringList lockedLogs; // the logs moved to whose lock was taken
     QString logOfAnother;   // a log that another instance writes
@@ -47,11 +48,13 @@ class FakeWindowServices : public app::QtWindowServices {
         answers.pop_front();
         return answer;
     }
-    bool startProgram(const QString& program, const QString& argument, QString& error) override {
+    void startProgram(const QString& program, const QString& argument,
+                      const std::function<void(const QString&)>& failed) override {
         viewerStarts << program + " " + argument;
-        if (viewerFails)
-            error = "No such file or directory";
-        return !viewerFails;
+        if (!realViewer.isEmpty())
+            QtWindowServices::startProgram(realViewer, argument, failed);
+        else if (viewerFails)
+            failed("No such file or directory");
     }
     bool anotherInstanceRunning() override { return otherInstance; }
     bool anotherInstanceWrites(const QString& logPath) override {
@@ -71,6 +74,7 @@ class FakeWindowServices : public app::QtWindowServices {
         realBoxes = false;
         viewerStarts.clear();
         viewerFails = otherInstance = false;
+        realViewer.clear();
         lockedLogs.clear();
         logOfAnother.clear();
         forgetLogPlace();

@@ -477,17 +477,41 @@ class SweepTest : public QObject, protected tobrik::test::ScriptedWindow {
     }
 #endif
 
-    void viewerThatCannotStartIsReported() {
-        services->viewerFails = true;
+    // A viewer that cannot be started, or whose launcher finds no viewer
+    // and says so by its status (xdg-open's 3; here "false"'s 1): one
+    // message naming the log's path, and the window stays usable.
+    void viewerThatCannotStartIsToldWithThePath_data() {
+        QTest::addColumn<QString>("viewer");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("start refused (scripted)") << ""
+                                                  << "No such file or directory";
+        QTest::newRow("no such program") << "/no/such/viewer"
+                                         << "";
+#ifndef _WIN32
+        QTest::newRow("the launcher ends with status 1") << "false"
+                                                         << "終了コード 1";
+#endif
+    }
+
+    void viewerThatCannotStartIsToldWithThePath() {
+        QFETCH(QString, viewer);
+        QFETCH(QString, reason);
+        services->viewerFails = viewer.isEmpty();
+        services->realViewer = viewer;
         setRange({"10", "0", "0", "1"}, "1");
         click();
-        QCOMPARE(services->countTitled("ログエラー"), 1);
-        QVERIFY(services->messages.back().text.contains(logPath()));
+        QTRY_COMPARE(services->countTitled("ログエラー"), 1);
+        const QString text = services->messages.back().text;
+        QVERIFY2(text.startsWith("ログを表示するプログラムを起動できません。\n") &&
+                     text.endsWith("\n\nログファイルは次の場所にあります。\n" + logPath()) &&
+                     text.contains(reason),
+                 qPrintable(text));
         expectIdle();
-        // Still usable.
         services->viewerFails = false;
+        services->realViewer.clear();
         click();
         QCOMPARE(services->viewerStarts.size(), 2);
+        QCOMPARE(services->countTitled("ログエラー"), 1);
     }
 
     // A hard link in the log's place, there as the window opens (the log is
