@@ -9,7 +9,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -19,15 +18,11 @@
 #ifdef _WIN32
 #include <windows.h>
 // After windows.h:
-#include <aclapi.h>
 #include <sddl.h>
 #endif
 #ifdef __linux__
-#include <cerrno>
 #include <csignal>
-#include <cstring>
 #include <sys/resource.h>
-#include <sys/xattr.h>
 #include <unistd.h>
 #endif
 
@@ -87,27 +82,31 @@ struct PlaceRow {
     const char* name;
     std::string executableDirectory;
     std::map<std::string, std::string> environment;
-    std::vector<std::string> refused = {}; // folders whose files cannot be opened
-    std::vector<std::string> tried;        // paths opened or tried, in order
+    std::vector<std::string> refused; // folders whose files cannot be opened
+    std::vector<std::string> tried;   // paths opened or tried, in order
     bool opened;
-    std::string created = "";     // a folder created for the user alone; "" when none is made
+    std::string created;          // a folder created for the user alone; "" when none is made
     std::string accountHome = ""; // the home folder of the user's account
-    // The log beside the program planted as a "symbolic" or "hard" link to a
-    // file of the row's, which keeps its text.
-    std::string link = "";
-    // Who else may write the program's folder, for real: "group" (mode 0775;
-    // its group is the user's own) or "acl" (an access list entry for another
-    // user) on Linux, an entry of its access list for this SID on Windows.
-    std::string writableBy = "";
-    // Another who may write it as far as the seam tells: a member of the
-    // folder's group (Linux), an entry letting this SID add files (Windows).
-    std::string scriptedWriter = "";
-    // The environment set in the process's own, read through the system.
-    bool realEnvironment = false;
-    // The log the user is told was refused; by default the first path tried
-    // when a second one was tried.
-    std::string told = "";
+    std::string link = "";        // the log beside the program: a "symbolic" or "hard" link
+    // Others may write the program's folder: for real by its group (0775) or
+    // a SID's access entry, or by the records scripted (FakeLogFolderAccess).
+    std::string writableBy = "", scripted = "";
 };
+
+// The program in "@/app": the log beside it, or else in the user's own folder.
+PlaceRow ownRow(const char* name, bool beside, std::string link, std::string writableBy = "",
+                std::string scripted = "") {
+#ifdef _WIN32
+    const std::string variable = "LOCALAPPDATA", folder = "@/local", own = "@/local/Tobrik";
+#else
+    const std::string variable = "XDG_STATE_HOME", folder = "@/state", own = "@/state/tobrik";
+#endif
+    PlaceRow row{name, "@/app", {{variable, folder}}, {}, {own + "/tobrik.log"}, true, own};
+    if (beside)
+        row.tried = {"@/app/tobrik.log"}, row.created = "";
+    row.link = link, row.writableBy = writableBy, row.scripted = scripted;
+    return row;
+}
 
 // clang-format off
 const std::vector<PlaceRow> kPlaceRows = {
@@ -134,22 +133,17 @@ const std::vector<PlaceRow> kPlaceRows = {
     // Not marked read-only, yet no file can be made: an ACL on Windows, sysfs under wine.
     {"a folder where no file can be made", "Z:/sys/kernel", {{"LOCALAPPDATA", "@/local"}}, {},
      {"@/local/Tobrik/tobrik.log"}, true, "@/local/Tobrik"},
-    {.name = "Everyone may write the folder: the local application data",
-     .executableDirectory = "@/app", .environment = {{"LOCALAPPDATA", "@/local"}},
-     .tried = {"@/local/Tobrik/tobrik.log"}, .opened = true, .created = "@/local/Tobrik",
-     .writableBy = "S-1-1-0"},
-    // Wine keeps no entry for Users: it maps them to the Unix mode's group.
-    {.name = "Users may write the folder (scripted)", .executableDirectory = "@/app",
-     .environment = {{"LOCALAPPDATA", "@/local"}}, .tried = {"@/local/Tobrik/tobrik.log"},
-     .opened = true, .created = "@/local/Tobrik", .scriptedWriter = "S-1-5-32-545"},
-    {.name = "a profile folder in Japanese and other letters, with a space",
-     .executableDirectory = "@/app", .environment = {{"LOCALAPPDATA", "@/山田 é/AppData/Local"}},
-     .refused = {"@/app"},
-     .tried = {"@/app/tobrik.log", "@/山田 é/AppData/Local/Tobrik/tobrik.log"}, .opened = true,
-     .created = "@/山田 é/AppData/Local/Tobrik", .realEnvironment = true},
-    {.name = "a hard link in the log's place: refused, told", .executableDirectory = "@/app",
-     .environment = {{"LOCALAPPDATA", "@/local"}}, .tried = {"@/local/Tobrik/tobrik.log"},
-     .opened = true, .created = "@/local/Tobrik", .link = "hard", .told = "@/app/tobrik.log"},
+    // "!": set in the process's own environment, read through the system.
+    {"a profile folder in Japanese and other letters, with a space", "@/app",
+     {{"LOCALAPPDATA", "!@/山田 é/AppData/Local"}}, {"@/app"},
+     {"@/app/tobrik.log", "@/山田 é/AppData/Local/Tobrik/tobrik.log"}, true,
+     "@/山田 é/AppData/Local/Tobrik"},
+    ownRow("Everyone may write the folder", false, "", "WD"),
+    // Wine keeps no entry for Users (it makes it the Unix mode's group) and
+    // no owner but the file's Unix one: the records are scripted.
+    ownRow("Users may write the folder", false, "", "", "O:BAD:(A;;FA;;;BA)(A;;0x2;;;BU)"),
+    ownRow("another user owns the folder", false, "", "", "O:S-1-5-21-1-2-3-1001D:(A;;FA;;;BA)"),
+    ownRow("a hard link in the log's place: refused, told", false, "hard"),
 #else
     {"portable copy: beside the executable", "@/app", {{"XDG_STATE_HOME", "@/state"}}, {},
      {"@/app/tobrik.log"}, true, ""},
@@ -177,22 +171,10 @@ const std::vector<PlaceRow> kPlaceRows = {
      "@/home/.local/state/tobrik"},
     {"both refused: the last path tried fails", "@/app", {{"XDG_STATE_HOME", "@/state"}}, {"@"},
      {"@/app/tobrik.log", "@/state/tobrik/tobrik.log"}, false, "@/state/tobrik"},
-    {.name = "group-writable, the group the user's own: beside", .executableDirectory = "@/app",
-     .environment = {{"XDG_STATE_HOME", "@/state"}}, .tried = {"@/app/tobrik.log"}, .opened = true,
-     .writableBy = "group"},
-    {.name = "group-writable, another member in the group", .executableDirectory = "@/app",
-     .environment = {{"XDG_STATE_HOME", "@/state"}}, .tried = {"@/state/tobrik/tobrik.log"},
-     .opened = true, .created = "@/state/tobrik", .writableBy = "group",
-     .scriptedWriter = "tobrik-other"},
-    {.name = "an access list lets another user write", .executableDirectory = "@/app",
-     .environment = {{"XDG_STATE_HOME", "@/state"}}, .tried = {"@/state/tobrik/tobrik.log"},
-     .opened = true, .created = "@/state/tobrik", .writableBy = "acl"},
-    {.name = "a symbolic link in the log's place: refused, told", .executableDirectory = "@/app",
-     .environment = {{"XDG_STATE_HOME", "@/state"}}, .tried = {"@/state/tobrik/tobrik.log"},
-     .opened = true, .created = "@/state/tobrik", .link = "symbolic", .told = "@/app/tobrik.log"},
-    {.name = "a hard link in the log's place: refused, told", .executableDirectory = "@/app",
-     .environment = {{"XDG_STATE_HOME", "@/state"}}, .tried = {"@/state/tobrik/tobrik.log"},
-     .opened = true, .created = "@/state/tobrik", .link = "hard", .told = "@/app/tobrik.log"},
+    ownRow("group-writable, the group the user's own: beside", true, "", "group"),
+    ownRow("group-writable, another member in the group", false, "", "group", "tobrik-other"),
+    ownRow("a symbolic link in the log's place: refused, told", false, "symbolic"),
+    ownRow("a hard link in the log's place: refused, told", false, "hard"),
 #endif
 };
 // clang-format on
@@ -211,63 +193,21 @@ fs::path u8(const std::string& text) {
     return fs::path(std::u8string(text.begin(), text.end()));
 }
 
-// Sets the variable in the process's environment; unsets it for nullptr.
-void setVariable(const std::string& name, const char* value) {
+// Lets others write folder: its group (mode 0775) on Linux, the SID (an
+// SDDL name) on Windows, by an access list of that one entry.
+void letWrite([[maybe_unused]] const std::string& sid, const std::string& folder) {
 #ifdef _WIN32
-    SetEnvironmentVariableW(tobrik::net::Utf8ToWide(name).c_str(),
-                            value ? tobrik::net::Utf8ToWide(value).c_str() : nullptr);
+    PSECURITY_DESCRIPTOR list = nullptr;
+    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(
+        tobrik::net::Utf8ToWide("D:(A;OICI;FA;;;" + sid + ")").c_str(), SDDL_REVISION_1, &list,
+        nullptr));
+    EXPECT_TRUE(
+        SetFileSecurityW(tobrik::net::Utf8ToWide(folder).c_str(), DACL_SECURITY_INFORMATION, list));
+    LocalFree(list);
 #else
-    value ? ::setenv(name.c_str(), value, 1) : ::unsetenv(name.c_str());
+    fs::permissions(folder, fs::perms(0775));
 #endif
 }
-
-// The row's link in the log's place, to a file that must keep its text.
-void plantLink(const std::string& kind, const fs::path& log, const fs::path& target) {
-    std::ofstream(target) << "kept";
-    if (kind == "symbolic")
-        fs::create_symlink(target, log);
-    else
-        fs::create_hard_link(target, log);
-}
-
-#ifdef _WIN32
-// An entry of folder's access list that lets sid add files.
-void letWrite(const std::string& sid, const std::string& folder) {
-    const std::wstring path = tobrik::net::Utf8ToWide(folder);
-    PACL list = nullptr, grown = nullptr;
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    PSID trustee = nullptr;
-    ASSERT_EQ(GetNamedSecurityInfoW(path.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION,
-                                    nullptr, nullptr, &list, nullptr, &descriptor),
-              ERROR_SUCCESS);
-    ASSERT_TRUE(ConvertStringSidToSidW(tobrik::net::Utf8ToWide(sid).c_str(), &trustee));
-    EXPLICIT_ACCESSW entry{FILE_ADD_FILE, GRANT_ACCESS, NO_INHERITANCE, {}};
-    BuildTrusteeWithSidW(&entry.Trustee, trustee);
-    EXPECT_EQ(SetEntriesInAclW(1, &entry, list, &grown), ERROR_SUCCESS);
-    EXPECT_EQ(SetNamedSecurityInfoW(const_cast<wchar_t*>(path.c_str()), SE_FILE_OBJECT,
-                                    DACL_SECURITY_INFORMATION, nullptr, nullptr, grown, nullptr),
-              ERROR_SUCCESS);
-    LocalFree(grown);
-    LocalFree(trustee);
-    LocalFree(descriptor);
-}
-#else
-// Mode 0775 ("group"), or the same through an access list entry that lets
-// the user nobody write ("acl"; the group bits then show the list's mask).
-void letWrite(const std::string& who, const std::string& folder) {
-    if (who == "group") {
-        fs::permissions(folder, fs::perms(0775));
-        return;
-    }
-    // Version 2, then tag, permissions and id of each entry: the owner,
-    // nobody, the group, the mask and the others.
-    const auto entry = [](std::uint32_t tag, std::uint32_t perms) { return tag | perms << 16; };
-    const std::uint32_t list[] = {2,   entry(1, 7),  ~0u, entry(2, 7),  65534, entry(4, 5),
-                                  ~0u, entry(16, 7), ~0u, entry(32, 5), ~0u};
-    ASSERT_EQ(::setxattr(folder.c_str(), "system.posix_acl_access", list, sizeof list, 0), 0)
-        << std::strerror(errno);
-}
-#endif
 
 #ifdef _WIN32
 // The folder, made if missing, as its short (8.3) path names it.
@@ -301,25 +241,26 @@ TEST_F(ResultLogFile, ThePlaceIsBesideTheExecutableOrTheUsersOwn) {
             return placeIn(own, text);
         };
         tobrik::test::FakeLogFolderAccess places;
-        for (const auto& [name, value] : row.environment)
-            places.environment[name] = place(value);
+        for (const auto& [name, value] : row.environment) {
+            places.environment[name] = value[0] == '!' ? "!" : place(value);
+#ifdef _WIN32
+            if (value[0] == '!')
+                SetEnvironmentVariableW(tobrik::net::Utf8ToWide(name).c_str(),
+                                        tobrik::net::Utf8ToWide(place(value.substr(1))).c_str());
+#endif
+        }
         for (const auto& folder : row.refused)
             places.refused.push_back(place(folder));
         places.home = row.accountHome.empty() ? std::string() : place(row.accountHome);
-        if (!row.link.empty())
-            plantLink(row.link, own / "app" / "tobrik.log", own / "target");
+        if (!row.link.empty() && std::ofstream(own / "target") << "kept") // its text must stay
+            row.link == "hard" ? fs::create_hard_link(own / "target", own / "app/tobrik.log")
+                               : fs::create_symlink(own / "target", own / "app/tobrik.log");
         if (!row.writableBy.empty())
             letWrite(row.writableBy, place("@/app"));
-        places.otherWriter = row.scriptedWriter;
-        if (row.realEnvironment) {
-            places.realEnvironment = true;
-            for (const auto& [name, value] : places.environment)
-                setVariable(name, value.c_str());
-        }
+        places.scripted = row.scripted;
         ResultLog log;
         tobrik::log::LogPlace chosen =
             tobrik::log::ChooseLogPlace(place(row.executableDirectory), places);
-        const std::string lockedPath = chosen.path;
         const auto opening = tobrik::log::OpenChosenLog(log, chosen, places,
                                                         [](const std::string&) { return true; });
 
@@ -333,16 +274,15 @@ TEST_F(ResultLogFile, ThePlaceIsBesideTheExecutableOrTheUsersOwn) {
         EXPECT_EQ(fs::exists(u8(opening.path)), row.opened);
         // A reason is given only for a log that could not be opened.
         EXPECT_EQ(opening.error, row.opened ? "" : "Permission denied");
-        // Where the system alone refuses, the log chosen before it is opened
-        // (which keys the one-instance lock) is the one opened.
+        // Where the system alone refuses, the place predicted before the
+        // log is opened (which keys the one-instance lock) is the same.
         if (row.refused.empty()) {
-            EXPECT_EQ(lockedPath, opening.path);
+            EXPECT_EQ(chosen.path, opening.path);
         }
-        // The user hears of a log refused, or one that failed and moved.
-        const std::string told = !row.told.empty()  ? place(row.told)
-                                 : tried.size() > 1 ? tried[0]
-                                                    : "";
-        EXPECT_EQ(opening.move.from, told);
+        // The user hears of a link refused, or of a log that failed and moved.
+        EXPECT_EQ(opening.move.from, !row.link.empty()  ? place("@/app/tobrik.log")
+                                     : tried.size() > 1 ? tried[0]
+                                                        : "");
 #ifndef _WIN32
         if (!row.created.empty()) {
             EXPECT_EQ(fs::status(place(row.created)).permissions(), fs::perms::owner_all);
@@ -354,9 +294,6 @@ TEST_F(ResultLogFile, ThePlaceIsBesideTheExecutableOrTheUsersOwn) {
         if (!row.link.empty()) {
             EXPECT_EQ(readAll(own / "target"), "kept");
         }
-        for (const auto& [name, value] : places.environment)
-            if (row.realEnvironment)
-                setVariable(name, nullptr);
     }
 }
 

@@ -2,11 +2,11 @@
 # One instance at a time: a second one shows only its refusal and ends; a
 # killed instance does not block the next, nor does one of another user; two
 # copies at different paths that would write the same log are one instance,
-# also where one writes the user's log because its log beside it is a link;
-# of eight started at once exactly one stays; a lock that cannot be made
-# does not refuse the start. The first window opens centred, frame
-# included, under openbox, which itself would put it into the screen's
-# corner. Runs inside the lab (the program looks up the local host).
+# also where a link beside one sends its log there;
+# of eight started at once exactly one stays; a lock that cannot be made does
+# not refuse the start. The first window opens centred, frame included, under
+# openbox, which itself would put it into the screen's corner. Runs inside
+# the lab (the program looks up the local host).
 source "$(dirname "$0")/../support/desktop.sh"
 start_desktop corner
 install_program "$1"
@@ -71,15 +71,13 @@ wait_until 10 "the refusal of a copy that shares the log" has_window "$started" 
 answer "$started" "ロードエラー" || fail "the refusal could not be answered"
 wait_until 5 "the refused copy to end" exited "$started"
 kill_program "$pid"
-# A copy whose log beside it is a symbolic link writes the state folder
-# instead, and so does the system copy: the second is refused.
-mkdir -m 755 "$work/linked"
-install -m 755 "$program" "$work/linked/tobrik"
+# A copy whose log beside it is a link writes the state folder, as the
+# system copy does: the second is refused.
+mkdir -m 755 "$work/linked" && install -m 755 "$program" "$work/linked/tobrik"
 ln -s "$work/elsewhere" "$work/linked/tobrik.log"
 program="$work/linked/tobrik" open_window env XDG_STATE_HOME="$work/state"
 program="$system_copy/tobrik" start_program env XDG_STATE_HOME="$work/state"
-wait_until 10 "the refusal of a copy that writes the log of a copy beside a link" \
-    has_window "$started" "ロードエラー"
+wait_until 10 "the refusal beside a copy whose log is a link" has_window "$started" "ロードエラー"
 answer "$started" "ロードエラー" || fail "the refusal could not be answered"
 wait_until 5 "the refused copy to end" exited "$started"
 kill_program "$pid"

@@ -27,11 +27,9 @@ class FakeWindowServices : public app::QtWindowServices {
     std::function<void(const ShownMessage&)> onMessage;
     bool realBoxes = false; // show the boxes and return what they answer
     QStringList viewerStarts;
-    bool viewerFails = false;
     QString realViewer; // a program started for real in the viewer's place
     bool otherInstance = false;
-    QStringList lockedLogs; // the logs moved to whose lock was taken
-    QString logOfAnother;   // a log that another instance writes
+    QString logOfAnother; // a log that another instance writes
     int programEnds = 0;
     QString directory;
     FakeLogFolderAccess places;
@@ -53,14 +51,9 @@ class FakeWindowServices : public app::QtWindowServices {
         viewerStarts << program + " " + argument;
         if (!realViewer.isEmpty())
             QtWindowServices::startProgram(realViewer, argument, failed);
-        else if (viewerFails)
-            failed("No such file or directory");
     }
     bool anotherInstanceRunning() override { return otherInstance; }
-    bool anotherInstanceWrites(const QString& logPath) override {
-        lockedLogs << logPath;
-        return logPath == logOfAnother;
-    }
+    bool anotherInstanceWrites(const QString& logPath) override { return logPath == logOfAnother; }
     void endProgram() override { ++programEnds; }
     QString executableDirectory() override { return directory; }
     log::LogFolderAccess& logFolderAccess() override { return places; }
@@ -73,9 +66,8 @@ class FakeWindowServices : public app::QtWindowServices {
         onMessage = nullptr;
         realBoxes = false;
         viewerStarts.clear();
-        viewerFails = otherInstance = false;
+        otherInstance = false;
         realViewer.clear();
-        lockedLogs.clear();
         logOfAnother.clear();
         forgetLogPlace();
         programEnds = 0;
