@@ -79,7 +79,10 @@ std::FILE* ResultLog::openForOutput(const std::string& path, LogRefusal& refusal
         refusal = LogRefusal::Link;
         return fail(file, ERROR_SUCCESS);
     }
-    if (!SetEndOfFile(file))
+    // A file just made has nothing to cut (and wine fails the cut of one
+    // made on a full volume).
+    const bool empty = info.nFileSizeHigh == 0 && info.nFileSizeLow == 0;
+    if (!empty && !SetEndOfFile(file))
         return fail(file, GetLastError());
     const int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(file), _O_WRONLY | _O_BINARY);
     if (descriptor < 0)
