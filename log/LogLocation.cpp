@@ -32,11 +32,16 @@ std::string LogPathIn(const std::string& folder) {
 }
 
 LogPlace ChooseLogPlace(const std::string& executableDirectory, LogFolderAccess& access) {
-    LogPlace place{LogPathIn(executableDirectory), {}};
+    LogPlace place{LogPathIn(executableDirectory), {}, {}};
+    const bool allowed = besideIsAllowed(executableDirectory, access);
     const std::string folder = UserLogFolder(access);
-    if (folder.empty())
+    if (folder.empty()) {
+        // Nothing is written where it is not allowed, for want of a place.
+        if (!allowed)
+            place.error = "no folder of the user's own is known";
         return place;
-    if (!besideIsAllowed(executableDirectory, access) || !access.mayWrite(executableDirectory)) {
+    }
+    if (!allowed || !access.mayWrite(executableDirectory)) {
         place.path = LogPathIn(folder);
     } else if (access.isLink(place.path)) {
         place.move = {place.path, LogRefusal::Link, {}};
@@ -55,7 +60,8 @@ LogOpening OpenChosenLog(ResultLog& log, LogPlace& place, LogFolderAccess& acces
     };
     LogOpening opening;
     opening.path = place.path;
-    if (openAt(place.path, opening.error)) {
+    opening.error = place.error;
+    if (opening.error.empty() && openAt(place.path, opening.error)) {
         opening.opened = true;
         opening.error.clear();
         opening.move = std::exchange(place.move, {});

@@ -37,7 +37,9 @@ struct LogMove {
 // taken on it, and every sweep opens it.
 struct LogPlace {
     std::string path;
-    LogMove move; // a log beside the program refused as the place was chosen
+    LogMove move;      // a log beside the program refused as the place was chosen
+    std::string error; // why no log may be written: beside the program it is
+                       // not allowed, and no folder of the user's own is known
 };
 
 // Chooses the log without opening or making anything: beside the program

@@ -171,6 +171,8 @@ const std::vector<PlaceRow> kPlaceRows = {
      "@/home/.local/state/tobrik"},
     {"both refused: the last path tried fails", "@/app", {{"XDG_STATE_HOME", "@/state"}}, {"@"},
      {"@/app/tobrik.log", "@/state/tobrik/tobrik.log"}, false, "@/state/tobrik"},
+    {"no folder of the user's own: nothing is written under /usr", "/usr/bin", {}, {"/usr"}, {},
+     false, ""},
     ownRow("group-writable, the group the user's own: beside", true, "", "group"),
     ownRow("group-writable, another member in the group", false, "", "group", "tobrik-other"),
     ownRow("a symbolic link in the log's place: refused, told", false, "symbolic"),
@@ -268,12 +270,15 @@ TEST_F(ResultLogFile, ThePlaceIsBesideTheExecutableOrTheUsersOwn) {
         for (const auto& path : row.tried)
             tried.push_back(place(path));
         EXPECT_EQ(places.tried, tried);
-        EXPECT_EQ(opening.path, tried.back());
+        EXPECT_EQ(opening.path,
+                  tried.empty() ? place(row.executableDirectory) + "/tobrik.log" : tried.back());
         EXPECT_EQ(opening.opened, row.opened) << opening.error;
         EXPECT_EQ(log.isOpen(), row.opened);
         EXPECT_EQ(fs::exists(u8(opening.path)), row.opened);
         // A reason is given only for a log that could not be opened.
-        EXPECT_EQ(opening.error, row.opened ? "" : "Permission denied");
+        EXPECT_EQ(opening.error, row.opened      ? ""
+                                 : tried.empty() ? "no folder of the user's own is known"
+                                                 : "Permission denied");
         // Where the system alone refuses, the place predicted before the
         // log is opened (which keys the one-instance lock) is the same.
         if (row.refused.empty()) {
