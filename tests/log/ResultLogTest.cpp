@@ -195,8 +195,7 @@ fs::path u8(const std::string& text) {
     return fs::path(std::u8string(text.begin(), text.end()));
 }
 
-// Lets others write folder: its group (mode 0775) on Linux, the SID (an
-// SDDL name) on Windows, by an access list of that one entry.
+// Lets its group (Linux: 0775) or the SID (Windows: by an access list) write folder.
 void letWrite([[maybe_unused]] const std::string& sid, const std::string& folder) {
 #ifdef _WIN32
     PSECURITY_DESCRIPTOR list = nullptr;

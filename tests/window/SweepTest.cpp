@@ -477,9 +477,8 @@ class SweepTest : public QObject, protected tobrik::test::ScriptedWindow {
     }
 #endif
 
-    // A viewer that cannot be started, or whose launcher finds no viewer
-    // and says so by its status (xdg-open's 3; here "false"'s 1): one
-    // message naming the log's path, and the window stays usable.
+    // A viewer that cannot start, or a launcher that says by its status that it
+    // found none (xdg-open's 3; "false"'s 1): one message with the log's path.
     void viewerThatCannotStartIsToldWithThePath_data() {
         QTest::addColumn<QString>("viewer");
         QTest::newRow("no such program") << "/no/such/viewer";
@@ -507,9 +506,8 @@ class SweepTest : public QObject, protected tobrik::test::ScriptedWindow {
         QCOMPARE(services->countTitled("ログエラー"), 1);
     }
 
-    // A hard link put in the log's place after a sweep: the next sweep tells
-    // of both paths and writes the user's log, whose lock it takes, or does
-    // not start where another instance writes that log.
+    // A hard link put in the log's place after a sweep: the next one tells of
+    // both paths and takes the user's log, unless another instance writes it.
     void linkInTheLogsPlaceIsToldAndLeftAlone_data() {
         QTest::addColumn<bool>("otherInstance");
         QTest::newRow("the user's log is free") << false;
