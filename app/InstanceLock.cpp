@@ -52,19 +52,21 @@ bool InstanceLock::heldByAnother(const QString& logPath) {
     // it could never take.
     if (folder.isEmpty())
         return false;
-    lock_ = std::make_unique<QLockFile>(lockPath(folder, logPath));
+    const QString path = lockPath(folder, logPath);
+    if (locks_.count(path))
+        return false; // this instance's own
+    auto lock = std::make_unique<QLockFile>(path);
     // A lock left by an instance that died is taken over by tryLock.
-    if (lock_->tryLock(0))
+    if (lock->tryLock(0)) {
+        locks_[path] = std::move(lock);
         return false;
-    if (lock_->error() == QLockFile::LockFailedError)
-        return true; // another process holds it
-    lock_.reset();
-    return false;
+    }
+    return lock->error() == QLockFile::LockFailedError; // another process holds it
 }
 
 void InstanceLock::release() {
-    if (lock_)
-        lock_->unlock();
+    for (auto& [path, lock] : locks_)
+        lock->unlock();
 }
 
 } // namespace tobrik::app

@@ -6,22 +6,24 @@
 
 #include <QLockFile>
 #include <QString>
+#include <map>
 #include <memory>
 
 namespace tobrik::app {
 
 class InstanceLock {
   public:
-    // Takes the lock of the log at logPath; true when another running
-    // instance holds it. Where no lock can be had (no folder of the user's
-    // own, a full or read-only folder) the program starts without one
-    // rather than refuse the user for good.
+    // Takes the lock of the log at logPath, beside those this instance holds
+    // already (the log it chose, and one it moved to); true when another
+    // running instance holds it. Where no lock can be had (no folder of the
+    // user's own, a full or read-only folder) the program goes on without
+    // one rather than refuse the user for good.
     bool heldByAnother(const QString& logPath);
-    // Gives the lock up, as the program ends.
+    // Gives the locks up, as the program ends.
     void release();
 
   private:
-    std::unique_ptr<QLockFile> lock_;
+    std::map<QString, std::unique_ptr<QLockFile>> locks_; // by the lock file's path
 };
 
 // ---- Each system's part ---------------------------------------------------

@@ -1,4 +1,4 @@
-// Starting the log's viewer, without waiting for it.
+// What the start of the log's viewer is alike in on every system.
 
 #include "LogViewer.h"
 
@@ -6,15 +6,10 @@
 
 namespace tobrik::app {
 
-bool StartViewer(const QString& program, const QString& argument, QString& error) {
-    QProcess process;
+void PrepareViewer(QProcess& process, const QString& program, const QString& argument) {
     process.setProgram(program);
     process.setArguments({argument});
     process.setStandardInputFile(QProcess::nullDevice());
-    if (process.startDetached())
-        return true;
-    error = process.errorString();
-    return false;
 }
 
 } // namespace tobrik::app

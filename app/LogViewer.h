@@ -1,9 +1,12 @@
 #pragma once
 // The viewer that shows the log at the end of a sweep: each system's viewer
-// program (LogViewerUnix.cpp, LogViewerWindows.cpp, of which CMake builds
-// one) and its start on the log.
+// program and its start (LogViewerUnix.cpp, LogViewerWindows.cpp, of which
+// CMake builds one).
 
 #include <QString>
+#include <functional>
+
+class QProcess;
 
 namespace tobrik::app {
 
@@ -13,8 +16,15 @@ namespace tobrik::app {
 // not known. Elsewhere xdg-open, from PATH.
 QString ViewerProgram();
 
-// Starts program with argument, detached, without a shell, its input from
-// the null device. On failure returns false and sets error.
-bool StartViewer(const QString& program, const QString& argument, QString& error);
+// Starts program with argument, without a shell and without waiting for
+// it; it outlives this program. failed is called once with the reason where
+// it cannot be started, and on Linux where it ends with a status other than
+// 0 (xdg-open's answer when it finds no viewer), from the event loop.
+void StartViewer(const QString& program, const QString& argument,
+                 const std::function<void(const QString& error)>& failed);
+
+// Sets process up for each system's start: program with its one argument,
+// its input from the null device.
+void PrepareViewer(QProcess& process, const QString& program, const QString& argument);
 
 } // namespace tobrik::app

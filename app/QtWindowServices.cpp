@@ -96,11 +96,21 @@ QString QtWindowServices::clipboardText() {
     return clipboardCache_;
 }
 
-// One instance per log: the lock is named after the log a sweep would write.
+// One instance per log: the lock is named after the log chosen, which every
+// sweep then opens.
 bool QtWindowServices::anotherInstanceRunning() {
-    const std::string logPath =
-        tobrik::log::ExpectedLogPath(executableDirectory().toStdString(), logFolderAccess());
-    return instanceLock_.heldByAnother(QString::fromStdString(logPath));
+    return anotherInstanceWrites(QString::fromStdString(logPlace().path));
+}
+
+bool QtWindowServices::anotherInstanceWrites(const QString& logPath) {
+    return instanceLock_.heldByAnother(logPath);
+}
+
+tobrik::log::LogPlace& QtWindowServices::logPlace() {
+    if (!logPlace_)
+        logPlace_ =
+            tobrik::log::ChooseLogPlace(executableDirectory().toStdString(), logFolderAccess());
+    return *logPlace_;
 }
 
 void QtWindowServices::endProgram() {
@@ -116,9 +126,9 @@ QString QtWindowServices::nowText() {
     return QDateTime::currentDateTime().toString("yyyy/MM/dd HH:mm:ss");
 }
 
-bool QtWindowServices::startProgram(const QString& program, const QString& argument,
-                                    QString& error) {
-    return StartViewer(program, argument, error);
+void QtWindowServices::startProgram(const QString& program, const QString& argument,
+                                    const std::function<void(const QString& error)>& failed) {
+    StartViewer(program, argument, failed);
 }
 
 } // namespace tobrik::app

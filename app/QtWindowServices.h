@@ -1,7 +1,7 @@
 #pragma once
 // The window services on Qt: message boxes, pending events, the clipboard,
-// the clock and the executable's folder; the one-instance lock and the
-// viewer's start through InstanceLock and LogViewer.
+// the clock, the executable's folder and the log's place; the one-instance
+// lock and the viewer's start through InstanceLock and LogViewer.
 
 #include "ClipboardRead.h"
 #include "InstanceLock.h"
@@ -9,6 +9,7 @@
 
 #include <QPointer>
 #include <QWidget>
+#include <optional>
 
 namespace tobrik::app {
 
@@ -26,11 +27,18 @@ class QtWindowServices : public WindowServices {
     void setClipboardText(const QString& text) override;
     QString clipboardText() override;
     bool anotherInstanceRunning() override;
+    bool anotherInstanceWrites(const QString& logPath) override;
     void endProgram() override;
     QString executableDirectory() override;
     tobrik::log::LogFolderAccess& logFolderAccess() override { return logFolderAccess_; }
+    tobrik::log::LogPlace& logPlace() override;
     QString nowText() override;
-    bool startProgram(const QString& program, const QString& argument, QString& error) override;
+    void startProgram(const QString& program, const QString& argument,
+                      const std::function<void(const QString& error)>& failed) override;
+
+  protected:
+    // Forgets the log's place, to be chosen again (a test's new folder).
+    void forgetLogPlace() { logPlace_.reset(); }
 
   private:
     void knowClipboardText(const QString& text);
@@ -44,6 +52,7 @@ class QtWindowServices : public WindowServices {
     std::unique_ptr<ClipboardRead> clipboardRead_; // a read the owner has yet to answer
     QMetaObject::Connection clipboardWatch_;
     tobrik::log::LogFolderAccess logFolderAccess_;
+    std::optional<tobrik::log::LogPlace> logPlace_;
 };
 
 } // namespace tobrik::app

@@ -5,8 +5,10 @@
 // the test (starting the viewer, ending the program).
 
 #include "LogFolderAccess.h"
+#include "LogLocation.h"
 
 #include <QString>
+#include <functional>
 
 namespace tobrik::app {
 
@@ -42,8 +44,12 @@ class WindowServices {
     // The clipboard's plain text; empty when it holds none or cannot be read.
     virtual QString clipboardText() = 0;
 
-    // Whether another instance of this program is running.
+    // Whether another instance of this program is running that writes the
+    // log this one chose; takes the log's one-instance lock.
     virtual bool anotherInstanceRunning() = 0;
+    // Takes the one-instance lock of another log, one that this instance
+    // moves to; true when another running instance holds it.
+    virtual bool anotherInstanceWrites(const QString& logPath) = 0;
     // Ends the program at once; no further handler runs.
     virtual void endProgram() = 0;
 
@@ -51,11 +57,18 @@ class WindowServices {
     virtual QString executableDirectory() = 0;
     // The environment, folders and files behind the log's place.
     virtual tobrik::log::LogFolderAccess& logFolderAccess() = 0;
+    // The log this instance writes, chosen at the first call (the start's
+    // check for another instance) from the executable's folder.
+    virtual tobrik::log::LogPlace& logPlace() = 0;
     // The current local time as "yyyy/mm/dd hh:mm:ss".
     virtual QString nowText() = 0;
-    // Starts program with one argument, detached, without a shell: the
-    // log's viewer. On failure returns false and sets error.
-    virtual bool startProgram(const QString& program, const QString& argument, QString& error) = 0;
+    // Starts program with one argument, without a shell, and without
+    // waiting for it: the log's viewer. Where it cannot be started, or (on
+    // Linux) ends with a status other than 0, as xdg-open does when it finds
+    // no viewer, failed is called once with the reason, at once or later
+    // from the event loop. Ending this program does not end it.
+    virtual void startProgram(const QString& program, const QString& argument,
+                              const std::function<void(const QString& error)>& failed) = 0;
 };
 
 } // namespace tobrik::app

@@ -19,6 +19,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <limits>
@@ -287,18 +288,45 @@ bool frmMain::rangeAccepted() {
     return true;
 }
 
-// The log beside the executable, or in the user's own folder where that
-// cannot be written; the message names the last path tried.
+// The log chosen as the program started (beside the executable, or in the
+// user's own folder), or the user's own where that is refused or fails this
+// time; then this instance holds that log's lock too, or another instance
+// writing it refuses the sweep. A log written elsewhere than it was to be
+// is told before the sweep; a failure names the last path tried.
 bool frmMain::openLog() {
-    const auto opening = tobrik::log::OpenLogWhereUserCanWrite(
-        logFile, utf8(services.executableDirectory()), services.logFolderAccess());
+    bool writtenByAnother = false;
+    const auto opening = tobrik::log::OpenChosenLog(
+        logFile, services.logPlace(), services.logFolderAccess(), [&](const std::string& path) {
+            writtenByAnother = services.anotherInstanceWrites(fromUtf8(path));
+            return !writtenByAnother;
+        });
     strLogPath = fromUtf8(opening.path);
-    if (opening.opened)
-        return true;
-    services.messageBox(
-        QString("%1\n%2\n%3").arg(kLogOpenFailed, strLogPath, fromUtf8(opening.error)),
-        MessageStyle::Critical, kLogErrorTitle);
-    return false;
+    if (writtenByAnother) {
+        services.messageBox(logMoveText(opening.move, kLogWrittenByAnother), MessageStyle::Critical,
+                            kLogErrorTitle);
+        return false;
+    }
+    if (!opening.opened) {
+        services.messageBox(
+            QString("%1\n%2\n%3").arg(kLogOpenFailed, strLogPath, fromUtf8(opening.error)),
+            MessageStyle::Critical, kLogErrorTitle);
+        return false;
+    }
+    if (!opening.move.from.empty())
+        services.messageBox(logMoveText(opening.move, kLogWrittenInstead),
+                            MessageStyle::Exclamation, kLogErrorTitle);
+    return true;
+}
+
+// Why the log moved from where it was to be, then what of strLogPath.
+QString frmMain::logMoveText(const tobrik::log::LogMove& move, const char* what) const {
+    using tobrik::log::LogRefusal;
+    const QString from = fromUtf8(move.from);
+    const QString why = move.why == LogRefusal::Link ? QString("%1\n%2").arg(kLogIsLink, from)
+                        : move.why == LogRefusal::InUse
+                            ? QString("%1\n%2").arg(kLogInUse, from)
+                            : QString("%1\n%2\n%3").arg(kLogOpenFailed, from, fromUtf8(move.error));
+    return QString("%1\n\n%2\n%3").arg(why, what, strLogPath);
 }
 
 void frmMain::runSweepLoop() {
@@ -399,10 +427,16 @@ void frmMain::finishSweep() {
     lblResult->setVisible(false);
 }
 
+// A viewer that cannot be started, or finds nothing to show the log with,
+// is told once with where the log is; the window is not held meanwhile.
 void frmMain::showLog() {
-    QString error;
     const QString viewer = ViewerProgram();
-    if (!services.startProgram(viewer, strLogPath, error))
-        services.messageBox(QString("%1\n%2 %3\n%4").arg(kViewerFailed, viewer, strLogPath, error),
-                            MessageStyle::Exclamation, kLogErrorTitle);
+    const QString path = strLogPath;
+    const QPointer<frmMain> window(this);
+    services.startProgram(viewer, path, [window, viewer, path](const QString& error) {
+        if (window)
+            window->services.messageBox(
+                QString("%1\n%2: %3\n\n%4\n%5").arg(kViewerFailed, viewer, error, kLogIsAt, path),
+                MessageStyle::Exclamation, kLogErrorTitle);
+    });
 }

@@ -4,6 +4,7 @@
 // shutdown.
 
 #include "EchoReplyRecord.h"
+#include "LogLocation.h"
 #include "ResultLog.h"
 #include "WindowServices.h"
 
@@ -71,6 +72,7 @@ class frmMain : public QWidget {
     void stopSweep();
     bool rangeAccepted();
     bool openLog();
+    QString logMoveText(const tobrik::log::LogMove& move, const char* what) const;
     void runSweepLoop();
     bool stopRequested();
     bool probeAddress(qint64 lastOctet);

@@ -82,7 +82,8 @@ class BenchServices : public tobrik::app::QtWindowServices {
         QtWindowServices::processEvents();
         eventsMs.push_back(msBetween(ticks.back(), Clock::now()));
     }
-    bool startProgram(const QString&, const QString&, QString&) override { return true; }
+    void startProgram(const QString&, const QString&,
+                      const std::function<void(const QString&)>&) override {}
     void endProgram() override {}
     QString executableDirectory() override { return directory; }
 };

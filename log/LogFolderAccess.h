@@ -1,15 +1,30 @@
 #pragma once
 // What choosing the log's place asks of the system: the environment, the
-// user's account, what a folder allows, the making of a folder and the
-// opening of the log, which is also the probe of whether a folder can be
-// written. LogFolderAccessUnix.cpp and LogFolderAccessWindows.cpp make the
-// calls, one of them built by CMake; tests replace parts of it.
+// user's account, who besides the user may write a folder, the making of a
+// folder and the opening of the log, which is also the probe of whether a
+// folder can be written. LogFolderAccessUnix.cpp and
+// LogFolderAccessWindows.cpp make the calls, one of them built by CMake;
+// tests replace parts of it.
 
 #include "ResultLog.h"
 
 #include <string>
+#include <vector>
 
 namespace tobrik::log {
+
+#ifndef _WIN32
+// Entries of the system's account and group databases, as far as whether a
+// group can hold a user other than this one.
+struct AccountEntry {
+    std::string name; // empty when there is none
+    unsigned primaryGroup = 0;
+};
+struct GroupEntry {
+    std::string name; // empty when there is none
+    std::vector<std::string> members;
+};
+#endif
 
 class LogFolderAccess {
   public:
@@ -20,15 +35,23 @@ class LogFolderAccess {
     // The home folder of the user's account entry, for when HOME is unset;
     // empty when there is none (and on Windows).
     virtual std::string accountHome();
-    // Whether a user other than this one may write into folder: another
-    // user owns it, or its group or everyone may write there. Another user
-    // could then put a link where the log is to be written. False where it
-    // cannot be told, and on Windows.
-    virtual bool othersMayWrite(const std::string& folder);
+    // Whether a user other than this one may write into folder, and so
+    // could put a link where the log is to be written. On Linux: another
+    // user owns it, everyone may write there, or its group may and that
+    // group can hold another user (it is not the user's own private group,
+    // or an access list names others). On Windows: its owner is neither
+    // this user nor the Administrators the user belongs to, or its access
+    // list lets anyone but this user, SYSTEM and the Administrators put a
+    // file there. False where it cannot be told.
+    bool othersMayWrite(const std::string& folder);
     // Whether this user may create files in folder: asked of the system on
     // Linux; on Windows, where only making one tells, by making a file that
     // is deleted as it is closed.
     virtual bool mayWrite(const std::string& folder);
+    // Whether the file at path is a link that the log must not follow: a
+    // symbolic link, a file of more than one name, or on Windows a reparse
+    // point. False when there is no file.
+    virtual bool isLink(const std::string& path);
     // Makes one folder, the user's alone (0700 on Linux); one that exists
     // already counts as made. On failure returns false and sets error.
     virtual bool makeFolder(const std::string& folder, std::string& error);
@@ -40,6 +63,23 @@ class LogFolderAccess {
     virtual bool open(ResultLog& log, const std::string& path, std::string& error) {
         return log.open(path, error);
     }
+
+    // ---- The records that othersMayWrite reads -------------------------
+#ifdef _WIN32
+    // The folder's owner and access list, as a self-relative security
+    // descriptor; empty when they cannot be read.
+    virtual std::vector<unsigned char> security(const std::string& folder);
+#else
+    // This user's account entry.
+    virtual AccountEntry account();
+    // The entry of the group gid.
+    virtual GroupEntry group(unsigned gid);
+    // The names of the accounts whose primary group is gid.
+    virtual std::vector<std::string> accountsInGroup(unsigned gid);
+    // Whether folder has an access list beyond its mode bits, whose mask
+    // its group bits then show.
+    virtual bool hasAccessList(const std::string& folder);
+#endif
 };
 
 } // namespace tobrik::log

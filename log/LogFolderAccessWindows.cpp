@@ -10,23 +10,124 @@
 #include <direct.h>
 #include <string>
 #include <windows.h>
+// After windows.h:
+#include <aclapi.h>
 
 namespace tobrik::log {
 
 using tobrik::net::Utf8ToWide;
 using tobrik::net::WideToUtf8;
 
+namespace {
+
+// Rights that let someone put a file into a folder or take one away, or
+// give themselves these rights.
+constexpr ACCESS_MASK kWriteRights = FILE_ADD_FILE | FILE_ADD_SUBDIRECTORY | FILE_DELETE_CHILD |
+                                     DELETE | WRITE_DAC | WRITE_OWNER | GENERIC_WRITE | GENERIC_ALL;
+
+// This user as the process's token names it: its SID, and whether it
+// belongs to the Administrators (also where that membership serves only to
+// deny, as for an administrator's token that is not elevated).
+class ThisUser {
+  public:
+    ThisUser() {
+        HANDLE token = nullptr;
+        if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token))
+            return;
+        user_ = information(token, TokenUser);
+        const std::vector<unsigned char> groups = information(token, TokenGroups);
+        CloseHandle(token);
+        if (groups.empty())
+            return;
+        const auto* list = reinterpret_cast<const TOKEN_GROUPS*>(groups.data());
+        for (DWORD i = 0; i < list->GroupCount; ++i)
+            administrator_ =
+                administrator_ || IsWellKnownSid(list->Groups[i].Sid, WinBuiltinAdministratorsSid);
+    }
+
+    bool is(PSID sid) const {
+        return !user_.empty() &&
+               EqualSid(sid, reinterpret_cast<const TOKEN_USER*>(user_.data())->User.Sid);
+    }
+    // An owner that gives no one but this user a say over the folder.
+    bool trustsOwner(PSID owner) const {
+        return is(owner) || (administrator_ && IsWellKnownSid(owner, WinBuiltinAdministratorsSid));
+    }
+    // One whose right to write the folder gives no one else a way in: this
+    // user, the system, the administrators, or the folder's owner as such.
+    bool trustsWriter(PSID sid) const {
+        return is(sid) || IsWellKnownSid(sid, WinLocalSystemSid) ||
+               IsWellKnownSid(sid, WinBuiltinAdministratorsSid) ||
+               IsWellKnownSid(sid, WinCreatorOwnerSid) ||
+               IsWellKnownSid(sid, WinCreatorOwnerRightsSid);
+    }
+
+  private:
+    static std::vector<unsigned char> information(HANDLE token, TOKEN_INFORMATION_CLASS kind) {
+        DWORD size = 0;
+        GetTokenInformation(token, kind, nullptr, 0, &size);
+        std::vector<unsigned char> bytes(size);
+        if (size == 0 || !GetTokenInformation(token, kind, bytes.data(), size, &size))
+            bytes.clear();
+        return bytes;
+    }
+
+    std::vector<unsigned char> user_; // TOKEN_USER
+    bool administrator_ = false;
+};
+
+// Whether an entry of the list lets another than those trusted write. An
+// entry that only children inherit counts too: the log would inherit it.
+bool listLetsOthersWrite(PACL list, const ThisUser& user) {
+    for (DWORD i = 0; i < list->AceCount; ++i) {
+        void* entry = nullptr;
+        if (!GetAce(list, i, &entry) ||
+            static_cast<ACE_HEADER*>(entry)->AceType != ACCESS_ALLOWED_ACE_TYPE)
+            continue;
+        auto* allowed = static_cast<ACCESS_ALLOWED_ACE*>(entry);
+        if ((allowed->Mask & kWriteRights) != 0 && !user.trustsWriter(&allowed->SidStart))
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+// GetEnvironmentVariableW reads the process's own wide environment: the C
+// library's _wgetenv, in a program with a narrow main, converts the ANSI
+// environment, which turns a user name outside the ANSI code page into "?".
 std::string LogFolderAccess::variable(const std::string& name) {
-    const wchar_t* value = _wgetenv(Utf8ToWide(name).c_str());
-    return value ? WideToUtf8(value) : std::string();
+    const std::wstring wide = Utf8ToWide(name);
+    std::wstring value;
+    for (DWORD size = 0;;) {
+        const DWORD length = GetEnvironmentVariableW(wide.c_str(), value.data(), size);
+        if (length == 0)
+            return {};
+        if (length < size) {
+            value.resize(length);
+            return WideToUtf8(value);
+        }
+        size = length;
+        value.resize(size);
+    }
 }
 
 std::string LogFolderAccess::accountHome() {
     return {};
 }
 
-bool LogFolderAccess::othersMayWrite(const std::string&) {
-    return false;
+// A folder without an access list lets everyone in.
+bool LogFolderAccess::othersMayWrite(const std::string& folder) {
+    std::vector<unsigned char> descriptor = security(folder);
+    PSID owner = nullptr;
+    PACL list = nullptr;
+    BOOL present = FALSE, defaulted = FALSE;
+    if (descriptor.empty() || !GetSecurityDescriptorOwner(descriptor.data(), &owner, &defaulted) ||
+        !GetSecurityDescriptorDacl(descriptor.data(), &present, &list, &defaulted))
+        return false;
+    const ThisUser user;
+    return !owner || !user.trustsOwner(owner) || !present || !list ||
+           listLetsOthersWrite(list, user);
 }
 
 // _waccess tells only whether a folder exists: the folder's access control
@@ -42,6 +143,23 @@ bool LogFolderAccess::mayWrite(const std::string& folder) {
         return false;
     CloseHandle(file);
     return true;
+}
+
+// The link itself is looked at (FILE_FLAG_OPEN_REPARSE_POINT), with no
+// access to its content; a folder there is none.
+bool LogFolderAccess::isLink(const std::string& path) {
+    const HANDLE file = CreateFileW(
+        Utf8ToWide(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+        nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    BY_HANDLE_FILE_INFORMATION info{};
+    const bool link =
+        GetFileInformationByHandle(file, &info) &&
+        ((info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ||
+         ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 && info.nNumberOfLinks > 1));
+    CloseHandle(file);
+    return link;
 }
 
 bool LogFolderAccess::makeFolder(const std::string& folder, std::string& error) {
@@ -66,6 +184,18 @@ std::string LogFolderAccess::longPath(const std::string& path) {
         }
         longer.resize(length);
     }
+}
+
+std::vector<unsigned char> LogFolderAccess::security(const std::string& folder) {
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (GetNamedSecurityInfoW(Utf8ToWide(folder).c_str(), SE_FILE_OBJECT,
+                              OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, nullptr,
+                              nullptr, nullptr, nullptr, &descriptor) != ERROR_SUCCESS)
+        return {};
+    const auto* bytes = static_cast<const unsigned char*>(descriptor);
+    std::vector<unsigned char> copy(bytes, bytes + GetSecurityDescriptorLength(descriptor));
+    LocalFree(descriptor);
+    return copy;
 }
 
 } // namespace tobrik::log

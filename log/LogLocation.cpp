@@ -2,6 +2,8 @@
 
 #include "LogLocation.h"
 
+#include <utility>
+
 namespace tobrik::log {
 
 namespace {
@@ -29,32 +31,49 @@ std::string LogPathIn(const std::string& folder) {
     return folder + kPathSeparator + kLogFileName;
 }
 
-LogOpening OpenLogWhereUserCanWrite(ResultLog& log, const std::string& executableDirectory,
-                                    LogFolderAccess& access) {
-    LogOpening opening;
-    opening.path = LogPathIn(executableDirectory);
-    // The reason stands only when no folder of the user's own is known.
-    if (!besideIsAllowed(executableDirectory, access))
-        opening.error = "no folder of the user's own is known";
-    else if (access.open(log, opening.path, opening.error))
-        opening.opened = true;
+LogPlace ChooseLogPlace(const std::string& executableDirectory, LogFolderAccess& access) {
+    LogPlace place{LogPathIn(executableDirectory), {}, {}};
+    const bool allowed = besideIsAllowed(executableDirectory, access);
     const std::string folder = UserLogFolder(access);
-    if (!opening.opened && !folder.empty()) {
-        opening.path = LogPathIn(folder);
-        opening.opened = makeFolders(folder, access, opening.error) &&
-                         access.open(log, opening.path, opening.error);
+    if (folder.empty()) {
+        // Nothing is written where it is not allowed, for want of a place.
+        if (!allowed)
+            place.error = "no folder of the user's own is known";
+        return place;
     }
-    if (opening.opened)
-        opening.error.clear();
-    return opening;
+    if (!allowed || !access.mayWrite(executableDirectory)) {
+        place.path = LogPathIn(folder);
+    } else if (access.isLink(place.path)) {
+        place.move = {place.path, LogRefusal::Link, {}};
+        place.path = LogPathIn(folder);
+    }
+    return place;
 }
 
-std::string ExpectedLogPath(const std::string& executableDirectory, LogFolderAccess& access) {
+LogOpening OpenChosenLog(ResultLog& log, LogPlace& place, LogFolderAccess& access,
+                         const std::function<bool(const std::string& path)>& mayMoveTo) {
     const std::string folder = UserLogFolder(access);
-    if (folder.empty() ||
-        (besideIsAllowed(executableDirectory, access) && access.mayWrite(executableDirectory)))
-        return LogPathIn(executableDirectory);
-    return LogPathIn(folder);
+    const std::string own = folder.empty() ? std::string() : LogPathIn(folder);
+    // The user's folder is made on demand.
+    const auto openAt = [&](const std::string& path, std::string& error) {
+        return (path != own || makeFolders(folder, access, error)) && access.open(log, path, error);
+    };
+    LogOpening opening;
+    opening.path = place.path;
+    opening.error = place.error;
+    if (opening.error.empty() && openAt(place.path, opening.error)) {
+        opening.opened = true;
+        opening.error.clear();
+        opening.move = std::exchange(place.move, {});
+        return opening;
+    }
+    if (own.empty() || own == place.path)
+        return opening;
+    opening.move = {place.path, log.refusal(), opening.error};
+    opening.path = own;
+    opening.error.clear();
+    opening.opened = mayMoveTo(own) && openAt(own, opening.error);
+    return opening;
 }
 
 } // namespace tobrik::log

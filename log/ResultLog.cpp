@@ -25,9 +25,15 @@ ResultLog::~ResultLog() {
 bool ResultLog::open(const std::string& path, std::string& error) {
     close();
     errno = 0;
-    file_ = openForOutput(path);
+    refusal_ = LogRefusal::None;
+    file_ = openForOutput(path, refusal_);
     if (!file_) {
-        error = describeErrno(errno);
+        if (refusal_ == LogRefusal::Link)
+            error = "a link, not followed";
+        else if (refusal_ == LogRefusal::InUse)
+            error = "in use by another program";
+        else
+            error = describeErrno(errno);
         return false;
     }
     // Unbuffered: a line reaches the file in one write or fails there, and

@@ -8,6 +8,18 @@
 
 namespace tobrik::log {
 
+// Why the file at the log's path is not written, beyond an error of the
+// system.
+enum class LogRefusal {
+    None,
+    // A symbolic link, a file of more than one name (a hard link) or, on
+    // Windows, a reparse point: whoever made it would have the sweep empty
+    // the file it names.
+    Link,
+    // Another program holds it open without sharing it (Windows).
+    InUse,
+};
+
 class ResultLog {
   public:
     ResultLog() = default;
@@ -15,10 +27,14 @@ class ResultLog {
     ResultLog(const ResultLog&) = delete;
     ResultLog& operator=(const ResultLog&) = delete;
 
-    // Creates or empties the file at path (UTF-8); a symbolic link there is
-    // refused, not followed (Linux). On failure returns false and sets error
-    // to the reason; the log stays closed.
+    // Creates or empties the file at path (UTF-8). A link there is refused,
+    // not followed: the file is emptied only once the one opened is seen to
+    // be no link. On failure returns false and sets error to the reason, and
+    // refusal() tells a refusal; the log stays closed.
     bool open(const std::string& path, std::string& error);
+    // Why the last open refused its path; None when it opened or failed
+    // for another reason.
+    LogRefusal refusal() const { return refusal_; }
 
     // Writes text (UTF-8) in the system's 8-bit code page straight to the
     // file, with no buffer in between. On failure returns false and sets
@@ -38,12 +54,15 @@ class ResultLog {
 
   private:
     // Each system's calls, in ResultLogUnix.cpp and ResultLogWindows.cpp.
-    static std::FILE* openForOutput(const std::string& path);
+    // Opens path for output, emptied; a refusal is set in refusal, any
+    // other failure in errno.
+    static std::FILE* openForOutput(const std::string& path, LogRefusal& refusal);
     // Cuts the file back to size bytes and writes on from there.
     static void takeBackTo(std::FILE* file, long size);
 
     std::FILE* file_ = nullptr;
     long size_ = 0; // bytes of the whole texts written so far
+    LogRefusal refusal_ = LogRefusal::None;
 };
 
 } // namespace tobrik::log

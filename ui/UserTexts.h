@@ -46,6 +46,16 @@ inline constexpr const char* kLogOpenFailed = "ログファイルを開けませ
 inline constexpr const char* kLogWriteFailed =
     "ログファイルに書き込めません。チェックを終了します。";
 inline constexpr const char* kViewerFailed = "ログを表示するプログラムを起動できません。";
+// How the viewer's launcher ended, when it says it found no viewer.
+inline constexpr const char* kViewerExitStatus = "終了コード %1";
+inline constexpr const char* kLogIsAt = "ログファイルは次の場所にあります。";
+// A log that is not written where it was to be: why, then where instead.
+inline constexpr const char* kLogIsLink = "次のログファイルはリンクのため、使用しません。";
+inline constexpr const char* kLogInUse =
+    "次のログファイルは他のプログラムが使用中のため、書き込めません。";
+inline constexpr const char* kLogWrittenInstead = "ログは次の場所に書き込みます。";
+inline constexpr const char* kLogWrittenByAnother =
+    "次のログファイルには、すでに開かれている同じアプリケーションが書き込んでいます。";
 
 // ---- What a screen reader says ------------------------------------------
 // Names of the controls whose captions do not say what they are; nothing on

@@ -65,6 +65,7 @@ class UnwritableFolderTest : public QObject {
         // made for nobody alone, and the viewer opens it.
         const QString state = home.path() + "/state";
         services.places.environment["XDG_STATE_HOME"] = state.toStdString();
+        services.forgetLogPlace(); // chosen anew, as by a new start
         tobrik::test::ClickStart(form);
         expectLog(state + "/tobrik/tobrik.log", services, 3);
         QCOMPARE(services.viewerStarts, QStringList{"xdg-open " + state + "/tobrik/tobrik.log"});
@@ -76,6 +77,7 @@ class UnwritableFolderTest : public QObject {
 
         // A program folder that may be written: the log is beside it again.
         services.directory = home.path();
+        services.forgetLogPlace();
         tobrik::test::ClickStart(form);
         expectLog(home.path() + "/tobrik.log", services, 4);
         QCOMPARE(net.echoes, 6);

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -16,6 +17,8 @@
 
 #ifdef _WIN32
 #include <windows.h>
+// After windows.h:
+#include <sddl.h>
 #endif
 #ifdef __linux__
 #include <csignal>
@@ -84,7 +87,26 @@ struct PlaceRow {
     bool opened;
     std::string created;          // a folder created for the user alone; "" when none is made
     std::string accountHome = ""; // the home folder of the user's account
+    std::string link = "";        // the log beside the program: a "symbolic" or "hard" link
+    // Others may write the program's folder: for real by its group (0775) or
+    // a SID's access entry, or by the records scripted (FakeLogFolderAccess).
+    std::string writableBy = "", scripted = "";
 };
+
+// The program in "@/app": the log beside it, or else in the user's own folder.
+PlaceRow ownRow(const char* name, bool beside, std::string link, std::string writableBy = "",
+                std::string scripted = "") {
+#ifdef _WIN32
+    const std::string variable = "LOCALAPPDATA", folder = "@/local", own = "@/local/Tobrik";
+#else
+    const std::string variable = "XDG_STATE_HOME", folder = "@/state", own = "@/state/tobrik";
+#endif
+    PlaceRow row{name, "@/app", {{variable, folder}}, {}, {own + "/tobrik.log"}, true, own};
+    if (beside)
+        row.tried = {"@/app/tobrik.log"}, row.created = "";
+    row.link = link, row.writableBy = writableBy, row.scripted = scripted;
+    return row;
+}
 
 // clang-format off
 const std::vector<PlaceRow> kPlaceRows = {
@@ -110,7 +132,18 @@ const std::vector<PlaceRow> kPlaceRows = {
      {"@/app/tobrik.log", "@/local/Tobrik/tobrik.log"}, false, "@/local/Tobrik"},
     // Not marked read-only, yet no file can be made: an ACL on Windows, sysfs under wine.
     {"a folder where no file can be made", "Z:/sys/kernel", {{"LOCALAPPDATA", "@/local"}}, {},
-     {"Z:/sys/kernel/tobrik.log", "@/local/Tobrik/tobrik.log"}, true, "@/local/Tobrik"},
+     {"@/local/Tobrik/tobrik.log"}, true, "@/local/Tobrik"},
+    // "!": set in the process's own environment, read through the system.
+    {"a profile folder in Japanese and other letters, with a space", "@/app",
+     {{"LOCALAPPDATA", "!@/山田 é/AppData/Local"}}, {"@/app"},
+     {"@/app/tobrik.log", "@/山田 é/AppData/Local/Tobrik/tobrik.log"}, true,
+     "@/山田 é/AppData/Local/Tobrik"},
+    ownRow("Everyone may write the folder", false, "", "WD"),
+    // Wine keeps no entry for Users (it makes it the Unix mode's group) and
+    // no owner but the file's Unix one: the records are scripted.
+    ownRow("Users may write the folder", false, "", "", "O:BAD:(A;;FA;;;BA)(A;;0x2;;;BU)"),
+    ownRow("another user owns the folder", false, "", "", "O:S-1-5-21-1-2-3-1001D:(A;;FA;;;BA)"),
+    ownRow("a hard link in the log's place: refused, told", false, "hard"),
 #else
     {"portable copy: beside the executable", "@/app", {{"XDG_STATE_HOME", "@/state"}}, {},
      {"@/app/tobrik.log"}, true, ""},
@@ -138,16 +171,43 @@ const std::vector<PlaceRow> kPlaceRows = {
      "@/home/.local/state/tobrik"},
     {"both refused: the last path tried fails", "@/app", {{"XDG_STATE_HOME", "@/state"}}, {"@"},
      {"@/app/tobrik.log", "@/state/tobrik/tobrik.log"}, false, "@/state/tobrik"},
+    {"no folder of the user's own: nothing is written under /usr", "/usr/bin", {}, {"/usr"}, {},
+     false, ""},
+    ownRow("group-writable, the group the user's own: beside", true, "", "group"),
+    ownRow("group-writable, another member in the group", false, "", "group", "tobrik-other"),
+    ownRow("a symbolic link in the log's place: refused, told", false, "symbolic"),
+    ownRow("a hard link in the log's place: refused, told", false, "hard"),
 #endif
 };
 // clang-format on
 
 namespace {
 
+// Paths are UTF-8 texts here, as the log's code has them.
 std::string placeIn(const fs::path& own, std::string text) {
     if (text.rfind("@", 0) == 0)
         text = own.string() + text.substr(1);
-    return fs::path(text).make_preferred().string();
+    std::replace(text.begin(), text.end(), '/', static_cast<char>(fs::path::preferred_separator));
+    return text;
+}
+
+fs::path u8(const std::string& text) {
+    return fs::path(std::u8string(text.begin(), text.end()));
+}
+
+// Lets its group (Linux: 0775) or the SID (Windows: by an access list) write folder.
+void letWrite([[maybe_unused]] const std::string& sid, const std::string& folder) {
+#ifdef _WIN32
+    PSECURITY_DESCRIPTOR list = nullptr;
+    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(
+        tobrik::net::Utf8ToWide("D:(A;OICI;FA;;;" + sid + ")").c_str(), SDDL_REVISION_1, &list,
+        nullptr));
+    EXPECT_TRUE(
+        SetFileSecurityW(tobrik::net::Utf8ToWide(folder).c_str(), DACL_SECURITY_INFORMATION, list));
+    LocalFree(list);
+#else
+    fs::permissions(folder, fs::perms(0775));
+#endif
 }
 
 #ifdef _WIN32
@@ -182,31 +242,51 @@ TEST_F(ResultLogFile, ThePlaceIsBesideTheExecutableOrTheUsersOwn) {
             return placeIn(own, text);
         };
         tobrik::test::FakeLogFolderAccess places;
-        for (const auto& [name, value] : row.environment)
-            places.environment[name] = place(value);
+        for (const auto& [name, value] : row.environment) {
+            places.environment[name] = value[0] == '!' ? "!" : place(value);
+#ifdef _WIN32
+            if (value[0] == '!')
+                SetEnvironmentVariableW(tobrik::net::Utf8ToWide(name).c_str(),
+                                        tobrik::net::Utf8ToWide(place(value.substr(1))).c_str());
+#endif
+        }
         for (const auto& folder : row.refused)
             places.refused.push_back(place(folder));
         places.home = row.accountHome.empty() ? std::string() : place(row.accountHome);
+        if (!row.link.empty() && std::ofstream(own / "target") << "kept") // its text must stay
+            row.link == "hard" ? fs::create_hard_link(own / "target", own / "app/tobrik.log")
+                               : fs::create_symlink(own / "target", own / "app/tobrik.log");
+        if (!row.writableBy.empty())
+            letWrite(row.writableBy, place("@/app"));
+        places.scripted = row.scripted;
         ResultLog log;
-        const auto opening =
-            tobrik::log::OpenLogWhereUserCanWrite(log, place(row.executableDirectory), places);
+        tobrik::log::LogPlace chosen =
+            tobrik::log::ChooseLogPlace(place(row.executableDirectory), places);
+        const auto opening = tobrik::log::OpenChosenLog(log, chosen, places,
+                                                        [](const std::string&) { return true; });
 
         std::vector<std::string> tried;
         for (const auto& path : row.tried)
             tried.push_back(place(path));
         EXPECT_EQ(places.tried, tried);
-        EXPECT_EQ(opening.path, tried.back());
+        EXPECT_EQ(opening.path,
+                  tried.empty() ? place(row.executableDirectory) + "/tobrik.log" : tried.back());
         EXPECT_EQ(opening.opened, row.opened) << opening.error;
         EXPECT_EQ(log.isOpen(), row.opened);
-        EXPECT_EQ(fs::exists(opening.path), row.opened);
+        EXPECT_EQ(fs::exists(u8(opening.path)), row.opened);
         // A reason is given only for a log that could not be opened.
-        EXPECT_EQ(opening.error, row.opened ? "" : "Permission denied");
+        EXPECT_EQ(opening.error, row.opened      ? ""
+                                 : tried.empty() ? "no folder of the user's own is known"
+                                                 : "Permission denied");
         // Where the system alone refuses, the place predicted before the
         // log is opened (which keys the one-instance lock) is the same.
         if (row.refused.empty()) {
-            EXPECT_EQ(tobrik::log::ExpectedLogPath(place(row.executableDirectory), places),
-                      opening.path);
+            EXPECT_EQ(chosen.path, opening.path);
         }
+        // The user hears of a link refused, or of a log that failed and moved.
+        EXPECT_EQ(opening.move.from, !row.link.empty()  ? place("@/app/tobrik.log")
+                                     : tried.size() > 1 ? tried[0]
+                                                        : "");
 #ifndef _WIN32
         if (!row.created.empty()) {
             EXPECT_EQ(fs::status(place(row.created)).permissions(), fs::perms::owner_all);
@@ -214,6 +294,9 @@ TEST_F(ResultLogFile, ThePlaceIsBesideTheExecutableOrTheUsersOwn) {
 #endif
         if (row.created.empty()) {
             EXPECT_FALSE(fs::exists(own / "state") || fs::exists(own / "local")) << "nothing made";
+        }
+        if (!row.link.empty()) {
+            EXPECT_EQ(readAll(own / "target"), "kept");
         }
     }
 }

@@ -1,7 +1,8 @@
 #!/bin/bash
 # One instance at a time: a second one shows only its refusal and ends; a
 # killed instance does not block the next, nor does one of another user; two
-# copies at different paths that would write the same log are one instance;
+# copies at different paths that would write the same log are one instance,
+# also where a link beside one sends its log there;
 # of eight started at once exactly one stays; a lock that cannot be made does
 # not refuse the start. The first window opens centred, frame included, under
 # openbox, which itself would put it into the screen's corner. Runs inside
@@ -67,6 +68,16 @@ install -m 755 "$program" "$work/shared/tobrik"
 program="$system_copy/tobrik" open_window env XDG_STATE_HOME="$work/state"
 program="$work/shared/tobrik" start_program env XDG_STATE_HOME="$work/state-link/"
 wait_until 10 "the refusal of a copy that shares the log" has_window "$started" "ロードエラー"
+answer "$started" "ロードエラー" || fail "the refusal could not be answered"
+wait_until 5 "the refused copy to end" exited "$started"
+kill_program "$pid"
+# A copy whose log beside it is a link writes the state folder, as the
+# system copy does: the second is refused.
+mkdir -m 755 "$work/linked" && install -m 755 "$program" "$work/linked/tobrik"
+ln -s "$work/elsewhere" "$work/linked/tobrik.log"
+program="$work/linked/tobrik" open_window env XDG_STATE_HOME="$work/state"
+program="$system_copy/tobrik" start_program env XDG_STATE_HOME="$work/state"
+wait_until 10 "the refusal beside a copy whose log is a link" has_window "$started" "ロードエラー"
 answer "$started" "ロードエラー" || fail "the refusal could not be answered"
 wait_until 5 "the refused copy to end" exited "$started"
 kill_program "$pid"

@@ -27,8 +27,9 @@ class FakeWindowServices : public app::QtWindowServices {
     std::function<void(const ShownMessage&)> onMessage;
     bool realBoxes = false; // show the boxes and return what they answer
     QStringList viewerStarts;
-    bool viewerFails = false;
+    QString realViewer; // a program started for real in the viewer's place
     bool otherInstance = false;
+    QString logOfAnother; // a log that another instance writes
     int programEnds = 0;
     QString directory;
     FakeLogFolderAccess places;
@@ -45,16 +46,18 @@ class FakeWindowServices : public app::QtWindowServices {
         answers.pop_front();
         return answer;
     }
-    bool startProgram(const QString& program, const QString& argument, QString& error) override {
+    void startProgram(const QString& program, const QString& argument,
+                      const std::function<void(const QString&)>& failed) override {
         viewerStarts << program + " " + argument;
-        if (viewerFails)
-            error = "No such file or directory";
-        return !viewerFails;
+        if (!realViewer.isEmpty())
+            QtWindowServices::startProgram(realViewer, argument, failed);
     }
     bool anotherInstanceRunning() override { return otherInstance; }
+    bool anotherInstanceWrites(const QString& logPath) override { return logPath == logOfAnother; }
     void endProgram() override { ++programEnds; }
     QString executableDirectory() override { return directory; }
     log::LogFolderAccess& logFolderAccess() override { return places; }
+    using QtWindowServices::forgetLogPlace;
 
     // Forgets what was recorded and scripted, as for a new window.
     void reset() {
@@ -63,7 +66,10 @@ class FakeWindowServices : public app::QtWindowServices {
         onMessage = nullptr;
         realBoxes = false;
         viewerStarts.clear();
-        viewerFails = otherInstance = false;
+        otherInstance = false;
+        realViewer.clear();
+        logOfAnother.clear();
+        forgetLogPlace();
         programEnds = 0;
         places = FakeLogFolderAccess();
     }

@@ -22,6 +22,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 
 #ifdef __linux__
 #include <unistd.h>
@@ -476,17 +477,69 @@ class SweepTest : public QObject, protected tobrik::test::ScriptedWindow {
     }
 #endif
 
-    void viewerThatCannotStartIsReported() {
-        services->viewerFails = true;
+    // A viewer that cannot start, or a launcher that says by its status that it
+    // found none (xdg-open's 3; "false"'s 1): one message with the log's path.
+    void viewerThatCannotStartIsToldWithThePath_data() {
+        QTest::addColumn<QString>("viewer");
+        QTest::newRow("no such program") << "/no/such/viewer";
+#ifndef _WIN32
+        QTest::newRow("the launcher ends with status 1") << "false";
+#endif
+    }
+
+    void viewerThatCannotStartIsToldWithThePath() {
+        QFETCH(QString, viewer);
+        const QString reason = viewer == "false" ? "終了コード 1" : "";
+        services->realViewer = viewer;
         setRange({"10", "0", "0", "1"}, "1");
         click();
-        QCOMPARE(services->countTitled("ログエラー"), 1);
-        QVERIFY(services->messages.back().text.contains(logPath()));
+        QTRY_COMPARE(services->countTitled("ログエラー"), 1);
+        const QString text = services->messages.back().text;
+        QVERIFY2(text.startsWith("ログを表示するプログラムを起動できません。\n") &&
+                     text.endsWith("\n\nログファイルは次の場所にあります。\n" + logPath()) &&
+                     text.contains(reason),
+                 qPrintable(text));
         expectIdle();
-        // Still usable.
-        services->viewerFails = false;
+        services->realViewer.clear();
         click();
         QCOMPARE(services->viewerStarts.size(), 2);
+        QCOMPARE(services->countTitled("ログエラー"), 1);
+    }
+
+    // A hard link put in the log's place after a sweep: the next one tells of
+    // both paths and takes the user's log, unless another instance writes it.
+    void linkInTheLogsPlaceIsToldAndLeftAlone_data() {
+        QTest::addColumn<bool>("otherInstance");
+        QTest::newRow("the user's log is free") << false;
+        QTest::newRow("another instance writes the user's log") << true;
+    }
+
+    void linkInTheLogsPlaceIsToldAndLeftAlone() {
+        QFETCH(bool, otherInstance);
+        const QString own = QDir::toNativeSeparators(dir->path() + "/own");
+#ifdef _WIN32
+        services->places.environment["LOCALAPPDATA"] = own.toStdString();
+        const QString ownLog = own + "\\Tobrik\\tobrik.log";
+#else
+        services->places.environment["XDG_STATE_HOME"] = own.toStdString();
+        const QString ownLog = own + "/tobrik/tobrik.log";
+#endif
+        setRange({"10", "0", "0", "1"}, "1");
+        click();
+        QFile::rename(logPath(), dir->path() + "/target");
+        std::filesystem::create_hard_link((dir->path() + "/target").toStdU16String(),
+                                          logPath().toStdU16String());
+        services->logOfAnother = otherInstance ? ownLog : QString();
+        click();
+        QCOMPARE(services->countTitled("ログエラー"), 1);
+        const auto& told = services->messages.back();
+        QCOMPARE(told.text.section("\n\n", 0, 0),
+                 "次のログファイルはリンクのため、使用しません。\n" + logPath());
+        QVERIFY(told.text.endsWith("\n" + ownLog));
+        QCOMPARE(told.style, otherInstance ? 0x10 : 0x30);
+        QCOMPARE(tobrik::test::LogRecords(ownLog).size(), otherInstance ? 0 : 1);
+        QCOMPARE(services->viewerStarts.size(), otherInstance ? 1 : 2);
+        expectIdle();
     }
 };
 
