@@ -42,6 +42,10 @@ Components: main
 Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
 EOF
 mknod "$folder/layer/upper/etc/apt/sources.list" c 0 0 # (an overlay's whiteout: no such file)
+# The names file that Debian's installer writes (debootstrap writes none);
+# the machine's name is this one's, whose UTS namespace the root shares.
+printf '127.0.0.1\tlocalhost\n127.0.1.1\t%s\n::1\tlocalhost ip6-localhost ip6-loopback\n' \
+    "$(hostname)" >"$folder/layer/upper/etc/hosts"
 git clone --quiet --no-local "$(git -C "$here" rev-parse --show-toplevel)" "$folder/tobrik"
 echo "fresh-machine: CI of $(git -C "$folder/tobrik" log -1 --format='%h %s') in $folder"
 
