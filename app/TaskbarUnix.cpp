@@ -29,9 +29,10 @@ xcb_atom_t internAtom(xcb_connection_t* connection, const char* name) {
 // manager reads it; Qt merges its own states into what it finds there.
 void skipTaskbarOnX11(QWidget& window) {
     auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-    if (!x11)
+    // Qt's offscreen platform answers too, but without an X connection.
+    xcb_connection_t* connection = x11 ? x11->connection() : nullptr;
+    if (!connection)
         return; // another platform (offscreen, Wayland)
-    xcb_connection_t* connection = x11->connection();
     const auto id = static_cast<xcb_window_t>(window.winId());
     const xcb_atom_t state = internAtom(connection, "_NET_WM_STATE");
     const xcb_atom_t skip = internAtom(connection, "_NET_WM_STATE_SKIP_TASKBAR");
