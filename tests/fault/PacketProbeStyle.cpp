@@ -91,17 +91,17 @@ int searchChild(int pid, std::set<std::pair<int, int>>& found) {
 
 void search() {
     std::set<std::pair<int, int>> found;
-    std::set<int> seen;
+    std::set<std::string> seen; // "pid name": a child is told again once it has run a program
     for (;;) {
         for (const int fd : numbersIn("/proc/self/fd"))
             if (usableRaw(fd) && found.insert({0, fd}).second)
                 report("raw socket in the program, descriptor " + std::to_string(fd));
         for (const int pid : children()) {
             const int refusal = searchChild(pid, found);
-            if (!seen.insert(pid).second)
-                continue;
             std::string name;
             std::ifstream("/proc/" + std::to_string(pid) + "/comm") >> name;
+            if (!seen.insert(std::to_string(pid) + " " + name).second)
+                continue;
             report("child " + std::to_string(pid) + " " + name + ": " +
                    (refusal ? std::strerror(refusal) : "descriptors taken"));
         }
