@@ -151,10 +151,23 @@ while IFS= read -r folder; do
     echo "RMDir \"\$INSTDIR${folder//\//\\}\"" >>"$unfiles"
 done < <(cd "$packed" && find . -mindepth 1 -type d | sort -r)
 size_kb=$(find "$packed" -type f -printf '%s\n' | awk '{ s += $1 } END { printf "%d", (s + 1023) / 1024 }')
+# The longest install folder whose paths all stay within MAX_PATH (260 with
+# the closing NUL): each file's, the uninstaller's, the log's and the
+# installer's check file's below 260, and each folder's below 248, the
+# most that CreateDirectoryW takes.
+longest_folder=$(
+    cd "$packed" && {
+        find . -mindepth 1 -type f -printf 'f %P\n'
+        find . -mindepth 1 -type d -printf 'd %P\n'
+        printf 'f %s\n' uninstall.exe tobrik.log tobrik-setup-check.tmp
+    } | awk 'BEGIN { m = 247 }
+        { n = ($1 == "f" ? 258 : 246) - length($2); if (n < m) m = n }
+        END { print m }'
+)
 python3 "$root/ui/make_icon.py" --installer-bitmap "$staging/finish.bmp"
 makensis -INPUTCHARSET UTF8 -WX -V2 "${compressor[@]}" \
     -DVERSION="$version" -DFILE_VERSION="$file_version" \
-    -DFILES="$files" -DUNFILES="$unfiles" -DSIZE_KB="$size_kb" \
+    -DFILES="$files" -DUNFILES="$unfiles" -DSIZE_KB="$size_kb" -DLONGEST_FOLDER="$longest_folder" \
     -DICON="$root/ui/tobrik.ico" -DBITMAP="$staging/finish.bmp" -DOUTFILE="$setup" \
     "$root/scripts/windows-installer.nsi" >&2
 say "installer in $(since "$start") s"

@@ -27,7 +27,8 @@
 #    build-win (unit and Win32 tests) and in build-win-gui (window tests,
 #    the version record, icon and manifest of tobrik.exe); then the
 #    installer runs silently (/S) in the prefix: refused on Windows 8.1, in
-#    a read-only folder and while the earlier release's tobrik.exe runs,
+#    a read-only folder, a folder that cannot be one or is too long, on a
+#    full disk and while the earlier release's tobrik.exe runs,
 #    failing part-way with a folder in a DLL's place, then as an upgrade
 #    over that release; the installed
 #    tobrik.exe goes through the end-to-end test in place, as a user would
@@ -55,6 +56,7 @@ since() { awk -v a="$1" -v b="$(now)" 'BEGIN { printf "%.1f", b - a }'; }
 
 # check_installer: the installer as a user runs it, silently (/S). On
 # Windows 8.1 it refuses, and so it does a folder that may not be written,
+# cannot be one or is too long, and a disk too full for the uninstaller,
 # before anything is written, saying so on its standard error. Over an earlier release of the same design that
 # shipped one more DLL: while that release's tobrik.exe runs, the install
 # exits non-zero and changes nothing; with a folder in a DLL's place it
@@ -107,16 +109,28 @@ check_installer() {
     mkdir -p "$read_only" && mount -t tmpfs -o ro,size=16k tobrik-read-only "$read_only"
     "$wine" cmd /c "echo x> $("$wine" winepath -w "$read_only")\\probe.txt" >/dev/null 2>&1
     check "the read-only folder refuses a write from wine" test ! -e "$read_only/probe.txt"
-    for target in "$read_only" "$read_only/Tobrik"; do
-        target=$("$wine" winepath -w "$target")
+    # Also refused: folders that cannot be one (a missing drive, a file in
+    # the way), paths too long for Windows (beyond MAX_PATH, and beyond what
+    # the installer reads of its command line), and a file system too full
+    # for the uninstaller.
+    local file=$build/a-file full=$build/full-folder long=$build
+    echo x >"$file"
+    mkdir -p "$full" && mount -t tmpfs -o size=16k tobrik-full "$full"
+    while ((${#long} < 1100)); do long+=/$(printf 'long-folder-%.0s' {1..15}); done
+    check "drive Q: is missing" test ! -e "$WINEPREFIX/dosdevices/q:"
+    for target in "$read_only" "$read_only/Tobrik" 'Q:\Tobrik' "$file" "$file/Tobrik" \
+        "${long:0:300}" "$long" "$full"; do
+        [[ $target != /* ]] || target=$("$wine" winepath -w "$target")
         code=0
         "$wine" "$setup" /S "/D=$target" 2>"$build/refusal.txt" >/dev/null || code=$?
-        check "into $target: exits with 2" test "$code" = 2
-        check "into $target: says why on its standard error" grep -qF "$target" "$build/refusal.txt"
-        check "into $target: no uninstall entry, no folder remembered" no_entry
+        check "into ${target:0:60}: exits with 2" test "$code" = 2
+        check "into ${target:0:60}: says why on its standard error" \
+            grep -qF "${target:0:200}" "$build/refusal.txt"
+        check "into ${target:0:60}: no uninstall entry, no folder remembered" no_entry
     done
-    check "into a read-only folder: no Start-menu shortcut" test ! -e "$menu/Tobrik.lnk"
-    umount "$read_only"
+    check "refused: no Start-menu shortcut" test ! -e "$menu/Tobrik.lnk"
+    check "refused: nothing in the default folder" test ! -e "$folder"
+    umount "$read_only" "$full"
 
     install "$earlier" || check "the earlier installer exits with 0" false
     echo "the user's own" >"$folder/notes.txt"
