@@ -77,25 +77,35 @@ if [[ -n $folder_given ]]; then
     # 1.02 -> 1.2.0.0, as Windows' version records give it
     file_version=$(awk -F. '{ printf "%d.%d.0.0", $1, $2 }' <<<"$version")
 else
-    # shellcheck source=/dev/null # version=, file_version=, qt_prefix=, written by CMake
-    source "$build/tobrik-release.env"
-    # The release carries the Qt of this source's recipe, whose source it
-    # publishes, and no other one that the build was configured with.
     recipe_qt=$("$root/scripts/qt-for-windows.sh" --folder)
-    # shellcheck disable=SC2154 # qt_prefix, from the file above
-    [[ $qt_prefix == "$recipe_qt" ]] || {
-        say "$build uses Qt for Windows in $qt_prefix; a release uses $recipe_qt" \
-            "(scripts/qt-for-windows.sh builds it): configure with -DTOBRIK_QT_WINDOWS=$recipe_qt"
-        exit 1
+    # The release carries the Qt of this source's recipe, whose source it
+    # publishes, and no other one: neither one that the build was asked for
+    # nor one that CMake found instead (a Qt6_DIR kept in the build's cache
+    # from an earlier configuration). Checked again after the build, which
+    # may have configured anew.
+    check_qt() {
+        # shellcheck source=/dev/null # version=, file_version=, qt_prefix=, qt_used=, written by CMake
+        source "$build/tobrik-release.env"
+        # shellcheck disable=SC2154 # qt_prefix and qt_used, from the file above
+        if [[ $qt_prefix != "$recipe_qt" ]]; then
+            say "$build was configured with Qt for Windows in $qt_prefix; a release uses" \
+                "$recipe_qt (scripts/qt-for-windows.sh builds it): configure with -DTOBRIK_QT_WINDOWS=$recipe_qt"
+            exit 1
+        elif [[ -z ${qt_used:-} || $(realpath -m "$qt_used") != $(realpath -m "$recipe_qt") ]]; then
+            say "$build builds with the Qt for Windows in ${qt_used:-an unknown folder}, not $recipe_qt" \
+                "(CMake kept an earlier Qt6_DIR): remove $build/CMakeCache.txt and configure again" \
+                "with -DTOBRIK_QT_WINDOWS=$recipe_qt"
+            exit 1
+        fi
     }
-    qt_source=$qt_prefix/source
+    check_qt
+    qt_source=$recipe_qt/source
     [[ -f $(echo "$qt_source"/qt6-base_*.dsc) ]] || {
         say "no Qt source in $qt_source; run: scripts/qt-for-windows.sh"
         exit 1
     }
     cmake --build "$build" -j2 --target tobrik >&2
-    # shellcheck source=/dev/null # again, should the build have configured anew
-    source "$build/tobrik-release.env"
+    check_qt # again, should the build have configured anew
     release=$(cd "$build" && pwd)/release # makensis reads the files by absolute path
     rm -rf "$release"
     cmake --install "$build" --prefix "$release" >&2
