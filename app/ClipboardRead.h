@@ -24,10 +24,18 @@ class ClipboardRead {
     // clipboard holds none); nothing while it has not, after waiting for it
     // at most wait. A later call may still find the answer.
     virtual std::optional<QString> text(std::chrono::milliseconds wait) = 0;
+    // Whether the read ended without the text: another program held the
+    // clipboard open, or its owner did not answer. It is then read anew.
+    virtual bool notNow() { return false; }
 };
 
 // Asks the clipboard's owner for its text.
 std::unique_ptr<ClipboardRead> StartClipboardRead();
+
+// Whether the clipboard may be changed without waiting on its owner: false
+// only on Windows, for an owner in another program that does not answer at
+// once (emptying the clipboard sends it WM_DESTROYCLIPBOARD and waits).
+bool ClipboardOwnerAnswers();
 
 // A read through Qt's clipboard, which answers at once but for an owner in
 // another program on X11 and on Windows.

@@ -173,3 +173,12 @@ std::unique_ptr<ClipboardRead> StartClipboardRead() {
 } // namespace tobrik::app
 
 #endif
+
+namespace tobrik::app {
+
+// X11 hands the clipboard over without asking the owner before.
+bool ClipboardOwnerAnswers() {
+    return true;
+}
+
+} // namespace tobrik::app

@@ -5,6 +5,9 @@
 // the clipboard open. Qt's clipboard reads on the window's thread, which a
 // frozen owner would freeze with it. The program's own clipboard is
 // answered by Qt on the window's thread, so Qt's clipboard serves there.
+// An owner that does not answer is not asked for its text at all: a read
+// stuck in GetClipboardData would keep the clipboard open, and every
+// program, this one included, could then change it no more.
 
 #include "ClipboardRead.h"
 
@@ -31,19 +34,36 @@ constexpr std::size_t kLongestText = 64 * 1024;
 // How often opening a clipboard that another program holds open is tried.
 constexpr DWORD kOpenRetryMs = 10;
 
-// What the reading thread hands over. Shared, as the thread outlives a read
-// whose owner never answers; it then ends with the program.
+// How long an owner in another program has to answer a message that asks
+// nothing of it: a running one answers at once.
+constexpr UINT kOwnerAnswerMs = 100;
+
+// What the reading thread hands over: the text, or that it could not be
+// read now. Shared, as the thread may outlive the read.
 struct Answer {
     std::mutex mutex;
     std::condition_variable given;
     std::optional<QString> text;
+    bool notNow = false;
 
-    void give(QString t) {
+    void give(std::optional<QString> t) {
         const std::lock_guard lock(mutex);
         text = std::move(t);
+        notNow = !text;
         given.notify_all();
     }
 };
+
+// Whether the window answers a message within kOwnerAnswerMs; no window, or
+// one of this program, counts as answering.
+bool answers(HWND window) {
+    DWORD process = 0;
+    if (!window || !GetWindowThreadProcessId(window, &process) || process == GetCurrentProcessId())
+        return true;
+    DWORD_PTR result = 0;
+    return SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, kOwnerAnswerMs, &result) !=
+           0;
+}
 
 // The text of the clipboard's Unicode text, at most kLongestText units.
 QString lockedText(HANDLE data) {
@@ -56,17 +76,25 @@ QString lockedText(HANDLE data) {
     return text;
 }
 
-// The clipboard's text, empty when it holds none or stays held open by
-// another program past openBy.
-QString clipboardText(Clock::time_point openBy) {
+// The clipboard's text, empty when it holds none; nothing when its owner
+// does not answer, or another program holds it open past openBy. The owner
+// is asked before the clipboard is opened, which no wait then keeps open,
+// and must still be the owner once it is.
+std::optional<QString> clipboardText(Clock::time_point openBy) {
+    const HWND owner = GetClipboardOwner();
+    if (!answers(owner))
+        return std::nullopt;
     while (!OpenClipboard(nullptr)) {
         if (Clock::now() >= openBy)
-            return {};
+            return std::nullopt;
         Sleep(kOpenRetryMs);
     }
-    QString text;
-    if (HANDLE data = GetClipboardData(CF_UNICODETEXT))
-        text = lockedText(data);
+    std::optional<QString> text;
+    if (GetClipboardOwner() == owner) {
+        text.emplace();
+        if (HANDLE data = GetClipboardData(CF_UNICODETEXT))
+            text = lockedText(data);
+    }
     CloseClipboard();
     return text;
 }
@@ -80,14 +108,20 @@ class ThreadRead final : public ClipboardRead {
                 answer->give(clipboardText(openBy));
             }).detach();
         } catch (const std::system_error&) {
-            answer_->give({}); // no thread to read with: the text counts as empty
+            answer_->give(std::nullopt); // no thread to read with now
         }
     }
 
     std::optional<QString> text(std::chrono::milliseconds wait) override {
         std::unique_lock lock(answer_->mutex);
-        answer_->given.wait_for(lock, wait, [this] { return answer_->text.has_value(); });
+        answer_->given.wait_for(lock, wait,
+                                [this] { return answer_->text.has_value() || answer_->notNow; });
         return answer_->text;
+    }
+
+    bool notNow() override {
+        const std::lock_guard lock(answer_->mutex);
+        return answer_->notNow;
     }
 
   private:
@@ -100,6 +134,10 @@ std::unique_ptr<ClipboardRead> StartClipboardRead() {
     if (QGuiApplication::clipboard()->ownsClipboard())
         return QtClipboardRead();
     return std::make_unique<ThreadRead>();
+}
+
+bool ClipboardOwnerAnswers() {
+    return answers(GetClipboardOwner());
 }
 
 } // namespace tobrik::app

@@ -63,12 +63,23 @@ void QtWindowServices::processEvents() {
     QCoreApplication::processEvents(QEventLoop::AllEvents);
 }
 
+// An owner that does not answer keeps the clipboard: changing it would
+// wait on that owner on the window's thread. Its text is then read anew,
+// which passes it over too, as long as the owner does not answer.
 void QtWindowServices::clearClipboard() {
+    if (!ClipboardOwnerAnswers()) {
+        clipboardStale_ = true;
+        return;
+    }
     QGuiApplication::clipboard()->clear();
     knowClipboardText({});
 }
 
 void QtWindowServices::setClipboardText(const QString& text) {
+    if (!ClipboardOwnerAnswers()) {
+        clipboardStale_ = true;
+        return;
+    }
     QGuiApplication::clipboard()->setMimeData(ClipboardTextData(text));
     knowClipboardText(text);
 }
@@ -81,13 +92,18 @@ void QtWindowServices::knowClipboardText(const QString& text) {
 
 // A new text is asked for once the clipboard changed. An owner that does not
 // hand it over within kClipboardOwnerWait holds no later check up: the text
-// counts as empty until its answer comes, which every check looks for.
+// counts as empty until its answer comes, which every check looks for. A
+// read that could not be made (the clipboard held open by another program,
+// an owner that does not answer) is made anew at the next check, which
+// does not wait for it.
 QString QtWindowServices::clipboardText() {
     auto wait = std::chrono::milliseconds::zero();
     if (clipboardStale_) {
         knowClipboardText({});
         clipboardRead_ = StartClipboardRead();
         wait = kClipboardOwnerWait;
+    } else if (clipboardRead_ && clipboardRead_->notNow()) {
+        clipboardRead_ = StartClipboardRead();
     }
     if (clipboardRead_) {
         if (auto text = clipboardRead_->text(wait))

@@ -10,15 +10,6 @@
 # written here into the build folder.
 # Included from ui/CMakeLists.txt, where the program is installed.
 
-# What scripts/windows-release.sh needs of the build: the release's version
-# as the program shows it (1.02) and as Windows' version records give it
-# (1.2.0.0), and the Qt for Windows, whose exact source it publishes.
-string(REPLACE ", " "." _tobrik_file_version "${TOBRIK_VERSION_NUMBERS}")
-file(CONFIGURE OUTPUT ${CMAKE_BINARY_DIR}/tobrik-release.env
-     CONTENT "version=${TOBRIK_VERSION_TEXT}
-file_version=${_tobrik_file_version}
-qt_prefix='${TOBRIK_QT_WINDOWS}'
-")
 install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION . RENAME LICENSE.txt)
 
 # The plugins a Qt widgets program loads on Windows, by their folder.
@@ -51,6 +42,21 @@ endwhile()
 find_program(TOBRIK_PYTHON3 python3 REQUIRED)
 get_target_property(_tobrik_qt_core Qt6::Core IMPORTED_LOCATION_RELEASE)
 get_filename_component(_tobrik_qt_bin "${_tobrik_qt_core}" DIRECTORY)
+
+# What scripts/windows-release.sh needs of the build: the release's version
+# as the program shows it (1.02) and as Windows' version records give it
+# (1.2.0.0), and the Qt for Windows, whose exact source it publishes: the
+# folder asked for (TOBRIK_QT_WINDOWS) and the one whose Qt6Core.dll the
+# build really links and ships, which a Qt6_DIR kept in the cache from an
+# earlier configuration decides.
+string(REPLACE ", " "." _tobrik_file_version "${TOBRIK_VERSION_NUMBERS}")
+get_filename_component(_tobrik_qt_used "${_tobrik_qt_bin}" DIRECTORY)
+file(CONFIGURE OUTPUT ${CMAKE_BINARY_DIR}/tobrik-release.env
+     CONTENT "version=${TOBRIK_VERSION_TEXT}
+file_version=${_tobrik_file_version}
+qt_prefix='${TOBRIK_QT_WINDOWS}'
+qt_used='${_tobrik_qt_used}'
+")
 
 # The DLLs that the program and its plugins import, found by reading their
 # import tables (objdump), from Qt's folder and the MinGW runtime's; the

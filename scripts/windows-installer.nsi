@@ -7,8 +7,11 @@
 ; uninstaller deletes the files it installed, by name, and keeps tobrik.log
 ; and whatever else the user put into the folder; so the folder then holds
 ; what this release ships and nothing stale. A folder the user may not
-; write (one under Program Files) is refused before anything is written.
-; The uninstaller and the entry are written before the files: an install
+; write (one under Program Files) is refused before anything is written,
+; and so is a folder that /D= names but that cannot be one (a missing drive,
+; a file in its way) and a folder whose path leaves the installed files
+; longer than Windows' MAX_PATH.
+; The uninstaller and then the entry are written before the files: an install
 ; that fails part-way (a file that cannot be written) leaves an uninstaller
 ; that removes what is there, and running the installer again, once the
 ; cause is gone, removes that and installs the whole release. The folder is
@@ -24,6 +27,8 @@
 ;                          files and deleting them, by name, then each
 ;                          folder left empty
 ;   SIZE_KB                the installed size in KiB
+;   LONGEST_FOLDER         the longest install folder, in UTF-16 units, whose
+;                          files and folders all stay within MAX_PATH
 ;   ICON, OUTFILE          ui/tobrik.ico and the installer to write
 ;   BITMAP                 the finish page's picture, 164 x 314, drawn from
 ;                          the icon by ui/make_icon.py --installer-bitmap
@@ -89,6 +94,12 @@ LangString OldRelease ${LANG_ENGLISH} "The earlier Tobrik in $0 could not be rem
 LangString OldRelease ${LANG_JAPANESE} "$0 の以前の Tobrik を削除できませんでした。"
 LangString Unwritable ${LANG_ENGLISH} "Tobrik cannot be installed in $INSTDIR: you may not write to that folder. Choose a folder of your own, such as $LOCALAPPDATA\Programs\Tobrik."
 LangString Unwritable ${LANG_JAPANESE} "$INSTDIR には書き込めないため、Tobrik をインストールできません。$LOCALAPPDATA\Programs\Tobrik など、ご自分のフォルダーを選んでください。"
+LangString NoFolder ${LANG_ENGLISH} "Tobrik cannot be installed in $INSTDIR: no folder can be made there (its drive is missing, a file is in its way, or it is not a full path below a drive)."
+LangString NoFolder ${LANG_JAPANESE} "$INSTDIR にはフォルダーを作れないため、Tobrik をインストールできません (ドライブがない、途中にファイルがある、またはドライブからの完全なパスでない)。"
+LangString LongFolder ${LANG_ENGLISH} "Tobrik cannot be installed in $INSTDIR: the path is too long for Windows (at most ${LONGEST_FOLDER} characters). Choose a shorter one, such as $LOCALAPPDATA\Programs\Tobrik."
+LangString LongFolder ${LANG_JAPANESE} "$INSTDIR はパスが長すぎるため (${LONGEST_FOLDER} 文字まで)、Tobrik をインストールできません。$LOCALAPPDATA\Programs\Tobrik など、短いフォルダーを選んでください。"
+LangString NoUninstaller ${LANG_ENGLISH} "Tobrik could not be installed: $INSTDIR\uninstall.exe could not be written (is the disk full?)."
+LangString NoUninstaller ${LANG_JAPANESE} "$INSTDIR\uninstall.exe を書き込めなかったため、Tobrik をインストールできませんでした (ディスクがいっぱいではありませんか)。"
 
 ; Stops with the message on the stack and exit code 2. Under /S no window
 ; shows it: it goes to the standard error the caller gave (the console, or
@@ -226,15 +237,65 @@ Function InstallFolderWritable
     Exch $0
 FunctionEnd
 
-; A folder that cannot be written is refused on the folder page: the user
-; chooses another.
+; Why $INSTDIR cannot take the files, or "" when it can: a path that would
+; make an installed file's path longer than MAX_PATH (Windows, and the
+; installer's own file calls, refuse such paths or cut them short), or a
+; folder that may not be written.
+Function FolderRefusal
+    Push $0
+    StrLen $0 $INSTDIR
+    ${If} $0 > ${LONGEST_FOLDER}
+        StrCpy $0 "$(LongFolder)"
+    ${Else}
+        Call InstallFolderWritable
+        Pop $0
+        ${If} $0 == 1
+            StrCpy $0 ""
+        ${Else}
+            StrCpy $0 "$(Unwritable)"
+        ${EndIf}
+    ${EndIf}
+    Exch $0
+FunctionEnd
+
+; A folder that cannot take the files is refused on the folder page: the
+; user chooses another.
 Function LeaveFolderPage
-    Call InstallFolderWritable
+    Call FolderRefusal
     Pop $0
-    ${If} $0 != 1
-        MessageBox MB_OK|MB_ICONSTOP "$(Unwritable)"
+    ${If} $0 != ""
+        MessageBox MB_OK|MB_ICONSTOP "$0"
         Abort
     ${EndIf}
+FunctionEnd
+
+; The folder that /D= names is refused when it cannot be used. The
+; installer's start-up reads at most ${NSIS_MAX_STRLEN} characters of the
+; command line and, for a /D= folder that cannot be one (a drive that is
+; missing, a file in its way, a path that is not a full one), takes the
+; remembered or the default folder instead, without a word: so the command
+; line is read here as Windows keeps it, and its /D= compared with $INSTDIR.
+Function RefuseUnusableGivenFolder
+    Push $0
+    Push $1
+    System::Call 'kernel32::GetCommandLineW() p .r0'
+    System::Call 'shlwapi::StrStrW(p r0, w " /D=") p .r0'
+    ${If} $0 P<> 0
+        IntPtrOp $0 $0 + 8 ; past " /D=", in UTF-16 units of two bytes
+        System::Call 'kernel32::lstrlenW(p r0) i .r1'
+        System::Call 'kernel32::lstrcpynW(w .r0, p r0, i ${NSIS_MAX_STRLEN})'
+        ${If} $1 > ${LONGEST_FOLDER}
+            StrCpy $INSTDIR $0
+            Push "$(LongFolder)"
+            Call Refuse
+        ${ElseIf} $0 S!= $INSTDIR
+            StrCpy $INSTDIR $0
+            Push "$(NoFolder)"
+            Call Refuse
+        ${EndIf}
+    ${EndIf}
+    Pop $1
+    Pop $0
 FunctionEnd
 
 ; The user learns of an old Windows or a running Tobrik before the pages.
@@ -243,6 +304,7 @@ Function .onInit
         Push "$(OldWindows)"
         Call Refuse
     ${EndIf}
+    Call RefuseUnusableGivenFolder
     Push $INSTDIR
     Call StopWhenRunning
 FunctionEnd
@@ -250,10 +312,10 @@ FunctionEnd
 Section
     ; Under /S no page asked; nothing is written, the earlier release not
     ; removed, before the folder is known to take the files.
-    Call InstallFolderWritable
+    Call FolderRefusal
     Pop $0
-    ${If} $0 != 1
-        Push "$(Unwritable)"
+    ${If} $0 != ""
+        Push $0
         Call Refuse
     ${EndIf}
     ; Again, as Tobrik may have started while the pages were shown; the
@@ -268,10 +330,17 @@ Section
         Push $0
         Call RemovePreviousRelease
     ${EndIf}
-    ; The uninstaller and its entry first, then the files; the folder is
-    ; remembered for the next run once they are all there.
+    ; The uninstaller, then its entry, then the files; the folder is
+    ; remembered for the next run once they are all there. An entry is
+    ; never written for an uninstaller that is not there (a full disk).
     SetOutPath "$INSTDIR"
+    ClearErrors
     WriteUninstaller "$INSTDIR\uninstall.exe"
+    ${If} ${Errors}
+    ${OrIfNot} ${FileExists} "$INSTDIR\uninstall.exe"
+        Push "$(NoUninstaller)"
+        Call Refuse
+    ${EndIf}
     DeleteRegValue HKCU "${UNINSTALL_KEY}" "InstallLocation"
     WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayName" "Tobrik"
     WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"

@@ -77,25 +77,35 @@ if [[ -n $folder_given ]]; then
     # 1.02 -> 1.2.0.0, as Windows' version records give it
     file_version=$(awk -F. '{ printf "%d.%d.0.0", $1, $2 }' <<<"$version")
 else
-    # shellcheck source=/dev/null # version=, file_version=, qt_prefix=, written by CMake
-    source "$build/tobrik-release.env"
-    # The release carries the Qt of this source's recipe, whose source it
-    # publishes, and no other one that the build was configured with.
     recipe_qt=$("$root/scripts/qt-for-windows.sh" --folder)
-    # shellcheck disable=SC2154 # qt_prefix, from the file above
-    [[ $qt_prefix == "$recipe_qt" ]] || {
-        say "$build uses Qt for Windows in $qt_prefix; a release uses $recipe_qt" \
-            "(scripts/qt-for-windows.sh builds it): configure with -DTOBRIK_QT_WINDOWS=$recipe_qt"
-        exit 1
+    # The release carries the Qt of this source's recipe, whose source it
+    # publishes, and no other one: neither one that the build was asked for
+    # nor one that CMake found instead (a Qt6_DIR kept in the build's cache
+    # from an earlier configuration). Checked again after the build, which
+    # may have configured anew.
+    check_qt() {
+        # shellcheck source=/dev/null # version=, file_version=, qt_prefix=, qt_used=, written by CMake
+        source "$build/tobrik-release.env"
+        # shellcheck disable=SC2154 # qt_prefix and qt_used, from the file above
+        if [[ $qt_prefix != "$recipe_qt" ]]; then
+            say "$build was configured with Qt for Windows in $qt_prefix; a release uses" \
+                "$recipe_qt (scripts/qt-for-windows.sh builds it): configure with -DTOBRIK_QT_WINDOWS=$recipe_qt"
+            exit 1
+        elif [[ -z ${qt_used:-} || $(realpath -m "$qt_used") != $(realpath -m "$recipe_qt") ]]; then
+            say "$build builds with the Qt for Windows in ${qt_used:-an unknown folder}, not $recipe_qt" \
+                "(CMake kept an earlier Qt6_DIR): remove $build/CMakeCache.txt and configure again" \
+                "with -DTOBRIK_QT_WINDOWS=$recipe_qt"
+            exit 1
+        fi
     }
-    qt_source=$qt_prefix/source
+    check_qt
+    qt_source=$recipe_qt/source
     [[ -f $(echo "$qt_source"/qt6-base_*.dsc) ]] || {
         say "no Qt source in $qt_source; run: scripts/qt-for-windows.sh"
         exit 1
     }
     cmake --build "$build" -j2 --target tobrik >&2
-    # shellcheck source=/dev/null # again, should the build have configured anew
-    source "$build/tobrik-release.env"
+    check_qt # again, should the build have configured anew
     release=$(cd "$build" && pwd)/release # makensis reads the files by absolute path
     rm -rf "$release"
     cmake --install "$build" --prefix "$release" >&2
@@ -151,10 +161,23 @@ while IFS= read -r folder; do
     echo "RMDir \"\$INSTDIR${folder//\//\\}\"" >>"$unfiles"
 done < <(cd "$packed" && find . -mindepth 1 -type d | sort -r)
 size_kb=$(find "$packed" -type f -printf '%s\n' | awk '{ s += $1 } END { printf "%d", (s + 1023) / 1024 }')
+# The longest install folder whose paths all stay within MAX_PATH (260 with
+# the closing NUL): each file's, the uninstaller's, the log's and the
+# installer's check file's below 260, and each folder's below 248, the
+# most that CreateDirectoryW takes.
+longest_folder=$(
+    cd "$packed" && {
+        find . -mindepth 1 -type f -printf 'f %P\n'
+        find . -mindepth 1 -type d -printf 'd %P\n'
+        printf 'f %s\n' uninstall.exe tobrik.log tobrik-setup-check.tmp
+    } | awk 'BEGIN { m = 247 }
+        { n = ($1 == "f" ? 258 : 246) - length($2); if (n < m) m = n }
+        END { print m }'
+)
 python3 "$root/ui/make_icon.py" --installer-bitmap "$staging/finish.bmp"
 makensis -INPUTCHARSET UTF8 -WX -V2 "${compressor[@]}" \
     -DVERSION="$version" -DFILE_VERSION="$file_version" \
-    -DFILES="$files" -DUNFILES="$unfiles" -DSIZE_KB="$size_kb" \
+    -DFILES="$files" -DUNFILES="$unfiles" -DSIZE_KB="$size_kb" -DLONGEST_FOLDER="$longest_folder" \
     -DICON="$root/ui/tobrik.ico" -DBITMAP="$staging/finish.bmp" -DOUTFILE="$setup" \
     "$root/scripts/windows-installer.nsi" >&2
 say "installer in $(since "$start") s"

@@ -18,8 +18,8 @@
 #    zip, unpacked, must hold the release folder's files and pass the DLL
 #    check (scripts/windows-release-check.sh), and be the same when packed
 #    again elsewhere, and the downloads the same when built anew from a
-#    second clone in another folder (build_elsewhere, beside the rest of
-#    this step); an earlier release, a version lower and with one more
+#    second copy of the source in another folder (build_elsewhere, beside
+#    the rest of this step); an earlier release, a version lower and with one more
 #    DLL, is made the same way from a copy of the folder (into
 #    build-win-gui/earlier-release);
 # 5. inside a network namespace lab (tests/lab/in_lab.sh) boots a wine
@@ -27,7 +27,8 @@
 #    build-win (unit and Win32 tests) and in build-win-gui (window tests,
 #    the version record, icon and manifest of tobrik.exe); then the
 #    installer runs silently (/S) in the prefix: refused on Windows 8.1, in
-#    a read-only folder and while the earlier release's tobrik.exe runs,
+#    a read-only folder, a folder that cannot be one or is too long, on a
+#    full disk and while the earlier release's tobrik.exe runs,
 #    failing part-way with a folder in a DLL's place, then as an upgrade
 #    over that release; the installed
 #    tobrik.exe goes through the end-to-end test in place, as a user would
@@ -55,6 +56,7 @@ since() { awk -v a="$1" -v b="$(now)" 'BEGIN { printf "%.1f", b - a }'; }
 
 # check_installer: the installer as a user runs it, silently (/S). On
 # Windows 8.1 it refuses, and so it does a folder that may not be written,
+# cannot be one or is too long, and a disk too full for the uninstaller,
 # before anything is written, saying so on its standard error. Over an earlier release of the same design that
 # shipped one more DLL: while that release's tobrik.exe runs, the install
 # exits non-zero and changes nothing; with a folder in a DLL's place it
@@ -107,16 +109,28 @@ check_installer() {
     mkdir -p "$read_only" && mount -t tmpfs -o ro,size=16k tobrik-read-only "$read_only"
     "$wine" cmd /c "echo x> $("$wine" winepath -w "$read_only")\\probe.txt" >/dev/null 2>&1
     check "the read-only folder refuses a write from wine" test ! -e "$read_only/probe.txt"
-    for target in "$read_only" "$read_only/Tobrik"; do
-        target=$("$wine" winepath -w "$target")
+    # Also refused: folders that cannot be one (a missing drive, a file in
+    # the way), paths too long for Windows (beyond MAX_PATH, and beyond what
+    # the installer reads of its command line), and a file system too full
+    # for the uninstaller.
+    local file=$build/a-file full=$build/full-folder long=$build
+    echo x >"$file"
+    mkdir -p "$full" && mount -t tmpfs -o size=16k tobrik-full "$full"
+    while ((${#long} < 1100)); do long+=/$(printf 'long-folder-%.0s' {1..15}); done
+    check "drive Q: is missing" test ! -e "$WINEPREFIX/dosdevices/q:"
+    for target in "$read_only" "$read_only/Tobrik" 'Q:\Tobrik' "$file" "$file/Tobrik" \
+        "${long:0:300}" "$long" "$full"; do
+        [[ $target != /* ]] || target=$("$wine" winepath -w "$target")
         code=0
         "$wine" "$setup" /S "/D=$target" 2>"$build/refusal.txt" >/dev/null || code=$?
-        check "into $target: exits with 2" test "$code" = 2
-        check "into $target: says why on its standard error" grep -qF "$target" "$build/refusal.txt"
-        check "into $target: no uninstall entry, no folder remembered" no_entry
+        check "into ${target:0:60}: exits with 2" test "$code" = 2
+        check "into ${target:0:60}: says why on its standard error" \
+            grep -qF "${target:0:200}" "$build/refusal.txt"
+        check "into ${target:0:60}: no uninstall entry, no folder remembered" no_entry
     done
-    check "into a read-only folder: no Start-menu shortcut" test ! -e "$menu/Tobrik.lnk"
-    umount "$read_only"
+    check "refused: no Start-menu shortcut" test ! -e "$menu/Tobrik.lnk"
+    check "refused: nothing in the default folder" test ! -e "$folder"
+    umount "$read_only" "$full"
 
     install "$earlier" || check "the earlier installer exits with 0" false
     echo "the user's own" >"$folder/notes.txt"
@@ -243,30 +257,30 @@ run_wine_session() {
     return "$status"
 }
 
-# build_elsewhere DIR: the downloads built anew, as the README tells a user
-# to check them, from a second clone of the source as it stands (a commit
-# of the working tree, files not yet added included) in DIR/tobrik, under
-# another time zone, locale and umask, with the same Qt for Windows: into
-# DIR/downloads.
+# build_elsewhere DIR OUTPUT: the downloads built anew, as the README tells
+# a user to check them, from a second copy of the source as it stands (the
+# files git tracks or would add, as they are in the working tree, copied;
+# nothing is written into the repository) in DIR/tobrik, under another time
+# zone, locale and umask, with the same Qt for Windows: into OUTPUT.
 build_elsewhere() {
-    local index=$1/index tree commit
-    tree=$(cd "$root" && GIT_INDEX_FILE=$index git add -A && GIT_INDEX_FILE=$index git write-tree)
-    commit=$(GIT_AUTHOR_NAME=tobrik GIT_AUTHOR_EMAIL=tobrik@localhost GIT_COMMITTER_NAME=tobrik \
-        GIT_COMMITTER_EMAIL=tobrik@localhost git -C "$root" commit-tree -p HEAD -m "as built" "$tree")
-    git clone -q --no-checkout "$root" "$1/tobrik"
-    git -C "$1/tobrik" checkout -q --detach "$commit"
-    cd "$1/tobrik"
     umask 027
+    mkdir "$1/tobrik"
+    git -C "$root" ls-files -z --cached --others --exclude-standard |
+        (cd "$root" && while IFS= read -r -d '' file; do
+            [[ -e $file || -L $file ]] && printf '%s\0' "$file"
+        done) | tar -C "$root" --null -T - -cf - |
+        tar -C "$1/tobrik" --no-same-permissions --touch -xf -
+    cd "$1/tobrik"
     export TZ=America/St_Johns LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8
     cmake --preset windows-cross-gui
-    scripts/windows-release.sh build-win-gui "$1/downloads"
+    scripts/windows-release.sh build-win-gui "$2"
 }
 
 if [[ ${1:-} == --wine-session ]]; then
     run_wine_session
     exit
 elif [[ ${1:-} == --elsewhere ]]; then
-    build_elsewhere "$2"
+    build_elsewhere "$2" "$3"
     exit
 fi
 mode=${1:-}
@@ -275,9 +289,18 @@ mode=${1:-}
     exit 2
 }
 
-# A build in a second clone (build_and_pack) ends with this script.
+# A build in a second copy (build_and_pack) ends with this script, and its
+# folder under /tmp (about 0.9 GB) goes, however the script ends.
 rebuilding=
-trap '[[ -z $rebuilding ]] || kill -- "-$rebuilding" 2>/dev/null || true' EXIT
+elsewhere=
+clean_up() {
+    if [[ -n $rebuilding ]]; then
+        kill -- "-$rebuilding" 2>/dev/null || true
+        wait "$rebuilding" 2>/dev/null || true
+    fi
+    rm -rf "$elsewhere"
+}
+trap clean_up EXIT
 trap 'exit 143' TERM INT
 
 [[ $(id -u) == 0 ]] || {
@@ -307,8 +330,11 @@ build_and_pack() {
     # The downloads built again elsewhere (build_elsewhere), beside the rest
     # of this build, in a session of its own that ends with this script.
     elsewhere=$(mktemp -d /tmp/tobrik-elsewhere-XXXXXX)
+    built_elsewhere=$gui_build/built-elsewhere
+    rm -rf "$built_elsewhere" && mkdir -p "$built_elsewhere"
     start_elsewhere=$(now)
-    setsid bash "${BASH_SOURCE[0]}" --elsewhere "$elsewhere" >"$elsewhere/build.log" 2>&1 &
+    setsid bash "${BASH_SOURCE[0]}" --elsewhere "$elsewhere" "$built_elsewhere/downloads" \
+        >"$built_elsewhere/build.log" 2>&1 &
     rebuilding=$!
 
     # 4. tobrik.exe, the window tests and the release folder.
@@ -324,7 +350,8 @@ build_and_pack() {
     log "release folder: $(du -sh "$gui_build/release" | cut -f1), $(find "$gui_build/release" -type f | wc -l) files"
     # The zip as a user unpacks it: one folder, the release folder's files.
     start_zip=$(now)
-    unpacked=$(mktemp -d)
+    unpacked=$gui_build/unpacked-zip
+    rm -rf "$unpacked" && mkdir "$unpacked"
     # shellcheck source=/dev/null # version= and file_version=, written by CMake
     source "$gui_build/tobrik-release.env"
     unzip -q "$release_artifacts/tobrik-$version-windows-x64.zip" -d "$unpacked"
@@ -358,14 +385,14 @@ build_and_pack() {
         cmp "$release_artifacts/$download" "$again/$download" || { log "FAILED: $download differs" && exit 1; }
     done
     # Built again elsewhere: the same downloads.
-    wait "$rebuilding" || { log "FAILED: building in a second clone ($elsewhere/build.log)" && exit 1; }
+    wait "$rebuilding" || { log "FAILED: building in a second copy ($built_elsewhere/build.log)" && exit 1; }
     rebuilding=
     for download in "tobrik-$version-windows-x64.zip" "tobrik-$version-setup-x64.exe" \
         "tobrik-$version-qt-source.tar"; do
-        cmp "$release_artifacts/$download" "$elsewhere/downloads/$download" ||
-            { log "FAILED: $download built in $elsewhere differs" && exit 1; }
+        cmp "$release_artifacts/$download" "$built_elsewhere/downloads/$download" ||
+            { log "FAILED: $download built in a second copy ($built_elsewhere) differs" && exit 1; }
     done
-    log "built again in a second clone: the same downloads ($(since "$start_elsewhere") s beside the rest)"
+    log "built again in a second copy: the same downloads ($(since "$start_elsewhere") s beside the rest)"
     rm -rf "$elsewhere"
     # The end-to-end test closes windows as a window manager would.
     c++ -O1 -Wall -Wextra -o "$gui_build/wm_close" "$root/tests/e2e/wm_close.cpp" -lxcb

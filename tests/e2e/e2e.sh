@@ -273,14 +273,36 @@ if [ -n "$windows" ]; then
     printf '#!/bin/sh\nexec %s "%s"\n' "$wine" "$copy/tobrik.exe" >"$program"
     start_program && pid=$started
     within "$patience" has_window "" Tobrik && window=$(window_of "" Tobrik) || die "no window in $copy"
+    # freeze: a frozen owner, the last one killed, takes the clipboard.
+    owner=
+    freeze() {
+        kill_program "$owner"
+        "$wine" "$win_check" freeze-clipboard >"$work/frozen-owner" 2>&1 &
+        owner=$!
+        within 10 grep -q ready "$work/frozen-owner"
+    }
     type_range 10 77 0 5 20 && start_sweep && wait_for_sweep_start 10.77.0.5 || die "no sweep to freeze"
-    "$wine" "$win_check" freeze-clipboard >"$work/frozen-owner" 2>&1 &
-    owner=$!
-    within 10 grep -q ready "$work/frozen-owner" && taken=$(log_lines)
+    freeze && taken=$(log_lines)
     check "a frozen clipboard owner, from line ${taken:-?} of 16 on, holds up no sweep" \
         "$(log_lines) lines" eval '((${taken:-16} < 16)) && within 15 viewers_are 5'
-    kill_program "$owner"
     check "the viewer shows a log whose path holds a space and Japanese" "" viewer_shows_log
+    # With a frozen owner a sweep starts at once, another program may change
+    # the clipboard (a read that waited on the owner would hold it open) and
+    # its stop text, the clipboard held open for a second, ends the sweep.
+    freeze || die "no frozen owner"
+    type_into "${EIP3[@]}" 60 && start_sweep
+    check "with the clipboard's owner frozen a sweep starts at once" "" \
+        within 3 sweep_started 10.77.0.5
+    status=0
+    "$wine" "$win_check" hold-clipboard >"$work/held" 2>&1 || status=$?
+    check "another program changes the clipboard" $'\n'"$(cat "$work/held")" test "$status" = 0
+    check "its stop text, held open for a second, ends the sweep" "$(log_lines) lines" \
+        eval 'within 5 viewers_are 6 && viewer_shows_log'
+    # With a frozen owner a click on 中止 ends a sweep at once.
+    freeze && start_sweep && wait_for_sweep_start 10.77.0.5 || die "no sweep with a frozen owner"
+    click "${START[@]}"
+    check "a click on 中止 ends it at once" "$(log_lines) lines" within 4 viewers_are 7
+    kill_program "$owner"
     "$wm_close" "$window"
     check "the window still closes" "it still runs" within 5 exited "$pid"
 fi

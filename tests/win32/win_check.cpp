@@ -9,6 +9,8 @@
 //                           EXE's version record (1.03: 1,3,0,0), icon, manifest
 //   win_check freeze-clipboard  a frozen clipboard owner: takes the clipboard,
 //                           prints "ready" and never renders (WM_RENDERFORMAT)
+//   win_check hold-clipboard  puts "Tobrik STOP" on the clipboard and at once
+//                           holds it open for a second
 // Prints "ok   - ..." or "FAIL - ..." per check; exits 1 when one failed, 2
 // when the window or file is not there.
 
@@ -271,6 +273,30 @@ int freezeClipboard() {
     return 0;
 }
 
+int holdClipboard() {
+    static const wchar_t kText[] = L"Tobrik STOP";
+    const auto open = [] {
+        for (int tries = 0; tries < 200; ++tries, Sleep(10))
+            if (OpenClipboard(nullptr))
+                return true;
+        return false;
+    };
+    const HGLOBAL data = GlobalAlloc(GMEM_MOVEABLE, sizeof kText);
+    check(data && open(), "the clipboard opens within 2 s");
+    if (failures)
+        return 1;
+    std::memcpy(GlobalLock(data), kText, sizeof kText);
+    GlobalUnlock(data);
+    check(EmptyClipboard() && SetClipboardData(CF_UNICODETEXT, data), "it takes the stop text");
+    CloseClipboard();
+    check(!failures && open(), "it opens again within 2 s");
+    if (failures)
+        return 1;
+    Sleep(1000);
+    CloseClipboard();
+    return 0;
+}
+
 } // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -280,6 +306,8 @@ int wmain(int argc, wchar_t** argv) {
         return checkClipboard();
     if (argc == 2 && std::wcscmp(argv[1], L"freeze-clipboard") == 0)
         return freezeClipboard();
+    if (argc == 2 && std::wcscmp(argv[1], L"hold-clipboard") == 0)
+        return holdClipboard();
     if (argc == 4 && std::wcscmp(argv[1], L"resources") == 0) {
         const HMODULE module = LoadLibraryExW(
             argv[2], nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
@@ -294,6 +322,6 @@ int wmain(int argc, wchar_t** argv) {
         return failures ? 1 : 0;
     }
     std::fprintf(stderr, "usage: win_check frame TITLE | clipboard | resources EXE VERSION | "
-                         "freeze-clipboard\n");
+                         "freeze-clipboard | hold-clipboard\n");
     return 2;
 }
