@@ -30,6 +30,12 @@ fail() {
         echo "the program's standard error:" >&2
         cat "$work/program-errors" >&2
     fi
+    # What the program and its children were doing: a window that does not
+    # come shows where its threads wait.
+    if [ -n "${started:-}" ] && [ -d "/proc/$started" ]; then
+        echo "the program's threads and children (state, wait channel):" >&2
+        ps -L -o pid,lwp,stat,etime,wchan:28,comm -p "$started" --ppid "$started" >&2 || true
+    fi
     if [ -n "${DISPLAY:-}" ] && command -v import >/dev/null; then
         local shot="${TOBRIK_ARTIFACTS:-/tmp}/tobrik-failure-$(basename "$0" .sh).png"
         import -window root "$shot" 2>/dev/null && echo "screen at failure: $shot" >&2
