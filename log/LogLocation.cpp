@@ -32,7 +32,7 @@ std::string LogPathIn(const std::string& folder) {
 }
 
 LogPlace ChooseLogPlace(const std::string& executableDirectory, LogFolderAccess& access) {
-    LogPlace place{LogPathIn(executableDirectory), {}, {}};
+    LogPlace place{LogPathIn(access.longPath(executableDirectory)), {}, {}};
     const bool allowed = besideIsAllowed(executableDirectory, access);
     const std::string folder = UserLogFolder(access);
     if (folder.empty()) {

@@ -46,7 +46,8 @@ struct LogPlace {
 // Chooses the log without opening or making anything: beside the program
 // where that is allowed, the program's folder may be written and nothing
 // that would be refused stands in the log's place; otherwise in the user's
-// own folder.
+// own folder. The folders are named in their long forms (Windows), so that
+// every spelling of one folder gives one log and one lock.
 LogPlace ChooseLogPlace(const std::string& executableDirectory, LogFolderAccess& access);
 
 struct LogOpening {
@@ -73,7 +74,8 @@ extern const char kPathSeparator;
 // Whether directory is one of the system's program folders, or inside one.
 bool IsSystemProgramFolder(const std::string& directory, LogFolderAccess& access);
 
-// The user's own folder for the log; empty when none is known.
+// The user's own folder for the log, in its long form; empty when none is
+// known.
 std::string UserLogFolder(LogFolderAccess& access);
 
 } // namespace tobrik::log

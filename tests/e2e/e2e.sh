@@ -281,6 +281,11 @@ if [ -n "$windows" ]; then
         "$(log_lines) lines" eval '((${taken:-16} < 16)) && within 15 viewers_are 5'
     kill_program "$owner"
     check "the viewer shows a log whose path holds a space and Japanese" "" viewer_shows_log
+    # The same folder by its short (8.3) name writes the same log: refused.
+    short=$("$wine" winepath -s "$("$wine" winepath -w "$copy/tobrik.exe")" | tr -d '\r')
+    printf '#!/bin/sh\nexec %s "%s"\n' "$wine" "$short" >"$program" && start_program
+    check "a copy started as $short is refused while the one of the long name runs" "" \
+        eval '[[ $short == *~* ]] && answer "" "ロードエラー" && within 5 exited "$started"'
     "$wm_close" "$window"
     check "the window still closes" "it still runs" within 5 exited "$pid"
 fi
