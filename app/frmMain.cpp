@@ -307,9 +307,8 @@ bool frmMain::openLog() {
         return false;
     }
     if (!opening.opened) {
-        services.messageBox(
-            QString("%1\n%2\n%3").arg(kLogOpenFailed, strLogPath, fromUtf8(opening.error)),
-            MessageStyle::Critical, kLogErrorTitle);
+        services.messageBox(logRefusalText(opening.refusal, strLogPath, opening.error),
+                            MessageStyle::Critical, kLogErrorTitle);
         return false;
     }
     if (!opening.move.from.empty())
@@ -320,13 +319,30 @@ bool frmMain::openLog() {
 
 // Why the log moved from where it was to be, then what of strLogPath.
 QString frmMain::logMoveText(const tobrik::log::LogMove& move, const char* what) const {
+    return QString("%1\n\n%2\n%3")
+        .arg(logRefusalText(move.why, fromUtf8(move.from), move.error), what, strLogPath);
+}
+
+// Why the log at path is not written: a refusal in the user's words, or
+// the system's reason it could not be opened.
+QString frmMain::logRefusalText(tobrik::log::LogRefusal why, const QString& path,
+                                const std::string& error) {
     using tobrik::log::LogRefusal;
-    const QString from = fromUtf8(move.from);
-    const QString why = move.why == LogRefusal::Link ? QString("%1\n%2").arg(kLogIsLink, from)
-                        : move.why == LogRefusal::InUse
-                            ? QString("%1\n%2").arg(kLogInUse, from)
-                            : QString("%1\n%2\n%3").arg(kLogOpenFailed, from, fromUtf8(move.error));
-    return QString("%1\n\n%2\n%3").arg(why, what, strLogPath);
+    switch (why) {
+    case LogRefusal::Link:
+        return QString("%1\n%2").arg(kLogIsLink, path);
+    case LogRefusal::NotAFile:
+        return QString("%1\n%2").arg(kLogIsNotAFile, path);
+    case LogRefusal::NotOwn:
+        return QString("%1\n%2").arg(kLogIsAnotherUsers, path);
+    case LogRefusal::InUse:
+        return QString("%1\n%2").arg(kLogInUse, path);
+    case LogRefusal::NoUserFolder:
+        return QString("%1\n%2\n%3").arg(kLogOpenFailed, path, kNoUserLogFolder);
+    case LogRefusal::None:
+        break;
+    }
+    return QString("%1\n%2\n%3").arg(kLogOpenFailed, path, fromUtf8(error));
 }
 
 void frmMain::runSweepLoop() {

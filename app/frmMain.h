@@ -73,6 +73,8 @@ class frmMain : public QWidget {
     bool rangeAccepted();
     bool openLog();
     QString logMoveText(const tobrik::log::LogMove& move, const char* what) const;
+    static QString logRefusalText(tobrik::log::LogRefusal why, const QString& path,
+                                  const std::string& error);
     void runSweepLoop();
     bool stopRequested();
     bool probeAddress(qint64 lastOctet);

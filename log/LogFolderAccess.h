@@ -48,10 +48,10 @@ class LogFolderAccess {
     // Linux; on Windows, where only making one tells, by making a file that
     // is deleted as it is closed.
     virtual bool mayWrite(const std::string& folder);
-    // Whether the file at path is a link that the log must not follow: a
-    // symbolic link, a file of more than one name, or on Windows a reparse
-    // point. False when there is no file.
-    virtual bool isLink(const std::string& path);
+    // Why the file at path may not be the log (ResultLog::refusalAt), a
+    // file of more than one name refused where others may write its
+    // folder; None when there is no file, or it may be written.
+    virtual LogRefusal refusal(const std::string& path);
     // Makes one folder, the user's alone (0700 on Linux); one that exists
     // already counts as made. On failure returns false and sets error.
     virtual bool makeFolder(const std::string& folder, std::string& error);
@@ -59,10 +59,9 @@ class LogFolderAccess {
     // spelled out, as GetLongPathNameW gives it); the path itself when that
     // fails, and elsewhere.
     virtual std::string longPath(const std::string& path);
-    // Opens log at path (see ResultLog::open).
-    virtual bool open(ResultLog& log, const std::string& path, std::string& error) {
-        return log.open(path, error);
-    }
+    // Opens log at path (see ResultLog::open), by the same rule for a file
+    // of more than one name as refusal.
+    virtual bool open(ResultLog& log, const std::string& path, std::string& error);
 
     // ---- The records that othersMayWrite reads -------------------------
 #ifdef _WIN32

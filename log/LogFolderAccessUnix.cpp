@@ -70,12 +70,6 @@ bool LogFolderAccess::mayWrite(const std::string& folder) {
     return ::faccessat(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) == 0;
 }
 
-bool LogFolderAccess::isLink(const std::string& path) {
-    struct stat info {};
-    return ::lstat(path.c_str(), &info) == 0 &&
-           (S_ISLNK(info.st_mode) || (S_ISREG(info.st_mode) && info.st_nlink > 1));
-}
-
 bool LogFolderAccess::makeFolder(const std::string& folder, std::string& error) {
     if (::mkdir(folder.c_str(), 0700) == 0 || errno == EEXIST)
         return true;

@@ -145,23 +145,6 @@ bool LogFolderAccess::mayWrite(const std::string& folder) {
     return true;
 }
 
-// The link itself is looked at (FILE_FLAG_OPEN_REPARSE_POINT), with no
-// access to its content; a folder there is none.
-bool LogFolderAccess::isLink(const std::string& path) {
-    const HANDLE file = CreateFileW(
-        Utf8ToWide(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-        nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
-    BY_HANDLE_FILE_INFORMATION info{};
-    const bool link =
-        GetFileInformationByHandle(file, &info) &&
-        ((info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ||
-         ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 && info.nNumberOfLinks > 1));
-    CloseHandle(file);
-    return link;
-}
-
 bool LogFolderAccess::makeFolder(const std::string& folder, std::string& error) {
     if (_wmkdir(Utf8ToWide(folder).c_str()) == 0 || errno == EEXIST)
         return true;

@@ -32,19 +32,19 @@ std::string LogPathIn(const std::string& folder) {
 }
 
 LogPlace ChooseLogPlace(const std::string& executableDirectory, LogFolderAccess& access) {
-    LogPlace place{LogPathIn(executableDirectory), {}, {}};
+    LogPlace place{LogPathIn(access.longPath(executableDirectory)), {}, {}};
     const bool allowed = besideIsAllowed(executableDirectory, access);
     const std::string folder = UserLogFolder(access);
     if (folder.empty()) {
         // Nothing is written where it is not allowed, for want of a place.
         if (!allowed)
-            place.error = "no folder of the user's own is known";
+            place.refusal = LogRefusal::NoUserFolder;
         return place;
     }
     if (!allowed || !access.mayWrite(executableDirectory)) {
         place.path = LogPathIn(folder);
-    } else if (access.isLink(place.path)) {
-        place.move = {place.path, LogRefusal::Link, {}};
+    } else if (const LogRefusal why = access.refusal(place.path); why != LogRefusal::None) {
+        place.move = {place.path, why, {}};
         place.path = LogPathIn(folder);
     }
     return place;
@@ -54,25 +54,32 @@ LogOpening OpenChosenLog(ResultLog& log, LogPlace& place, LogFolderAccess& acces
                          const std::function<bool(const std::string& path)>& mayMoveTo) {
     const std::string folder = UserLogFolder(access);
     const std::string own = folder.empty() ? std::string() : LogPathIn(folder);
-    // The user's folder is made on demand.
-    const auto openAt = [&](const std::string& path, std::string& error) {
-        return (path != own || makeFolders(folder, access, error)) && access.open(log, path, error);
-    };
     LogOpening opening;
-    opening.path = place.path;
-    opening.error = place.error;
-    if (opening.error.empty() && openAt(place.path, opening.error)) {
-        opening.opened = true;
+    // The user's folder is made on demand.
+    const auto openAt = [&](const std::string& path) {
+        opening.path = path;
         opening.error.clear();
+        opening.refusal = LogRefusal::None;
+        const bool made = path != own || makeFolders(folder, access, opening.error);
+        opening.opened = made && access.open(log, path, opening.error);
+        if (made)
+            opening.refusal = log.refusal();
+        return opening.opened;
+    };
+    opening.path = place.path;
+    opening.refusal = place.refusal;
+    if (place.refusal == LogRefusal::None && openAt(place.path)) {
         opening.move = std::exchange(place.move, {});
         return opening;
     }
     if (own.empty() || own == place.path)
         return opening;
-    opening.move = {place.path, log.refusal(), opening.error};
+    opening.move = {place.path, opening.refusal, opening.error};
     opening.path = own;
     opening.error.clear();
-    opening.opened = mayMoveTo(own) && openAt(own, opening.error);
+    opening.refusal = LogRefusal::None;
+    if (mayMoveTo(own))
+        openAt(own);
     return opening;
 }
 

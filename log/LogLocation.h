@@ -37,20 +37,24 @@ struct LogMove {
 // taken on it, and every sweep opens it.
 struct LogPlace {
     std::string path;
-    LogMove move;      // a log beside the program refused as the place was chosen
-    std::string error; // why no log may be written: beside the program it is
-                       // not allowed, and no folder of the user's own is known
+    LogMove move; // a log beside the program refused as the place was chosen
+    // NoUserFolder where no log may be written: beside the program it is
+    // not allowed, and no folder of the user's own is known.
+    LogRefusal refusal = LogRefusal::None;
 };
 
 // Chooses the log without opening or making anything: beside the program
-// where that is allowed, the program's folder may be written and no link
-// stands in the log's place; otherwise in the user's own folder.
+// where that is allowed, the program's folder may be written and nothing
+// that would be refused stands in the log's place; otherwise in the user's
+// own folder. The folders are named in their long forms (Windows), so that
+// every spelling of one folder gives one log and one lock.
 LogPlace ChooseLogPlace(const std::string& executableDirectory, LogFolderAccess& access);
 
 struct LogOpening {
     bool opened = false;
     std::string path;  // the log written, or the last path tried
     std::string error; // why the last path could not be opened; empty once opened
+    LogRefusal refusal = LogRefusal::None; // why the last path was refused
     // Where the log is written elsewhere than it was to be: a refusal at
     // the choice (reported by the first opening alone) or at this opening.
     LogMove move;
@@ -70,7 +74,8 @@ extern const char kPathSeparator;
 // Whether directory is one of the system's program folders, or inside one.
 bool IsSystemProgramFolder(const std::string& directory, LogFolderAccess& access);
 
-// The user's own folder for the log; empty when none is known.
+// The user's own folder for the log, in its long form; empty when none is
+// known.
 std::string UserLogFolder(LogFolderAccess& access);
 
 } // namespace tobrik::log

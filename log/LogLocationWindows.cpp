@@ -56,7 +56,7 @@ bool IsSystemProgramFolder(const std::string& directory, LogFolderAccess& access
 
 std::string UserLogFolder(LogFolderAccess& access) {
     const std::string local = access.variable("LOCALAPPDATA");
-    return local.empty() ? std::string() : local + "\\Tobrik";
+    return local.empty() ? std::string() : access.longPath(local) + "\\Tobrik";
 }
 
 } // namespace tobrik::log

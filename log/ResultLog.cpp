@@ -22,18 +22,14 @@ ResultLog::~ResultLog() {
     close();
 }
 
-bool ResultLog::open(const std::string& path, std::string& error) {
+bool ResultLog::open(const std::string& path, std::string& error, OtherNames otherNames) {
     close();
     errno = 0;
     refusal_ = LogRefusal::None;
-    file_ = openForOutput(path, refusal_);
+    file_ = openForOutput(path, otherNames, refusal_);
     if (!file_) {
-        if (refusal_ == LogRefusal::Link)
-            error = "a link, not followed";
-        else if (refusal_ == LogRefusal::InUse)
-            error = "in use by another program";
-        else
-            error = describeErrno(errno);
+        // The window tells a refusal in its own words; this names it.
+        error = refusal_ == LogRefusal::None ? describeErrno(errno) : "refused";
         return false;
     }
     // Unbuffered: a line reaches the file in one write or fails there, and

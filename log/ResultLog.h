@@ -12,13 +12,25 @@ namespace tobrik::log {
 // system.
 enum class LogRefusal {
     None,
-    // A symbolic link, a file of more than one name (a hard link) or, on
-    // Windows, a reparse point: whoever made it would have the sweep empty
-    // the file it names.
+    // A symbolic link, on Windows a reparse point, or a file of more than
+    // one name (a hard link) where another user could have made the other
+    // name: whoever made it would have the sweep empty the file it names.
     Link,
+    // Not a plain file: a folder, a FIFO, a socket or a device. Writing a
+    // FIFO would wait for a reader; none of them keeps a log.
+    NotAFile,
+    // A file that another user owns (Linux).
+    NotOwn,
     // Another program holds it open without sharing it (Windows).
     InUse,
+    // No path at all: the log may not go beside the program, and no folder
+    // of the user's own is known.
+    NoUserFolder,
 };
+
+// Whether a file of more than one name may be written: only where no one
+// but the user could have made its other name.
+enum class OtherNames { Refused, Allowed };
 
 class ResultLog {
   public:
@@ -27,11 +39,16 @@ class ResultLog {
     ResultLog(const ResultLog&) = delete;
     ResultLog& operator=(const ResultLog&) = delete;
 
-    // Creates or empties the file at path (UTF-8). A link there is refused,
-    // not followed: the file is emptied only once the one opened is seen to
-    // be no link. On failure returns false and sets error to the reason, and
-    // refusal() tells a refusal; the log stays closed.
-    bool open(const std::string& path, std::string& error);
+    // Creates or empties the file at path (UTF-8). What refusalAt refuses
+    // is not followed nor written: the file is emptied only once the one
+    // opened is seen to be fit. On failure returns false and sets error to
+    // the reason, and refusal() tells a refusal; the log stays closed.
+    bool open(const std::string& path, std::string& error,
+              OtherNames otherNames = OtherNames::Refused);
+    // Why the file at path may not be the log, looked at without opening
+    // it: the checks that open makes of the file it opens. None when there
+    // is no file, or it may be written.
+    static LogRefusal refusalAt(const std::string& path, OtherNames otherNames);
     // Why the last open refused its path; None when it opened or failed
     // for another reason.
     LogRefusal refusal() const { return refusal_; }
@@ -56,7 +73,8 @@ class ResultLog {
     // Each system's calls, in ResultLogUnix.cpp and ResultLogWindows.cpp.
     // Opens path for output, emptied; a refusal is set in refusal, any
     // other failure in errno.
-    static std::FILE* openForOutput(const std::string& path, LogRefusal& refusal);
+    static std::FILE* openForOutput(const std::string& path, OtherNames otherNames,
+                                    LogRefusal& refusal);
     // Cuts the file back to size bytes and writes on from there.
     static void takeBackTo(std::FILE* file, long size);
 

@@ -12,37 +12,51 @@ namespace tobrik::log {
 namespace {
 
 // Whoever put a link where the log is to be would have the sweep empty the
-// file it names: a symbolic link is not followed (O_NOFOLLOW), and a file
-// of more than one name is not emptied.
-bool isSymbolicLink(const std::string& path) {
-    struct stat info {};
-    return ::lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode);
-}
-
-bool hasOtherNames(const struct stat& info) {
-    return S_ISREG(info.st_mode) && info.st_nlink > 1;
+// file it names; a FIFO, a socket or a device keeps no log, and another
+// user's file is not this user's to empty.
+LogRefusal refusalOf(const struct stat& info, OtherNames otherNames) {
+    if (S_ISLNK(info.st_mode))
+        return LogRefusal::Link;
+    if (!S_ISREG(info.st_mode))
+        return LogRefusal::NotAFile;
+    if (info.st_uid != ::geteuid())
+        return LogRefusal::NotOwn;
+    if (info.st_nlink > 1 && otherNames == OtherNames::Refused)
+        return LogRefusal::Link;
+    return LogRefusal::None;
 }
 
 } // namespace
 
-// Opened without O_TRUNC and emptied once the file opened is seen to have
-// no other name: checked on the descriptor, so no one can swap the file in
-// between.
-std::FILE* ResultLog::openForOutput(const std::string& path, LogRefusal& refusal) {
-    const int descriptor = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0666);
+LogRefusal ResultLog::refusalAt(const std::string& path, OtherNames otherNames) {
+    struct stat info {};
+    return ::lstat(path.c_str(), &info) == 0 ? refusalOf(info, otherNames) : LogRefusal::None;
+}
+
+// Looked at first, so that no FIFO or device is opened at all; then opened
+// without O_TRUNC, not following a symbolic link and not waiting for a
+// FIFO's reader (O_NONBLOCK), and emptied once the file opened is seen to
+// be fit: checked on the descriptor, so no one can swap the file in between.
+std::FILE* ResultLog::openForOutput(const std::string& path, OtherNames otherNames,
+                                    LogRefusal& refusal) {
+    refusal = refusalAt(path, otherNames);
+    if (refusal != LogRefusal::None)
+        return nullptr;
+    const int descriptor = ::open(
+        path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY, 0666);
     if (descriptor < 0) {
-        if (errno == ELOOP && isSymbolicLink(path))
-            refusal = LogRefusal::Link;
+        const int failure = errno;
+        refusal = refusalAt(path, otherNames); // put there since it was looked at
+        errno = failure;
         return nullptr;
     }
     struct stat info {};
     bool usable = ::fstat(descriptor, &info) == 0;
-    if (usable && hasOtherNames(info)) {
-        refusal = LogRefusal::Link;
-        usable = false;
-    }
-    // A device such as /dev/full is written as it is.
-    usable = usable && (!S_ISREG(info.st_mode) || ::ftruncate(descriptor, 0) == 0);
+    if (usable)
+        refusal = refusalOf(info, otherNames);
+    usable = usable && refusal == LogRefusal::None &&
+             ::fcntl(descriptor, F_SETFL, ::fcntl(descriptor, F_GETFL) & ~O_NONBLOCK) == 0 &&
+             ::ftruncate(descriptor, 0) == 0;
     std::FILE* file = usable ? ::fdopen(descriptor, "wb") : nullptr;
     if (!file) {
         const int failure = errno;

@@ -43,10 +43,18 @@ int errnoOf(DWORD error) {
 }
 
 // A reparse point (a symbolic link, a junction) or a file of more than one
-// name: whoever put it where the log is to be would have the sweep empty
-// the file it names.
-bool isLink(const BY_HANDLE_FILE_INFORMATION& info) {
-    return (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 || info.nNumberOfLinks > 1;
+// name where another could have made it: whoever put it where the log is
+// to be would have the sweep empty the file it names. A folder, or what is
+// no file on a disk, keeps no log.
+LogRefusal refusalOf(HANDLE file, const BY_HANDLE_FILE_INFORMATION& info, OtherNames otherNames) {
+    if ((info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0)
+        return LogRefusal::Link;
+    if ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ||
+        GetFileType(file) != FILE_TYPE_DISK)
+        return LogRefusal::NotAFile;
+    if (info.nNumberOfLinks > 1 && otherNames == OtherNames::Refused)
+        return LogRefusal::Link;
+    return LogRefusal::None;
 }
 
 // Closes file, keeping the reason of the failure before.
@@ -58,27 +66,46 @@ std::FILE* fail(HANDLE file, DWORD error) {
 
 } // namespace
 
+// The file itself is looked at (FILE_FLAG_OPEN_REPARSE_POINT), with no
+// access to its content; a folder too (FILE_FLAG_BACKUP_SEMANTICS).
+LogRefusal ResultLog::refusalAt(const std::string& path, OtherNames otherNames) {
+    const HANDLE file =
+        CreateFileW(tobrik::net::Utf8ToWide(path).c_str(), 0,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                    FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return LogRefusal::None;
+    BY_HANDLE_FILE_INFORMATION info{};
+    const LogRefusal refusal = GetFileInformationByHandle(file, &info)
+                                   ? refusalOf(file, info, otherNames)
+                                   : LogRefusal::None;
+    CloseHandle(file);
+    return refusal;
+}
+
 // The path may hold characters outside the ANSI code page. A reparse point
 // is opened as itself, not followed, and the file is emptied only once it
-// is seen to be no link. Others may read the log while it is written.
-std::FILE* ResultLog::openForOutput(const std::string& path, LogRefusal& refusal) {
+// is seen to be fit. Others may read the log while it is written.
+std::FILE* ResultLog::openForOutput(const std::string& path, OtherNames otherNames,
+                                    LogRefusal& refusal) {
     const HANDLE file = CreateFileW(tobrik::net::Utf8ToWide(path).c_str(), GENERIC_WRITE,
                                     FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
                                     FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         const DWORD error = GetLastError();
-        if (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION)
-            refusal = LogRefusal::InUse;
+        // A folder there cannot be opened for writing.
+        refusal = error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION
+                      ? LogRefusal::InUse
+                      : refusalAt(path, otherNames);
         errno = errnoOf(error);
         return nullptr;
     }
     BY_HANDLE_FILE_INFORMATION info{};
     if (!GetFileInformationByHandle(file, &info))
         return fail(file, GetLastError());
-    if (isLink(info)) {
-        refusal = LogRefusal::Link;
+    refusal = refusalOf(file, info, otherNames);
+    if (refusal != LogRefusal::None)
         return fail(file, ERROR_SUCCESS);
-    }
     // A file just made has nothing to cut (and wine fails the cut of one
     // made on a full volume).
     const bool empty = info.nFileSizeHigh == 0 && info.nFileSizeLow == 0;

@@ -51,8 +51,16 @@ inline constexpr const char* kViewerExitStatus = "終了コード %1";
 inline constexpr const char* kLogIsAt = "ログファイルは次の場所にあります。";
 // A log that is not written where it was to be: why, then where instead.
 inline constexpr const char* kLogIsLink = "次のログファイルはリンクのため、使用しません。";
+inline constexpr const char* kLogIsNotAFile =
+    "次のログファイルは通常のファイルではないため、使用しません。";
+inline constexpr const char* kLogIsAnotherUsers =
+    "次のログファイルは他のユーザーのファイルのため、使用しません。";
 inline constexpr const char* kLogInUse =
     "次のログファイルは他のプログラムが使用中のため、書き込めません。";
+// Why no log can be written at all, after kLogOpenFailed and the path.
+inline constexpr const char* kNoUserLogFolder =
+    "このフォルダーにはログを書き込まず、"
+    "ユーザーのフォルダーもわからないため、ログファイルを作れません。";
 inline constexpr const char* kLogWrittenInstead = "ログは次の場所に書き込みます。";
 inline constexpr const char* kLogWrittenByAnother =
     "次のログファイルには、すでに開かれている同じアプリケーションが書き込んでいます。";

@@ -303,6 +303,11 @@ if [ -n "$windows" ]; then
     click "${START[@]}"
     check "a click on 中止 ends it at once" "$(log_lines) lines" within 4 viewers_are 7
     kill_program "$owner"
+    # The same folder by its short (8.3) name writes the same log: refused.
+    short=$("$wine" winepath -s "$("$wine" winepath -w "$copy/tobrik.exe")" | tr -d '\r')
+    printf '#!/bin/sh\nexec %s "%s"\n' "$wine" "$short" >"$program" && start_program
+    check "a copy started as $short is refused while the one of the long name runs" "" \
+        eval '[[ $short == *~* ]] && answer "" "ロードエラー" && within 5 exited "$started"'
     "$wm_close" "$window"
     check "the window still closes" "it still runs" within 5 exited "$pid"
 fi

@@ -22,13 +22,16 @@
 #endif
 #ifdef __linux__
 #include <csignal>
+#include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
 namespace fs = std::filesystem;
 using tobrik::log::FormatLogLine;
 using tobrik::log::LogLine;
+using tobrik::log::LogRefusal;
 using tobrik::log::ResultLog;
 
 namespace {
@@ -87,7 +90,7 @@ struct PlaceRow {
     bool opened;
     std::string created;          // a folder created for the user alone; "" when none is made
     std::string accountHome = ""; // the home folder of the user's account
-    std::string link = "";        // the log beside the program: a "symbolic" or "hard" link
+    std::string link = "";        // in the log's place: "symbolic", "hard", "fifo" or "another's"
     // Others may write the program's folder: for real by its group (0775) or
     // a SID's access entry, or by the records scripted (FakeLogFolderAccess).
     std::string writableBy = "", scripted = "";
@@ -143,7 +146,7 @@ const std::vector<PlaceRow> kPlaceRows = {
     // no owner but the file's Unix one: the records are scripted.
     ownRow("Users may write the folder", false, "", "", "O:BAD:(A;;FA;;;BA)(A;;0x2;;;BU)"),
     ownRow("another user owns the folder", false, "", "", "O:S-1-5-21-1-2-3-1001D:(A;;FA;;;BA)"),
-    ownRow("a hard link in the log's place: refused, told", false, "hard"),
+    ownRow("the user's own hard link in a folder of the user's: written", true, "hard"),
 #else
     {"portable copy: beside the executable", "@/app", {{"XDG_STATE_HOME", "@/state"}}, {},
      {"@/app/tobrik.log"}, true, ""},
@@ -176,7 +179,9 @@ const std::vector<PlaceRow> kPlaceRows = {
     ownRow("group-writable, the group the user's own: beside", true, "", "group"),
     ownRow("group-writable, another member in the group", false, "", "group", "tobrik-other"),
     ownRow("a symbolic link in the log's place: refused, told", false, "symbolic"),
-    ownRow("a hard link in the log's place: refused, told", false, "hard"),
+    ownRow("the user's own hard link in a folder of the user's: written", true, "hard"),
+    ownRow("a FIFO without a reader in the log's place: refused at once, told", false, "fifo"),
+    ownRow("another user's file in the log's place: refused, told", false, "another's"),
 #endif
 };
 // clang-format on
@@ -193,6 +198,20 @@ std::string placeIn(const fs::path& own, std::string text) {
 
 fs::path u8(const std::string& text) {
     return fs::path(std::u8string(text.begin(), text.end()));
+}
+
+// Puts a link to target, a FIFO or a copy of target that another user owns at path.
+void putInPlace(const std::string& kind, const fs::path& target, const fs::path& path) {
+    if (kind == "hard")
+        fs::create_hard_link(target, path);
+    if (kind == "symbolic")
+        fs::create_symlink(target, path);
+#ifndef _WIN32
+    if (kind == "fifo")
+        ::mkfifo(path.c_str(), 0600);
+    const bool copied = kind == "another's" && fs::copy_file(target, path);
+    ASSERT_FALSE(copied && ::chown(path.c_str(), 65534, 65534) != 0) << "needs root";
+#endif
 }
 
 // Lets its group (Linux: 0775) or the SID (Windows: by an access list) write folder.
@@ -253,9 +272,8 @@ TEST_F(ResultLogFile, ThePlaceIsBesideTheExecutableOrTheUsersOwn) {
         for (const auto& folder : row.refused)
             places.refused.push_back(place(folder));
         places.home = row.accountHome.empty() ? std::string() : place(row.accountHome);
-        if (!row.link.empty() && std::ofstream(own / "target") << "kept") // its text must stay
-            row.link == "hard" ? fs::create_hard_link(own / "target", own / "app/tobrik.log")
-                               : fs::create_symlink(own / "target", own / "app/tobrik.log");
+        if (!row.link.empty() && std::ofstream(own / "target") << "kept")
+            putInPlace(row.link, own / "target", own / "app/tobrik.log");
         if (!row.writableBy.empty())
             letWrite(row.writableBy, place("@/app"));
         places.scripted = row.scripted;
@@ -275,16 +293,16 @@ TEST_F(ResultLogFile, ThePlaceIsBesideTheExecutableOrTheUsersOwn) {
         EXPECT_EQ(log.isOpen(), row.opened);
         EXPECT_EQ(fs::exists(u8(opening.path)), row.opened);
         // A reason is given only for a log that could not be opened.
-        EXPECT_EQ(opening.error, row.opened      ? ""
-                                 : tried.empty() ? "no folder of the user's own is known"
-                                                 : "Permission denied");
+        EXPECT_EQ(opening.error, row.opened || tried.empty() ? "" : "Permission denied");
+        EXPECT_EQ(opening.refusal == LogRefusal::NoUserFolder, tried.empty());
         // Where the system alone refuses, the place predicted before the
         // log is opened (which keys the one-instance lock) is the same.
         if (row.refused.empty()) {
             EXPECT_EQ(chosen.path, opening.path);
         }
         // The user hears of a link refused, or of a log that failed and moved.
-        EXPECT_EQ(opening.move.from, !row.link.empty()  ? place("@/app/tobrik.log")
+        const bool refused = !row.link.empty() && !row.created.empty();
+        EXPECT_EQ(opening.move.from, refused            ? place("@/app/tobrik.log")
                                      : tried.size() > 1 ? tried[0]
                                                         : "");
 #ifndef _WIN32
@@ -295,8 +313,9 @@ TEST_F(ResultLogFile, ThePlaceIsBesideTheExecutableOrTheUsersOwn) {
         if (row.created.empty()) {
             EXPECT_FALSE(fs::exists(own / "state") || fs::exists(own / "local")) << "nothing made";
         }
-        if (!row.link.empty()) {
-            EXPECT_EQ(readAll(own / "target"), "kept");
+        if (!row.link.empty()) { // another's file, or a link's target, is not emptied
+            EXPECT_EQ(readAll(own / (row.link == "another's" ? "app/tobrik.log" : "target")),
+                      refused ? "kept" : "");
         }
     }
 }
@@ -324,37 +343,37 @@ TEST_F(ResultLogFile, WritesAtOnceWhileOpenAndEveryOpenEmptiesTheFile) {
     EXPECT_EQ(readAll(path), "");
 }
 
-TEST_F(ResultLogFile, OpenFailureNamesTheReasonAndLeavesTheLogClosed) {
-    fs::create_directories(path); // the log's path is a directory
-    ResultLog log;
-    EXPECT_FALSE(log.open(path.string(), error));
-    EXPECT_FALSE(error.empty());
-    EXPECT_FALSE(log.isOpen());
+// What is not a file of the user's own to write is refused, not followed nor
+// written, by the open and by the look taken before it alike.
+TEST_F(ResultLogFile, WhatIsNoLogOfTheUsersIsRefused) {
+    std::ofstream(dir / "target") << "kept";
+    fs::create_directories(path);
+    std::vector<std::pair<fs::path, LogRefusal>> rows = {{path, LogRefusal::NotAFile}};
 #ifdef __linux__
-    // A link where the log is to be is not followed: its target keeps its text.
-    const fs::path link = dir / "link.log";
-    std::ofstream(dir / "other") << "kept";
-    fs::create_symlink(dir / "other", link);
-    error.clear();
-    EXPECT_FALSE(log.open(link.string(), error));
-    EXPECT_FALSE(error.empty());
-    EXPECT_EQ(readAll(dir / "other"), "kept");
+    fs::create_directories(dir / "shared"); // another member of its group may write
+    fs::permissions(dir / "shared", fs::perms(0775));
+    putInPlace("hard", dir / "target", dir / "shared/tobrik.log");
+    putInPlace("another's", dir / "target", dir / "another's");
+    putInPlace("fifo", {}, dir / "fifo");
+    ::open((dir / "fifo").c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC); // a reader, open to the end
+    rows.insert(rows.end(), {{dir / "shared/tobrik.log", LogRefusal::Link},
+                             {dir / "another's", LogRefusal::NotOwn},
+                             {dir / "fifo", LogRefusal::NotAFile},
+                             {"/dev/full", LogRefusal::NotAFile}});
 #endif
+    tobrik::test::FakeLogFolderAccess access;
+    access.scripted = "tobrik-other";
+    for (const auto& [at, refusal] : rows) {
+        SCOPED_TRACE(at.string());
+        ResultLog log;
+        EXPECT_FALSE(access.open(log, at.string(), error) || log.isOpen());
+        EXPECT_EQ(log.refusal(), refusal);
+        EXPECT_EQ(access.refusal(at.string()), refusal);
+    }
+    EXPECT_EQ(readAll(dir / "target"), "kept");
 }
 
 #ifdef __linux__
-TEST(ResultLogDevice, WriteFailureOnAFullDeviceIsReported) {
-    ResultLog log;
-    std::string error;
-    ASSERT_TRUE(log.open("/dev/full", error)) << error;
-    EXPECT_FALSE(log.write("2026/01/01 00:00:00,127.0.0.1,--> OK,\r\n", error));
-    EXPECT_NE(error.find("space"), std::string::npos) << error;
-    EXPECT_TRUE(log.isOpen());
-    // Nothing of the failed line waits to be written at close.
-    error.clear();
-    EXPECT_TRUE(log.close(error)) << error;
-}
-
 // A disk that fills up in the middle of a line (here: the file size limit)
 // takes part of it; the log holds whole lines only, also after closing.
 TEST_F(ResultLogFile, ALineCutShortIsTakenBack) {

@@ -382,7 +382,8 @@ class SweepTest : public QObject, protected tobrik::test::ScriptedWindow {
         setRange({"10", "0", "0", "1"}, "3");
         click();
         QCOMPARE(services->countTitled("ログエラー"), 1);
-        QVERIFY(services->messages.back().text.contains(logPath()));
+        QCOMPARE(services->messages.back().text,
+                 "次のログファイルは通常のファイルではないため、使用しません。\n" + logPath());
         expectIdle();
         QCOMPARE(QGuiApplication::clipboard()->text(), QString("left by another program"));
         QCOMPARE(net->echoes, 0);
@@ -506,7 +507,7 @@ class SweepTest : public QObject, protected tobrik::test::ScriptedWindow {
         QCOMPARE(services->countTitled("ログエラー"), 1);
     }
 
-    // A hard link put in the log's place after a sweep: the next one tells of
+    // A folder put in the log's place after a sweep: the next one tells of
     // both paths and takes the user's log, unless another instance writes it.
     void linkInTheLogsPlaceIsToldAndLeftAlone_data() {
         QTest::addColumn<bool>("otherInstance");
@@ -526,15 +527,14 @@ class SweepTest : public QObject, protected tobrik::test::ScriptedWindow {
 #endif
         setRange({"10", "0", "0", "1"}, "1");
         click();
-        QFile::rename(logPath(), dir->path() + "/target");
-        std::filesystem::create_hard_link((dir->path() + "/target").toStdU16String(),
-                                          logPath().toStdU16String());
+        QFile::remove(logPath());
+        QDir().mkdir(logPath());
         services->logOfAnother = otherInstance ? ownLog : QString();
         click();
         QCOMPARE(services->countTitled("ログエラー"), 1);
         const auto& told = services->messages.back();
         QCOMPARE(told.text.section("\n\n", 0, 0),
-                 "次のログファイルはリンクのため、使用しません。\n" + logPath());
+                 "次のログファイルは通常のファイルではないため、使用しません。\n" + logPath());
         QVERIFY(told.text.endsWith("\n" + ownLog));
         QCOMPARE(told.style, otherInstance ? 0x10 : 0x30);
         QCOMPARE(tobrik::test::LogRecords(ownLog).size(), otherInstance ? 0 : 1);
