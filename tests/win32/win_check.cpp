@@ -6,7 +6,7 @@
 //   win_check clipboard     the DWORD 0 that keeps the clipboard's text out of
 //                           the clipboard history and the cloud clipboard
 //   win_check resources EXE VERSION
-//                           EXE's version record (1.03: 1,3,0,0), icon, manifest
+//                           EXE's version record (1.04: 1,4,0,0), icon, manifest
 //   win_check freeze-clipboard  a frozen clipboard owner: takes the clipboard,
 //                           prints "ready" and never renders (WM_RENDERFORMAT)
 //   win_check hold-clipboard  puts "Tobrik STOP" on the clipboard and at once
