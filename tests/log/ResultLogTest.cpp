@@ -328,7 +328,7 @@ TEST_F(ResultLogFile, WritesAtOnceWhileOpenAndEveryOpenEmptiesTheFile) {
     EXPECT_FALSE(log.write("x\r\n", error));
     ASSERT_TRUE(log.open(path.string(), error)) << error;
 #ifdef _WIN32
-    const std::string line = "t,127.0.0.1,--> OK,PC01\r\n"; // code page 932: Win32CodePageTest
+    const std::string line = "t,127.0.0.1,--> OK,PC01\r\n"; // code page 932: e2e.sh under wine
 #else
     const std::string line = "t,127.0.0.1,--> OK,ホスト\r\n"; // UTF-8 stays UTF-8
 #endif

@@ -32,6 +32,7 @@ class FakeNetPlatform : public net::NetPlatform {
     int startups = 0, cleanups = 0, opens = 0, echoes = 0, reverseLookups = 0, forwardLookups = 0;
     std::uint16_t startupVersion = 0;
     std::vector<std::string> probed;
+    std::uint32_t echoTimeoutMs = 0; // the last echo's time-out
 
     int startup(std::uint16_t version) override {
         startupVersion = version;
@@ -75,9 +76,10 @@ class FakeNetPlatform : public net::NetPlatform {
       public:
         explicit Handle(FakeNetPlatform& owner) : owner_(owner) {}
         std::int32_t sendEcho(std::uint32_t addr, const std::string&, std::uint8_t* area,
-                              std::size_t, std::uint32_t) override {
+                              std::size_t, std::uint32_t timeoutMs) override {
             const auto text = net::FormatIPv4(addr);
             ++owner_.echoes;
+            owner_.echoTimeoutMs = timeoutMs;
             owner_.probed.push_back(text);
             if (owner_.beforeEcho)
                 owner_.beforeEcho(text);

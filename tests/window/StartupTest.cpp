@@ -1,6 +1,7 @@
 // Start-up, shutdown and the mirroring of the start boxes, on the real main
 // window. The local host is scripted through the network seam.
 
+#include "InstanceLock.h"
 #include "Ipv4Address.h"
 #include "ScriptedWindow.h"
 
@@ -154,6 +155,22 @@ class StartupTest : public QObject, protected tobrik::test::ScriptedWindow {
         QCOMPARE(second.messages[0].title, QString("ロードエラー"));
         QCOMPARE(second.messages[0].style, 0x30);
         QCOMPARE(net.startups, 0);
+    }
+
+    // The real lock of one log, without a fake: a second holder is refused
+    // until the first is gone; the holder's own lock and another log's are free.
+    void instanceLockRefusesASecondHolderOfOneLog() {
+        QTemporaryDir runtime;
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
+        const QString log = runtime.path() + "/tobrik.log";
+        auto first = std::make_unique<tobrik::app::InstanceLock>();
+        QVERIFY(!first->heldByAnother(log));
+        QVERIFY(!first->heldByAnother(log));
+        tobrik::app::InstanceLock second;
+        QVERIFY(second.heldByAnother(log));
+        QVERIFY(!second.heldByAnother(runtime.path() + "/other.log"));
+        first.reset();
+        QVERIFY(!second.heldByAnother(log));
     }
 
     void firstInstanceStartsQuietly() {
