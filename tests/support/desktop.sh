@@ -36,6 +36,11 @@ fail() {
         echo "the program's threads and children (state, wait channel):" >&2
         ps -L -o pid,lwp,stat,etime,wchan:28,comm -p "$started" --ppid "$started" >&2 || true
     fi
+    if [ -n "${DISPLAY:-}" ]; then
+        echo "the X server's windows, and the window manager:" >&2
+        xwininfo -root -tree 2>&1 | grep -v -e '^$' -e 'has no name' | head -20 >&2
+        ps -o pid,stat,etime,wchan:28,args -C openbox >&2 || true
+    fi
     if [ -n "${DISPLAY:-}" ] && command -v import >/dev/null; then
         local shot="${TOBRIK_ARTIFACTS:-/tmp}/tobrik-failure-$(basename "$0" .sh).png"
         import -window root "$shot" 2>/dev/null && echo "screen at failure: $shot" >&2
