@@ -34,7 +34,7 @@ bool EchoService::readyLocked() {
         ping_ = OwnedSocket(ping.fd, calls_);
         pingError_ = ping.error;
         if (ping_.empty())
-            helper_ = std::make_unique<EchoHelper>(helperPath_, calls_);
+            helper_ = std::make_unique<EchoHelperClient>(helperPath_, calls_);
     }
     const bool ready = !ping_.empty() || helper_->serving();
     if (replacing_)

@@ -11,7 +11,7 @@
 #include "ObservedPlatform.h"
 #include "TimedProbe.h"
 #include "UserTexts.h"
-#include "linux/EchoHelper.h"
+#include "linux/EchoHelperClient.h"
 #include "linux/LinuxPlatform.h"
 #include "mdlKorvantiser.h"
 

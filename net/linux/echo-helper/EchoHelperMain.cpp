@@ -106,12 +106,12 @@ HelperAnswer answer(int raw, RequestPacing& pacing, const std::uint8_t* bytes, s
     return answer;
 }
 
-// The next message from the window. For kAwakeWait after an answer it looks
+// The next message from the window. For kHelperAwakeWait after an answer it looks
 // without sleeping: in a sweep the next request usually comes within that,
 // and a processor woken from idle would add tens of microseconds to it.
 ssize_t nextMessage(std::uint8_t* bytes, std::size_t size) {
-    constexpr auto kAwakeWait = std::chrono::microseconds(300);
-    const auto awakeUntil = std::chrono::steady_clock::now() + kAwakeWait;
+    constexpr auto kHelperAwakeWait = std::chrono::microseconds(300);
+    const auto awakeUntil = std::chrono::steady_clock::now() + kHelperAwakeWait;
     for (;;) {
         const bool awake = std::chrono::steady_clock::now() < awakeUntil;
         const ssize_t length = recv(kChannel, bytes, size, awake ? MSG_DONTWAIT : 0);
