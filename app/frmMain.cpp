@@ -4,6 +4,7 @@
 
 #include "frmMain.h"
 
+#include "EchoData.h"
 #include "LogLine.h"
 #include "LogLocation.h"
 #include "LogViewer.h"
@@ -387,7 +388,8 @@ bool frmMain::probeAddress(qint64 lastOctet) {
         services.messageBox(strErrMsg, MessageStyle::Critical, kPingErrorTitle);
         return false;
     }
-    const auto status = mdlKorvantiser::PingHost(utf8(strCheckIP), kEchoData, udtEchoReply);
+    const auto status =
+        mdlKorvantiser::PingHost(utf8(strCheckIP), tobrik::net::kEchoData, udtEchoReply);
     showValue(lblResult, status == 0 ? kAnswered : kNotAnswered);
     lblResult->repaint();
     mdlKorvantiser::SocketsCleanup();

@@ -19,6 +19,7 @@
 //       SWEEPS consecutive sweeps of 127.0.0.1..255 in one window: resident
 //       memory and open descriptors before the first sweep and after each.
 
+#include "EchoData.h"
 #include "QtWindowServices.h"
 #include "UserTexts.h"
 #include "frmMain.h"
@@ -234,7 +235,7 @@ int runProbes(const QStringList& args) {
     for (int run = 0; run < repeat; ++run) {
         for (int octet = first; octet <= last; ++octet) {
             const auto start = Clock::now();
-            mdlKorvantiser::PingHost(prefix + "." + std::to_string(octet), frmMain::kEchoData,
+            mdlKorvantiser::PingHost(prefix + "." + std::to_string(octet), tobrik::net::kEchoData,
                                      reply);
             std::printf("probe_ms %.4f\n", msBetween(start, Clock::now()));
         }
@@ -274,7 +275,7 @@ int main(int argc, char* argv[]) {
     // The echo service must be there: without it every address would fail
     // at once and the figures would mean nothing.
     mdlKorvantiser::EchoReplyRecord first;
-    if (mdlKorvantiser::PingHost("127.0.0.1", frmMain::kEchoData, first) != 0) {
+    if (mdlKorvantiser::PingHost("127.0.0.1", tobrik::net::kEchoData, first) != 0) {
         std::fprintf(stderr, "sweep bench: %s\n", mdlKorvantiser::EchoServiceProblem().c_str());
         return 1;
     }

@@ -7,6 +7,7 @@
 // address. It loads no user code: libc and libcap only (the C++ runtime is
 // linked in), no locale, no resolver.
 
+#include "EchoData.h"
 #include "IcmpPacket.h"
 #include "linux/EchoExchange.h"
 #include "linux/HelperProtocol.h"
@@ -95,7 +96,7 @@ HelperAnswer answer(int raw, RequestPacing& pacing, const std::uint8_t* bytes, s
     }
     AwaitPace(pacing);
     const auto result = ExchangeEcho(raw, IcmpSocketKind::Raw, systemSocketCalls(),
-                                     request->address, kHelperEchoData, answer.record.data(),
+                                     request->address, tobrik::net::kEchoData, answer.record.data(),
                                      answer.record.size(), request->timeoutMs);
     answer.status = result.status;
     answer.recorded = result.recorded;
