@@ -4,6 +4,7 @@
 
 #include "frmMain.h"
 
+#include "EchoData.h"
 #include "LogLine.h"
 #include "LogLocation.h"
 #include "LogViewer.h"
@@ -190,14 +191,14 @@ bool frmMain::Form_Initialize() {
 
 // Shows the local address and host name, and pre-fills the range from them.
 void frmMain::Form_Load() {
-    showValue(lblMyIPAddr, fromUtf8(mdlKorvantiser::GetLocalIPAddress()));
+    showValue(lblMyIPAddr, fromUtf8(tobrik::mdlKorvantiser::GetLocalIPAddress()));
     const auto octets = SplitOctets(utf8(lblMyIPAddr->text()));
     for (int i = 0; i < 4; ++i)
         txtSIP[i]->setText(fromUtf8(octets[static_cast<std::size_t>(i)]));
     for (int i = 0; i < 4; ++i)
         txtEIP[i]->setText(txtSIP[i]->text());
-    showValue(lblHostName,
-              fromUtf8(mdlKorvantiser::GetHostNameByIP(mdlKorvantiser::GetLocalIPAddress())));
+    showValue(lblHostName, fromUtf8(tobrik::mdlKorvantiser::GetHostNameByIP(
+                               tobrik::mdlKorvantiser::GetLocalIPAddress())));
 }
 
 void frmMain::closeEvent(QCloseEvent* event) {
@@ -382,18 +383,20 @@ bool frmMain::probeAddress(qint64 lastOctet) {
                  QString::number(lastOctet);
     showValue(lblChkIP, strCheckIP);
     lblChkIP->repaint();
-    if (!mdlKorvantiser::SocketsInitialize()) {
+    if (!tobrik::mdlKorvantiser::SocketsInitialize()) {
         strErrMsg = kSocketsStartFailed;
         services.messageBox(strErrMsg, MessageStyle::Critical, kPingErrorTitle);
         return false;
     }
-    const auto status = mdlKorvantiser::PingHost(utf8(strCheckIP), kEchoData, udtEchoReply);
+    const auto status =
+        tobrik::mdlKorvantiser::PingHost(utf8(strCheckIP), tobrik::net::kEchoData, udtEchoReply);
     showValue(lblResult, status == 0 ? kAnswered : kNotAnswered);
     lblResult->repaint();
-    mdlKorvantiser::SocketsCleanup();
+    tobrik::mdlKorvantiser::SocketsCleanup();
     reportEchoProblem(status);
     const bool lookUp = status == 0 && optPCName[0]->isChecked();
-    strHostName = lookUp ? fromUtf8(mdlKorvantiser::GetHostNameByIP(utf8(strCheckIP))) : QString();
+    strHostName =
+        lookUp ? fromUtf8(tobrik::mdlKorvantiser::GetHostNameByIP(utf8(strCheckIP))) : QString();
     return true;
 }
 
@@ -401,7 +404,7 @@ bool frmMain::probeAddress(qint64 lastOctet) {
 // word of why; and where a part of it failed and another took its place,
 // the sweep goes on. Either way the user is told once per sweep.
 void frmMain::reportEchoProblem(std::int32_t status) {
-    const auto problem = mdlKorvantiser::EchoServiceProblem();
+    const auto problem = tobrik::mdlKorvantiser::EchoServiceProblem();
     if (problem.empty() || echoWarningShown)
         return;
     echoWarningShown = true;

@@ -25,9 +25,6 @@ class frmMain : public QWidget {
     Q_OBJECT
 
   public:
-    // The data that every echo request of a sweep carries.
-    static constexpr const char* kEchoData = "Korvantis";
-
     explicit frmMain(tobrik::app::WindowServices& services, QWidget* parent = nullptr);
     ~frmMain() override;
 

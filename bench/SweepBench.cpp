@@ -19,6 +19,7 @@
 //       SWEEPS consecutive sweeps of 127.0.0.1..255 in one window: resident
 //       memory and open descriptors before the first sweep and after each.
 
+#include "EchoData.h"
 #include "QtWindowServices.h"
 #include "UserTexts.h"
 #include "frmMain.h"
@@ -230,12 +231,12 @@ int runProbes(const QStringList& args) {
         return usage();
     const auto prefix = args[1].toStdString();
     const int first = args[2].toInt(), last = args[3].toInt(), repeat = args[4].toInt();
-    mdlKorvantiser::EchoReplyRecord reply;
+    tobrik::mdlKorvantiser::EchoReplyRecord reply;
     for (int run = 0; run < repeat; ++run) {
         for (int octet = first; octet <= last; ++octet) {
             const auto start = Clock::now();
-            mdlKorvantiser::PingHost(prefix + "." + std::to_string(octet), frmMain::kEchoData,
-                                     reply);
+            tobrik::mdlKorvantiser::PingHost(prefix + "." + std::to_string(octet),
+                                             tobrik::net::kEchoData, reply);
             std::printf("probe_ms %.4f\n", msBetween(start, Clock::now()));
         }
     }
@@ -273,9 +274,10 @@ int main(int argc, char* argv[]) {
         return usage();
     // The echo service must be there: without it every address would fail
     // at once and the figures would mean nothing.
-    mdlKorvantiser::EchoReplyRecord first;
-    if (mdlKorvantiser::PingHost("127.0.0.1", frmMain::kEchoData, first) != 0) {
-        std::fprintf(stderr, "sweep bench: %s\n", mdlKorvantiser::EchoServiceProblem().c_str());
+    tobrik::mdlKorvantiser::EchoReplyRecord first;
+    if (tobrik::mdlKorvantiser::PingHost("127.0.0.1", tobrik::net::kEchoData, first) != 0) {
+        std::fprintf(stderr, "sweep bench: %s\n",
+                     tobrik::mdlKorvantiser::EchoServiceProblem().c_str());
         return 1;
     }
     std::printf("echo_socket %s\n", echoPath());

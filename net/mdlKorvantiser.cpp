@@ -9,7 +9,7 @@
 #include <cstdio>
 #include <utility>
 
-namespace mdlKorvantiser {
+namespace tobrik::mdlKorvantiser {
 
 using tobrik::net::platform;
 
@@ -89,4 +89,4 @@ std::string EchoServiceProblem() {
     return platform().takeEchoProblem();
 }
 
-} // namespace mdlKorvantiser
+} // namespace tobrik::mdlKorvantiser

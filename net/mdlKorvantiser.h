@@ -10,7 +10,7 @@
 #include <functional>
 #include <string>
 
-namespace mdlKorvantiser {
+namespace tobrik::mdlKorvantiser {
 
 using tobrik::net::EchoReplyRecord;
 
@@ -53,4 +53,4 @@ std::string EchoServiceProblem();
 inline constexpr std::uint16_t kSocketsVersion = 0x0101; // MAKEWORD(1, 1)
 inline constexpr std::uint32_t kEchoTimeoutMs = 500;
 
-} // namespace mdlKorvantiser
+} // namespace tobrik::mdlKorvantiser

@@ -3,6 +3,7 @@
 
 #include "linux/EchoService.h"
 
+#include "EchoData.h"
 #include "IcmpPacket.h"
 #include "UserTexts.h"
 #include "linux/EchoExchange.h"
@@ -34,7 +35,7 @@ bool EchoService::readyLocked() {
         ping_ = OwnedSocket(ping.fd, calls_);
         pingError_ = ping.error;
         if (ping_.empty())
-            helper_ = std::make_unique<EchoHelper>(helperPath_, calls_);
+            helper_ = std::make_unique<EchoHelperClient>(helperPath_, calls_);
     }
     const bool ready = !ping_.empty() || helper_->serving();
     if (replacing_)
@@ -85,7 +86,7 @@ std::int32_t EchoService::echo(std::uint32_t addr, const std::string& payload, s
 std::int32_t EchoService::throughHelper(std::uint32_t addr, const std::string& payload,
                                         std::uint8_t* area, std::size_t size,
                                         std::uint32_t timeoutMs) {
-    if (payload != kHelperEchoData) {
+    if (payload != kEchoData) {
         problem_ = "The echo helper sends only its own data.";
         return -1;
     }

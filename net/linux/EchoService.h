@@ -5,7 +5,7 @@
 // library) and kept as long. The
 // window itself never holds a raw socket nor a capability.
 
-#include "linux/EchoHelper.h"
+#include "linux/EchoHelperClient.h"
 #include "linux/OwnedSocket.h"
 #include "linux/SocketCalls.h"
 
@@ -45,7 +45,7 @@ class EchoService {
     std::mutex mutex_;
     OwnedSocket ping_;
     int pingError_ = 0; // why the last ping socket was refused
-    std::unique_ptr<EchoHelper> helper_;
+    std::unique_ptr<EchoHelperClient> helper_;
     std::string problem_;
     bool replacing_ = false; // the ping socket failed and is being replaced
 };

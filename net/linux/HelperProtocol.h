@@ -14,10 +14,6 @@
 
 namespace tobrik::net::linux_net {
 
-// The data of every request the helper sends: it never sends bytes that its
-// client wrote.
-inline constexpr const char* kHelperEchoData = "Korvantis";
-
 // The longest wait a request may ask for: ample for any probe.
 inline constexpr std::uint32_t kHelperTimeoutLimitMs = 10000;
 

@@ -11,7 +11,7 @@
 #include "ObservedPlatform.h"
 #include "TimedProbe.h"
 #include "UserTexts.h"
-#include "linux/EchoHelper.h"
+#include "linux/EchoHelperClient.h"
 #include "linux/LinuxPlatform.h"
 #include "mdlKorvantiser.h"
 
@@ -36,7 +36,7 @@
 namespace {
 
 using namespace std::chrono_literals;
-using mdlKorvantiser::EchoReplyRecord;
+using tobrik::mdlKorvantiser::EchoReplyRecord;
 namespace IpStatus = tobrik::net::IpStatus;
 namespace linux_net = tobrik::net::linux_net;
 
@@ -86,7 +86,7 @@ TEST(LabEcho, GetsTheExpectedPathAndNoRawSocket) {
     ASSERT_FALSE(expected.empty()) << "TOBRIK_EXPECT_SOCKET not set";
     const int ping = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, IPPROTO_ICMP);
     EchoReplyRecord record;
-    const bool answered = mdlKorvantiser::PingHost("127.0.0.1", kPayload, record) == 0;
+    const bool answered = tobrik::mdlKorvantiser::PingHost("127.0.0.1", kPayload, record) == 0;
     EXPECT_EQ(ping >= 0 ? "datagram" : answered ? "helper" : "none", expected);
     if (ping >= 0)
         close(ping);
@@ -100,7 +100,7 @@ class LabPing : public testing::Test {
         ASSERT_NE(env("TOBRIK_EXPECT_SOCKET"), "none") << "this run has no ICMP socket";
     }
     // Every probe of the test was sent, and no part of the echo service failed.
-    void TearDown() override { EXPECT_EQ(mdlKorvantiser::EchoServiceProblem(), ""); }
+    void TearDown() override { EXPECT_EQ(tobrik::mdlKorvantiser::EchoServiceProblem(), ""); }
     EchoReplyRecord record;
 };
 class LabTiming : public LabPing {};
@@ -172,7 +172,7 @@ TEST_F(LabPing, RejectedHostAnswersAtOnce) {
 
 TEST_F(LabPing, MulticastIsNotSent) {
     EXPECT_EQ(ping("224.0.0.1", record).result, -1);
-    EXPECT_EQ(mdlKorvantiser::EchoServiceProblem(), tobrik::texts::kEchoGroupRefused);
+    EXPECT_EQ(tobrik::mdlKorvantiser::EchoServiceProblem(), tobrik::texts::kEchoGroupRefused);
 }
 
 // The helper killed mid-sweep: the next probes count as not sent, and the
@@ -185,17 +185,17 @@ TEST(LabHelper, KilledMidSweepFailsTheNextProbes) {
                                           linux_net::EchoHelperPath());
         tobrik::net::ScopedPlatform guard(platform);
         EchoReplyRecord record;
-        ASSERT_EQ(mdlKorvantiser::PingHost("127.0.0.1", kPayload, record), 0);
+        ASSERT_EQ(tobrik::mdlKorvantiser::PingHost("127.0.0.1", kPayload, record), 0);
         const auto running = helperProcesses();
         ASSERT_EQ(running.size(), before.size() + 1);
         for (const pid_t helper : running)
             if (std::find(before.begin(), before.end(), helper) == before.end()) {
                 ASSERT_EQ(kill(helper, SIGKILL), 0);
             }
-        EXPECT_EQ(mdlKorvantiser::PingHost("10.77.0.50", kPayload, record), -1);
-        EXPECT_NE(mdlKorvantiser::EchoServiceProblem().find("ended unexpectedly"),
+        EXPECT_EQ(tobrik::mdlKorvantiser::PingHost("10.77.0.50", kPayload, record), -1);
+        EXPECT_NE(tobrik::mdlKorvantiser::EchoServiceProblem().find("ended unexpectedly"),
                   std::string::npos);
-        EXPECT_EQ(mdlKorvantiser::PingHost("127.0.0.1", kPayload, record), -1);
+        EXPECT_EQ(tobrik::mdlKorvantiser::PingHost("127.0.0.1", kPayload, record), -1);
     }
     // The platform's end leaves no helper of its own, not even a zombie.
     EXPECT_EQ(helperProcesses(), before);
@@ -204,9 +204,9 @@ TEST(LabHelper, KilledMidSweepFailsTheNextProbes) {
 TEST(LabNoIcmp, PingFailsAndTheProblemNamesTheRemedies) {
     ASSERT_EQ(env("TOBRIK_EXPECT_SOCKET"), "none") << "this run has an ICMP socket";
     EchoReplyRecord record;
-    EXPECT_EQ(mdlKorvantiser::PingHost("127.0.0.1", kPayload, record), -1);
+    EXPECT_EQ(tobrik::mdlKorvantiser::PingHost("127.0.0.1", kPayload, record), -1);
     EXPECT_EQ(rawSocketsHeld(), 0);
-    const std::string problem = mdlKorvantiser::EchoServiceProblem();
+    const std::string problem = tobrik::mdlKorvantiser::EchoServiceProblem();
     std::printf("echo service problem: %s\n", problem.c_str());
     EXPECT_NE(problem.find("not permitted"), std::string::npos) << problem;
     EXPECT_NE(problem.find("net.ipv4.ping_group_range"), std::string::npos) << problem;
@@ -237,7 +237,7 @@ TEST(LabDescriptors, ProbesShareOneSocket) {
     EchoReplyRecord record;
     const auto before = tobrik::test::OpenDescriptors().size();
     for (const auto& path : paths) {
-        const auto result = mdlKorvantiser::PingHost(path.address, kPayload, record);
+        const auto result = tobrik::mdlKorvantiser::PingHost(path.address, kPayload, record);
         EXPECT_EQ(tobrik::test::OpenDescriptors().size(), before + (withSocket ? 1 : 0))
             << path.what;
         EXPECT_EQ(result, withSocket ? path.result : -1) << path.what;
@@ -247,15 +247,15 @@ TEST(LabDescriptors, ProbesShareOneSocket) {
 }
 
 TEST(LabNames, ReverseLookUpGivesWholeNames) {
-    EXPECT_EQ(mdlKorvantiser::GetHostNameByIP("10.77.0.1"), "lab-host-abcde");
-    EXPECT_EQ(mdlKorvantiser::GetHostNameByIP("10.77.0.2"), "lab-host-abcdef");
+    EXPECT_EQ(tobrik::mdlKorvantiser::GetHostNameByIP("10.77.0.1"), "lab-host-abcde");
+    EXPECT_EQ(tobrik::mdlKorvantiser::GetHostNameByIP("10.77.0.2"), "lab-host-abcdef");
     const std::string longName =
         "lab-host-with-a-very-long-name-that-needs-more-than-fifteen-bytes-0070";
     ASSERT_EQ(longName.size(), 70u);
-    EXPECT_EQ(mdlKorvantiser::GetHostNameByIP("10.77.0.20"), longName);
-    EXPECT_EQ(mdlKorvantiser::GetHostNameByIP("127.0.0.200"), "lo-200");
-    EXPECT_EQ(mdlKorvantiser::GetHostNameByIP("10.77.0.50"), "");
-    EXPECT_EQ(mdlKorvantiser::GetHostNameByIP("1.2.3.999"), "");
+    EXPECT_EQ(tobrik::mdlKorvantiser::GetHostNameByIP("10.77.0.20"), longName);
+    EXPECT_EQ(tobrik::mdlKorvantiser::GetHostNameByIP("127.0.0.200"), "lo-200");
+    EXPECT_EQ(tobrik::mdlKorvantiser::GetHostNameByIP("10.77.0.50"), "");
+    EXPECT_EQ(tobrik::mdlKorvantiser::GetHostNameByIP("1.2.3.999"), "");
 }
 
 // The local address comes from the host name, and its name is the one the
@@ -264,9 +264,9 @@ TEST(LabNames, LocalHost) {
     const std::string expected = env("TOBRIK_EXPECT_LOCAL");
     const auto bar = expected.find('|');
     ASSERT_NE(bar, std::string::npos) << "TOBRIK_EXPECT_LOCAL is not ADDRESS|NAME";
-    const std::string address = mdlKorvantiser::GetLocalIPAddress();
+    const std::string address = tobrik::mdlKorvantiser::GetLocalIPAddress();
     EXPECT_EQ(address, expected.substr(0, bar));
-    EXPECT_EQ(mdlKorvantiser::GetHostNameByIP(address), expected.substr(bar + 1));
+    EXPECT_EQ(tobrik::mdlKorvantiser::GetHostNameByIP(address), expected.substr(bar + 1));
 }
 
 } // namespace

@@ -340,15 +340,15 @@ TEST(LinuxPlatformEcho, PingSocketThatFailsIsReplaced) {
         calls.datagramErrors = c.datagramErrors;
         LinuxPlatform platform(calls, "/opt/t/tobrik-echo");
         ScopedPlatform guard(platform);
-        mdlKorvantiser::EchoReplyRecord record;
+        tobrik::mdlKorvantiser::EchoReplyRecord record;
         std::vector<std::int32_t> results;
         std::string notice;
         for (std::size_t probe = 0; probe < c.results.size(); ++probe) {
             if (probe == 2)
                 (c.reused ? calls.foreignFd : calls.brokenFd) = kDatagramFd;
-            results.push_back(mdlKorvantiser::PingHost("127.0.0.1", "Korvantis", record));
+            results.push_back(tobrik::mdlKorvantiser::PingHost("127.0.0.1", "Korvantis", record));
             if (probe == 2)
-                notice = mdlKorvantiser::EchoServiceProblem();
+                notice = tobrik::mdlKorvantiser::EchoServiceProblem();
         }
         EXPECT_EQ(results, c.results);
         // Gone already: not closed again.

@@ -23,7 +23,7 @@
 namespace {
 
 using namespace std::chrono_literals;
-using mdlKorvantiser::EchoReplyRecord;
+using tobrik::mdlKorvantiser::EchoReplyRecord;
 using namespace tobrik::net;
 
 using tobrik::test::ping;
@@ -38,7 +38,7 @@ bool inLab() {
     ASSERT_TRUE(inLab()) << "needs the namespace lab (run under tests/lab/in_lab.sh)"
 
 TEST(Win32Sockets, StartAndStopPairUp) {
-    ASSERT_TRUE(mdlKorvantiser::SocketsInitialize());
+    ASSERT_TRUE(tobrik::mdlKorvantiser::SocketsInitialize());
     EXPECT_EQ(nativePlatform().cleanup(), 0);
     // Windows Sockets counts its starts: one stop more than starts fails.
     EXPECT_NE(nativePlatform().cleanup(), 0);
@@ -46,7 +46,7 @@ TEST(Win32Sockets, StartAndStopPairUp) {
 
 TEST(Win32Echo, ServiceOpens) {
     EXPECT_NE(nativePlatform().openEcho(), nullptr);
-    EXPECT_EQ(mdlKorvantiser::EchoServiceProblem(), "");
+    EXPECT_EQ(tobrik::mdlKorvantiser::EchoServiceProblem(), "");
 }
 
 TEST(Win32Echo, LoopbackAnswersIntoTheReplyArea) {
@@ -100,7 +100,7 @@ TEST(Win32Echo, AnsweringLabHostReplies) {
 }
 
 TEST(Win32Names, LoopbackHasAName) {
-    const std::string name = mdlKorvantiser::GetHostNameByIP("127.0.0.1");
+    const std::string name = tobrik::mdlKorvantiser::GetHostNameByIP("127.0.0.1");
     EXPECT_FALSE(name.empty());
     if (inLab()) {
         EXPECT_EQ(name, "localhost");
@@ -109,9 +109,9 @@ TEST(Win32Names, LoopbackHasAName) {
 
 TEST(Win32Names, LabHostsFileNames) {
     REQUIRE_LAB();
-    EXPECT_EQ(mdlKorvantiser::GetHostNameByIP("10.77.0.1"), "lab-host-abcde");
-    EXPECT_EQ(mdlKorvantiser::GetHostNameByIP("10.77.0.2"), "lab-host-abcdef");
-    EXPECT_EQ(mdlKorvantiser::GetHostNameByIP("10.77.0.50"), "");
+    EXPECT_EQ(tobrik::mdlKorvantiser::GetHostNameByIP("10.77.0.1"), "lab-host-abcde");
+    EXPECT_EQ(tobrik::mdlKorvantiser::GetHostNameByIP("10.77.0.2"), "lab-host-abcdef");
+    EXPECT_EQ(tobrik::mdlKorvantiser::GetHostNameByIP("10.77.0.50"), "");
 }
 
 // The lab runs under the host name "tobrik-ten", which its hosts file maps
@@ -119,7 +119,7 @@ TEST(Win32Names, LabHostsFileNames) {
 // the addresses of its interfaces instead, whatever the hosts file says.
 TEST(Win32Names, LocalAddressIsAnInterfaceAddress) {
     REQUIRE_LAB();
-    const std::string address = mdlKorvantiser::GetLocalIPAddress();
+    const std::string address = tobrik::mdlKorvantiser::GetLocalIPAddress();
     const std::set<std::string> labAddresses{"10.77.0.1", "10.77.0.2",  "10.77.0.3",
                                              "10.77.0.4", "10.77.0.20", "10.0.0.1"};
     EXPECT_TRUE(labAddresses.count(address)) << address;
@@ -127,7 +127,7 @@ TEST(Win32Names, LocalAddressIsAnInterfaceAddress) {
 
 TEST(Win32Names, FirstAddressOfAHostsFileName) {
     REQUIRE_LAB();
-    ASSERT_EQ(nativePlatform().startup(mdlKorvantiser::kSocketsVersion), 0);
+    ASSERT_EQ(nativePlatform().startup(tobrik::mdlKorvantiser::kSocketsVersion), 0);
     const auto second = nativePlatform().firstIPv4Of("lab-host-abcdef");
     const auto localName = nativePlatform().localHostName();
     const auto missing = nativePlatform().firstIPv4Of("no-such-lab-host");

@@ -343,7 +343,7 @@ class SweepTest : public QObject, protected tobrik::test::ScriptedWindow {
         setRange({"10", "0", "0", "1"}, "2");
         click();
         QCOMPARE(logLines().size(), 2);
-        QCOMPARE(services->countTitled(""), 2); // the text: net_procedures_test
+        QCOMPARE(services->countTitled(""), 2); // the text: net_test
     }
 
     void optionAndPrefixEditsTakeEffectFromTheNextAddress() {

@@ -7,6 +7,7 @@
 // address. It loads no user code: libc and libcap only (the C++ runtime is
 // linked in), no locale, no resolver.
 
+#include "EchoData.h"
 #include "IcmpPacket.h"
 #include "linux/EchoExchange.h"
 #include "linux/HelperProtocol.h"
@@ -95,7 +96,7 @@ HelperAnswer answer(int raw, RequestPacing& pacing, const std::uint8_t* bytes, s
     }
     AwaitPace(pacing);
     const auto result = ExchangeEcho(raw, IcmpSocketKind::Raw, systemSocketCalls(),
-                                     request->address, kHelperEchoData, answer.record.data(),
+                                     request->address, tobrik::net::kEchoData, answer.record.data(),
                                      answer.record.size(), request->timeoutMs);
     answer.status = result.status;
     answer.recorded = result.recorded;
@@ -106,12 +107,12 @@ HelperAnswer answer(int raw, RequestPacing& pacing, const std::uint8_t* bytes, s
     return answer;
 }
 
-// The next message from the window. For kAwakeWait after an answer it looks
+// The next message from the window. For kHelperAwakeWait after an answer it looks
 // without sleeping: in a sweep the next request usually comes within that,
 // and a processor woken from idle would add tens of microseconds to it.
 ssize_t nextMessage(std::uint8_t* bytes, std::size_t size) {
-    constexpr auto kAwakeWait = std::chrono::microseconds(300);
-    const auto awakeUntil = std::chrono::steady_clock::now() + kAwakeWait;
+    constexpr auto kHelperAwakeWait = std::chrono::microseconds(300);
+    const auto awakeUntil = std::chrono::steady_clock::now() + kHelperAwakeWait;
     for (;;) {
         const bool awake = std::chrono::steady_clock::now() < awakeUntil;
         const ssize_t length = recv(kChannel, bytes, size, awake ? MSG_DONTWAIT : 0);

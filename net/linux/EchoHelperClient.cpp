@@ -1,6 +1,6 @@
 // Starting the echo helper and exchanging requests and answers with it.
 
-#include "linux/EchoHelper.h"
+#include "linux/EchoHelperClient.h"
 
 #include "IpStatus.h"
 #include "linux/HelperProtocol.h"
@@ -19,7 +19,7 @@
 
 namespace tobrik::net::linux_net {
 
-EchoHelper::EchoHelper(std::string path, SocketCalls& calls)
+EchoHelperClient::EchoHelperClient(std::string path, SocketCalls& calls)
     : path_(std::move(path)), calls_(calls) {
     int ends[2];
     if (calls_.openPair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, ends) != 0) {
@@ -39,13 +39,13 @@ EchoHelper::EchoHelper(std::string path, SocketCalls& calls)
              IsPermissionError(error));
 }
 
-EchoHelper::~EchoHelper() {
+EchoHelperClient::~EchoHelperClient() {
     channel_.close();
     if (pid_ >= 0)
         calls_.endProgram(pid_);
 }
 
-void EchoHelper::fail(const std::string& why, bool denied) {
+void EchoHelperClient::fail(const std::string& why, bool denied) {
     failed_ = true;
     denied_ = denied;
     problem_ = why;
@@ -55,8 +55,8 @@ void EchoHelper::fail(const std::string& why, bool denied) {
     pid_ = -1;
 }
 
-std::int32_t EchoHelper::echo(std::uint32_t addr, std::uint8_t* area, std::size_t size,
-                              std::uint32_t timeoutMs) {
+std::int32_t EchoHelperClient::echo(std::uint32_t addr, std::uint8_t* area, std::size_t size,
+                                    std::uint32_t timeoutMs) {
     if (area == nullptr || size < kEchoReplyHeaderSize)
         return IpStatus::BufferTooSmall;
     const auto wait = std::min(timeoutMs, kHelperTimeoutLimitMs);
@@ -82,7 +82,7 @@ std::int32_t EchoHelper::echo(std::uint32_t addr, std::uint8_t* area, std::size_
     return answer->status;
 }
 
-bool EchoHelper::awaitGreeting(Clock::time_point deadline) {
+bool EchoHelperClient::awaitGreeting(Clock::time_point deadline) {
     if (greeted_)
         return true;
     const auto greeting = receive(deadline);
@@ -116,7 +116,7 @@ bool EchoHelper::awaitGreeting(Clock::time_point deadline) {
     }
 }
 
-bool EchoHelper::request(std::uint32_t addr, std::uint32_t timeoutMs) {
+bool EchoHelperClient::request(std::uint32_t addr, std::uint32_t timeoutMs) {
     const RequestBytes bytes = EncodeRequest({++serial_, addr, timeoutMs});
     const int fd = channel_.usable();
     ssize_t sent = -1;
@@ -133,12 +133,12 @@ bool EchoHelper::request(std::uint32_t addr, std::uint32_t timeoutMs) {
 // The next message for this request: the greeting, or the answer that
 // carries the request's serial (the helper answers in order, so any other
 // serial is stale). Ends the helper when none comes by the deadline.
-// For its first kAwakeWait it looks without sleeping: a near host's answer
+// For its first kClientAwakeWait it looks without sleeping: a near host's answer
 // comes within that, and waking a processor that went idle in poll would
 // cost more than the whole exchange (tens of microseconds per probe,
 // most in a virtual machine).
-std::optional<HelperAnswer> EchoHelper::receive(Clock::time_point deadline) {
-    const auto awakeUntil = Clock::now() + kAwakeWait;
+std::optional<HelperAnswer> EchoHelperClient::receive(Clock::time_point deadline) {
+    const auto awakeUntil = Clock::now() + kClientAwakeWait;
     for (;;) {
         const int fd = channel_.usable();
         const auto now = Clock::now();

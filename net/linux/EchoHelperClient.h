@@ -23,16 +23,16 @@ struct HelperAnswer;
 // Room for the helper's start and the scheduling of two processes.
 inline constexpr std::chrono::milliseconds kHelperMargin{250};
 // How long the window looks for the helper's answer before it sleeps.
-inline constexpr std::chrono::microseconds kAwakeWait{100};
+inline constexpr std::chrono::microseconds kClientAwakeWait{100};
 
-class EchoHelper {
+class EchoHelperClient {
   public:
     // Starts the helper at path; serving() tells whether that worked.
-    EchoHelper(std::string path, SocketCalls& calls);
+    EchoHelperClient(std::string path, SocketCalls& calls);
     // Closes the channel and ends the helper.
-    ~EchoHelper();
-    EchoHelper(const EchoHelper&) = delete;
-    EchoHelper& operator=(const EchoHelper&) = delete;
+    ~EchoHelperClient();
+    EchoHelperClient(const EchoHelperClient&) = delete;
+    EchoHelperClient& operator=(const EchoHelperClient&) = delete;
 
     // The request's status through the helper, its reply record written
     // into area when one came; -1 when it could not be sent.

@@ -1,12 +1,12 @@
 // The network procedures over a scripted platform, and the time bound of
 // a reverse look-up.
 
+#include "mdlKorvantiser.h"
 #include "BoundedLookUp.h"
 #include "FakeNetPlatform.h"
 #include "IpStatus.h"
 #include "Ipv4Address.h"
 #include "NetPlatform.h"
-#include "mdlKorvantiser.h"
 
 #include <gtest/gtest.h>
 
@@ -26,19 +26,19 @@
 namespace {
 
 using namespace tobrik::net;
-using mdlKorvantiser::EchoReplyRecord;
+using tobrik::mdlKorvantiser::EchoReplyRecord;
 using tobrik::test::FakeNetPlatform;
 
 class Procedures : public testing::Test {
   protected:
     void SetUp() override {
-        mdlKorvantiser::SetMessageBoxFunction(
+        tobrik::mdlKorvantiser::SetMessageBoxFunction(
             [this](const std::string& text, int style, const std::string& title) {
                 messages.push_back(text + "|" + std::to_string(style) + "|" + title);
                 return 1;
             });
     }
-    void TearDown() override { mdlKorvantiser::SetMessageBoxFunction(nullptr); }
+    void TearDown() override { tobrik::mdlKorvantiser::SetMessageBoxFunction(nullptr); }
 
     FakeNetPlatform fake;
     ScopedPlatform scope{fake};
@@ -48,7 +48,7 @@ class Procedures : public testing::Test {
 
 TEST_F(Procedures, PingHostRefusesNonAddressesWithoutOpeningAnything) {
     for (const char* text : {"", "abc", "1.2.3", "1.2.3.999", "255.255.255.255", " 1.2.3.4"})
-        EXPECT_EQ(mdlKorvantiser::PingHost(text, "Korvantis", record), -1) << text;
+        EXPECT_EQ(tobrik::mdlKorvantiser::PingHost(text, "Korvantis", record), -1) << text;
     EXPECT_EQ(fake.opens, 0);
 }
 
@@ -73,9 +73,9 @@ TEST_F(Procedures, PingHostReportsOnlyItsOwnOutcome) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.address);
         fake.echoAvailable = c.echoAvailable;
-        EXPECT_EQ(mdlKorvantiser::PingHost(c.address, "Korvantis", record), c.expected);
+        EXPECT_EQ(tobrik::mdlKorvantiser::PingHost(c.address, "Korvantis", record), c.expected);
         const int opens = fake.opens;
-        EXPECT_EQ(mdlKorvantiser::EchoServiceProblem(), c.problem);
+        EXPECT_EQ(tobrik::mdlKorvantiser::EchoServiceProblem(), c.problem);
         EXPECT_EQ(fake.opens, opens);
     }
     EXPECT_EQ(fake.echoTimeoutMs, 500u);
@@ -86,15 +86,15 @@ TEST_F(Procedures, PingHostReportsOnlyItsOwnOutcome) {
 TEST_F(Procedures, SocketsStartAndStopReportTheirFailures) {
     fake.startupResults = {1, -1, 10091, 10092, 0x7FFFFFFF, 0};
     for (int value : {1, -1, 10091, 10092, 0x7FFFFFFF})
-        EXPECT_FALSE(mdlKorvantiser::SocketsInitialize()) << value;
-    EXPECT_TRUE(mdlKorvantiser::SocketsInitialize());
+        EXPECT_FALSE(tobrik::mdlKorvantiser::SocketsInitialize()) << value;
+    EXPECT_TRUE(tobrik::mdlKorvantiser::SocketsInitialize());
     EXPECT_EQ(fake.startupVersion, 0x0101);
 
-    mdlKorvantiser::SocketsCleanup();
+    tobrik::mdlKorvantiser::SocketsCleanup();
     EXPECT_TRUE(messages.empty());
     fake.cleanupResult = 10093;
-    mdlKorvantiser::SocketsCleanup();
-    mdlKorvantiser::SocketsCleanup();
+    tobrik::mdlKorvantiser::SocketsCleanup();
+    tobrik::mdlKorvantiser::SocketsCleanup();
     const std::string warning = "Windows Sockets error occurred in Cleanup.|48|";
     EXPECT_EQ(messages, std::vector<std::string>(2, warning)); // style 0x30, the program's title
     EXPECT_EQ(fake.cleanups, 3);
@@ -126,7 +126,7 @@ TEST_F(Procedures, GetHostNameByIPPairsStartupAndCleanup) {
         SCOPED_TRACE(c.address);
         fake.startupResults.assign(static_cast<std::size_t>(fake.startups), 0);
         fake.startupResults.push_back(c.startup);
-        EXPECT_EQ(mdlKorvantiser::GetHostNameByIP(c.address), c.expected);
+        EXPECT_EQ(tobrik::mdlKorvantiser::GetHostNameByIP(c.address), c.expected);
         EXPECT_EQ(fake.startups, c.startups);
         EXPECT_EQ(fake.reverseLookups, c.lookUps);
         EXPECT_EQ(fake.cleanups, c.cleanups);
@@ -136,25 +136,25 @@ TEST_F(Procedures, GetHostNameByIPPairsStartupAndCleanup) {
 TEST_F(Procedures, GetLocalIPAddressFormatsTheFirstAddressOrGivesNothing) {
     fake.hostName = "tobrik-ten";
     fake.addressOfName = {{"tobrik-ten", *ParseIPv4("10.0.0.1")}};
-    EXPECT_EQ(mdlKorvantiser::GetLocalIPAddress(), "10.0.0.1");
+    EXPECT_EQ(tobrik::mdlKorvantiser::GetLocalIPAddress(), "10.0.0.1");
     EXPECT_EQ(fake.cleanups, 1);
 
     // A failing cleanup changes nothing and shows nothing.
     fake.cleanupResult = 10093;
-    EXPECT_EQ(mdlKorvantiser::GetLocalIPAddress(), "10.0.0.1");
+    EXPECT_EQ(tobrik::mdlKorvantiser::GetLocalIPAddress(), "10.0.0.1");
     EXPECT_TRUE(messages.empty());
 
     // Nothing for a name without an address, no name, or no library.
     fake.hostName = "unknown";
-    EXPECT_EQ(mdlKorvantiser::GetLocalIPAddress(), "");
+    EXPECT_EQ(tobrik::mdlKorvantiser::GetLocalIPAddress(), "");
     EXPECT_EQ(fake.cleanups, 3);
     fake.hostName.reset();
-    EXPECT_EQ(mdlKorvantiser::GetLocalIPAddress(), "");
+    EXPECT_EQ(tobrik::mdlKorvantiser::GetLocalIPAddress(), "");
     EXPECT_EQ(fake.cleanups, 4);
     EXPECT_EQ(fake.forwardLookups, 3);
     fake.startupResults = {0, 0, 0, 0, 1};
     fake.hostName = "tobrik-ten";
-    EXPECT_EQ(mdlKorvantiser::GetLocalIPAddress(), "");
+    EXPECT_EQ(tobrik::mdlKorvantiser::GetLocalIPAddress(), "");
     EXPECT_EQ(fake.cleanups, 4);
 }
 
