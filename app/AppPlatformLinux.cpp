@@ -44,6 +44,7 @@ using Clock = std::chrono::steady_clock;
 // all the reader is asked about, in 32-bit units as X counts them.
 constexpr std::uint32_t kLongestTextUnits = 64 * 1024;
 
+// The atom of name, for the clipboard read and the taskbar hint alike.
 xcb_atom_t internAtom(xcb_connection_t* x, const char* name) {
     const auto cookie = xcb_intern_atom(x, 0, static_cast<uint16_t>(std::strlen(name)), name);
     xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(x, cookie, nullptr);
