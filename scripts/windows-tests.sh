@@ -14,9 +14,9 @@
 # 4. configures build-win-gui with cmake/mingw-w64-x86_64-gui.cmake and
 #    builds tobrik.exe, the window tests and win_check; lays out the release
 #    folder in build-win-gui/release, checks its DLLs and makes the downloads
-#    from it into build/release-artifacts (scripts/windows-release.sh); the
+#    from it into build/release-artifacts (packaging/windows/release.sh); the
 #    zip, unpacked, must hold the release folder's files and pass the DLL
-#    check (scripts/windows-release-check.sh), and be the same when packed
+#    check (packaging/windows/release-check.sh), and be the same when packed
 #    again elsewhere, and the downloads the same when built anew from a
 #    second copy of the source in another folder (build_elsewhere, beside
 #    the rest of this step); an earlier release, a version lower and with one more
@@ -273,7 +273,7 @@ build_elsewhere() {
     cd "$1/tobrik"
     export TZ=America/St_Johns LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8
     cmake --preset windows-cross-gui
-    scripts/windows-release.sh build-win-gui "$2"
+    packaging/windows/release.sh build-win-gui "$2"
 }
 
 if [[ ${1:-} == --wine-session ]]; then
@@ -346,7 +346,7 @@ build_and_pack() {
     cmake "${configure[@]}"
     cmake --build "$gui_build" -j2 --target tobrik win_check window_startup_test \
         window_layout_test window_sweep_test
-    "$root/scripts/windows-release.sh" "$gui_build" "$release_artifacts"
+    "$root/packaging/windows/release.sh" "$gui_build" "$release_artifacts"
     log "release folder: $(du -sh "$gui_build/release" | cut -f1), $(find "$gui_build/release" -type f | wc -l) files"
     # The zip as a user unpacks it: one folder, the release folder's files.
     start_zip=$(now)
@@ -357,7 +357,7 @@ build_and_pack() {
     unzip -q "$release_artifacts/tobrik-$version-windows-x64.zip" -d "$unpacked"
     [[ $(ls "$unpacked") == "tobrik-$version-windows-x64" ]] &&
         diff -r "$gui_build/release" "$unpacked/tobrik-$version-windows-x64" &&
-        "$root/scripts/windows-release-check.sh" "$unpacked/tobrik-$version-windows-x64" >/dev/null || {
+        "$root/packaging/windows/release-check.sh" "$unpacked/tobrik-$version-windows-x64" >/dev/null || {
         log "FAILED: the zip is not the release folder ($unpacked)"
         exit 1
     }
@@ -369,7 +369,7 @@ build_and_pack() {
     again=$gui_build/packed-again
     rm -rf "$again" && (umask 077 && mkdir -p "$again" && cp -r "$gui_build/release" "$again/folder")
     find "$again/folder" -exec touch -d '2001-02-03 04:05:06' {} +
-    (umask 077 && TZ=Asia/Tokyo LC_ALL=ja_JP.UTF-8 "$root/scripts/windows-release.sh" \
+    (umask 077 && TZ=Asia/Tokyo LC_ALL=ja_JP.UTF-8 "$root/packaging/windows/release.sh" \
         --folder "$again/folder" --version "$version" "$gui_build" "$again" >/dev/null) &
     packing=$!
     # An earlier release of the same design, a version lower, that shipped one
@@ -378,7 +378,7 @@ build_and_pack() {
     rm -rf "$earlier" && mkdir -p "$earlier"
     cp -a "$gui_build/release" "$earlier/folder"
     cp "$earlier/folder/libwinpthread-1.dll" "$earlier/folder/Qt6Retired.dll"
-    "$root/scripts/windows-release.sh" --fast --folder "$earlier/folder" \
+    "$root/packaging/windows/release.sh" --fast --folder "$earlier/folder" \
         --version "$(awk -v v="$version" 'BEGIN { printf "%.2f", v - 0.01 }')" "$gui_build" "$earlier" >/dev/null
     wait "$packing" || { log "FAILED: packing the release again" && exit 1; }
     for download in "tobrik-$version-windows-x64.zip" "tobrik-$version-setup-x64.exe"; do
