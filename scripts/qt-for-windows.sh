@@ -8,7 +8,7 @@
 # a change of them builds anew. A folder holding
 # the stamp file .complete (written last) is reused as it is. The source
 # itself, Debian's .dsc and its tarballs as apt-get source fetched them, is
-# kept in its folder source/, which scripts/windows-release.sh publishes
+# kept in its folder source/, which packaging/windows/release.sh publishes
 # beside the program (fetched now for a folder made before it was kept).
 # With TOBRIK_QT_SOURCE=<folder> Qt's source is taken from that folder (the
 # published tobrik-<version>-qt-source.tar, unpacked) instead of Debian's
@@ -18,7 +18,7 @@
 #
 # With --folder it prints the folder alone, built or not, and changes
 # nothing: the one place that names it, for the CMake toolchain file and
-# scripts/windows-release.sh, so that no other folder in the cache (an
+# packaging/windows/release.sh, so that no other folder in the cache (an
 # older Debian version's, or one of other options) is ever taken for it.
 #
 # Only what the window and its tests need is built: Core, Gui, Widgets, Test,

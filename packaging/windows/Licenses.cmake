@@ -1,4 +1,4 @@
-# Install script (cmake/WindowsRelease.cmake runs it after the DLLs are
+# Install script (ReleaseFolder.cmake runs it after the DLLs are
 # laid out): writes licenses/ into the release folder, for every third-party
 # file shipped its licence texts, its copyright notices and the exact Debian
 # source package it was built from, versions read from dpkg at install time.

@@ -1,6 +1,6 @@
 #!/bin/bash
 # Makes the Windows downloads of Tobrik from its release folder:
-#   tobrik-<version>-setup-x64.exe    the installer (scripts/windows-installer.nsi):
+#   tobrik-<version>-setup-x64.exe    the installer (packaging/windows/installer.nsi):
 #                                     per user, into %LOCALAPPDATA%\Programs\Tobrik
 #   tobrik-<version>-windows-x64.zip  one folder to unpack where the user can write
 #   tobrik-<version>-qt-source.tar    the exact source of the Qt they carry: Debian's
@@ -19,11 +19,11 @@
 # the .deb), files go in in byte order with fixed modes, and the installed
 # size counts bytes, not the file system's blocks.
 #
-# Usage: scripts/windows-release.sh [--folder DIR --version X.YY] [BUILD_DIR] [OUTPUT_DIR]
+# Usage: packaging/windows/release.sh [--folder DIR --version X.YY] [BUILD_DIR] [OUTPUT_DIR]
 #   BUILD_DIR   a configured windows-cross-gui build (default <repo>/build-win-gui):
 #               tobrik.exe is built, the release folder laid out in
 #               BUILD_DIR/release (cmake --install) and its DLLs checked
-#               (scripts/windows-release-check.sh)
+#               (packaging/windows/release-check.sh)
 #   OUTPUT_DIR  where they go (default <repo>/build/release-artifacts)
 #   --folder DIR, --version X.YY
 #               pack DIR as it stands, as release X.YY, into the installer and
@@ -35,7 +35,8 @@
 # makensis and zip come from scripts/setup.sh windows.
 set -euo pipefail
 
-root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+root=$(cd "$here/../.." && pwd)
 folder_given= version_given= compressor=()
 while [[ ${1:-} == --* ]]; do
     case $1 in
@@ -109,7 +110,7 @@ else
     release=$(cd "$build" && pwd)/release # makensis reads the files by absolute path
     rm -rf "$release"
     cmake --install "$build" --prefix "$release" >&2
-    "$root/scripts/windows-release-check.sh" "$release" >&2
+    "$here/release-check.sh" "$release" >&2
 fi
 mkdir -p "$output"
 output=$(cd "$output" && pwd)
@@ -179,7 +180,7 @@ makensis -INPUTCHARSET UTF8 -WX -V2 "${compressor[@]}" \
     -DVERSION="$version" -DFILE_VERSION="$file_version" \
     -DFILES="$files" -DUNFILES="$unfiles" -DSIZE_KB="$size_kb" -DLONGEST_FOLDER="$longest_folder" \
     -DICON="$root/ui/tobrik.ico" -DBITMAP="$staging/finish.bmp" -DOUTFILE="$setup" \
-    "$root/scripts/windows-installer.nsi" >&2
+    "$here/installer.nsi" >&2
 say "installer in $(since "$start") s"
 
 if [[ -z $folder_given ]]; then

@@ -21,7 +21,7 @@
 ; so does a failed install (exit code 2); a refusal's message then goes to
 ; the standard error.
 ;
-; Built by scripts/windows-release.sh, which defines:
+; Built by packaging/windows/release.sh, which defines:
 ;   VERSION, FILE_VERSION  1.02 and 1.2.0.0, from debian/changelog through CMake
 ;   FILES, UNFILES         include files installing the release folder's
 ;                          files and deleting them, by name, then each

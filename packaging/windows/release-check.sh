@@ -5,14 +5,14 @@
 # DLL is stripped, and tobrik.exe limits where DLLs are loaded from (it
 # imports SetDefaultDllDirectories, which it calls first).
 #
-# Usage: scripts/windows-release-check.sh FOLDER
+# Usage: packaging/windows/release-check.sh FOLDER
 # Prints what each file imports from the folder; exits 1 on any missing DLL
 # or unstripped file, or a tobrik.exe that leaves the DLL search open.
 set -euo pipefail
 # objdump's words ("no symbols") are read below, so in no other language.
 export LC_ALL=C
 
-folder=${1:?usage: windows-release-check.sh FOLDER}
+folder=${1:?usage: release-check.sh FOLDER}
 objdump=x86_64-w64-mingw32-objdump
 
 # DLLs that come with every 64-bit Windows (10 and later), lower case; the

@@ -3,11 +3,11 @@
 #   tobrik.exe, the Qt DLLs and MinGW runtime DLLs it imports,
 #   platforms/qwindows.dll, styles/qwindowsvistastyle.dll (and what they
 #   import), LICENSE.txt (the program's) and licenses/ (those of the rest, from
-#   cmake/WindowsLicenses.cmake),
-# all executables and DLLs stripped. scripts/windows-release-check.sh checks
-# that nothing else is needed; scripts/windows-release.sh packs the folder
-# into the zip and the installer, named from tobrik-release.env, which is
-# written here into the build folder.
+#   Licenses.cmake),
+# all executables and DLLs stripped. release-check.sh checks that nothing
+# else is needed; release.sh packs the folder into the zip and the
+# installer, named from tobrik-release.env, which is written here into the
+# build folder.
 # Included from ui/CMakeLists.txt, where the program is installed.
 
 install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION . RENAME LICENSE.txt)
@@ -43,7 +43,7 @@ find_program(TOBRIK_PYTHON3 python3 REQUIRED)
 get_target_property(_tobrik_qt_core Qt6::Core IMPORTED_LOCATION_RELEASE)
 get_filename_component(_tobrik_qt_bin "${_tobrik_qt_core}" DIRECTORY)
 
-# What scripts/windows-release.sh needs of the build: the release's version
+# What release.sh needs of the build: the release's version
 # as the program shows it (1.02) and as Windows' version records give it
 # (1.2.0.0), and the Qt for Windows, whose exact source it publishes: the
 # folder asked for (TOBRIK_QT_WINDOWS) and the one whose Qt6Core.dll the
@@ -69,7 +69,7 @@ install(CODE "
     set(tobrik_plugins \"${_tobrik_plugin_files}\")
     set(tobrik_dll_dirs \"${_tobrik_qt_bin};${TOBRIK_MINGW_DLL_DIRS}\")
     set(tobrik_strip \"${CMAKE_STRIP}\")
-    set(tobrik_time_stamps \"${TOBRIK_PYTHON3};${PROJECT_SOURCE_DIR}/cmake/pe-time-stamps.py\")
+    set(tobrik_time_stamps \"${TOBRIK_PYTHON3};${CMAKE_CURRENT_LIST_DIR}/pe-time-stamps.py\")
     set(tobrik_source_date_epoch \"${TOBRIK_SOURCE_DATE_EPOCH}\")
     set(tobrik_shipped \"${_tobrik_shipped}\")
     set(tobrik_qt_prefix \"${TOBRIK_QT_WINDOWS}\")
@@ -155,4 +155,4 @@ install(CODE [[
     endif()
     cmake_policy(POP)
 ]])
-install(SCRIPT ${CMAKE_CURRENT_LIST_DIR}/WindowsLicenses.cmake)
+install(SCRIPT ${CMAKE_CURRENT_LIST_DIR}/Licenses.cmake)
