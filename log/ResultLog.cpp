@@ -44,7 +44,7 @@ bool ResultLog::write(const std::string& text, std::string& error) {
         error = "the log is not open";
         return false;
     }
-    const std::string bytes = tobrik::net::ToSystemCodePage(text);
+    const std::string bytes = tobrik::text::ToSystemCodePage(text);
     // The reason is the first failing call's: a flush after a failed write
     // may set errno to one of its own.
     errno = 0;

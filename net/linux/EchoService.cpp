@@ -54,7 +54,7 @@ std::int32_t EchoService::echo(std::uint32_t addr, const std::string& payload, s
     // Every member of a group would answer, and none from the group's
     // address: whichever path serves, such a request is not sent.
     if (IsRefusedEchoDestination(addr)) {
-        problem_ = texts::kEchoGroupRefused;
+        problem_ = text::kEchoGroupRefused;
         return -1;
     }
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);

@@ -60,6 +60,10 @@
 
 namespace tobrik::net {
 
+using tobrik::text::FromSystemCodePage;
+using tobrik::text::ToSystemCodePage;
+using tobrik::text::WideToUtf8;
+
 namespace {
 
 // The text of a system error code in UTF-8, with the code itself.

@@ -172,7 +172,7 @@ TEST_F(LabPing, RejectedHostAnswersAtOnce) {
 
 TEST_F(LabPing, MulticastIsNotSent) {
     EXPECT_EQ(ping("224.0.0.1", record).result, -1);
-    EXPECT_EQ(tobrik::mdlKorvantiser::EchoServiceProblem(), tobrik::texts::kEchoGroupRefused);
+    EXPECT_EQ(tobrik::mdlKorvantiser::EchoServiceProblem(), tobrik::text::kEchoGroupRefused);
 }
 
 // The helper killed mid-sweep: the next probes count as not sent, and the

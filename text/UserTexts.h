@@ -1,11 +1,11 @@
 #pragma once
 // Every text the program shows or writes that its code sets: captions,
 // messages and their titles, the stop text, the log's results and what a
-// screen reader says. The captions that never change are in frmMain.ui,
-// beside this file. This header includes nothing, so that the window, the
-// log and the network module all take their texts from here.
+// screen reader says. The captions that never change are in ui/frmMain.ui.
+// This header includes nothing, so that the window, the log and the
+// network module all take their texts from here.
 
-namespace tobrik::texts {
+namespace tobrik::text {
 
 // The title of a message box that has none of its own.
 inline constexpr const char* kApplicationTitle = "dorIzezovedivu";
@@ -98,4 +98,4 @@ inline constexpr QtText kQtTextsJapanese[] = {
     {"QLineEdit", "Select All", "すべてを選択"},
 };
 
-} // namespace tobrik::texts
+} // namespace tobrik::text
