@@ -15,8 +15,8 @@
 
 namespace tobrik::log {
 
-using tobrik::net::Utf8ToWide;
-using tobrik::net::WideToUtf8;
+using tobrik::text::Utf8ToWide;
+using tobrik::text::WideToUtf8;
 
 namespace {
 
