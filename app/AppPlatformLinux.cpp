@@ -323,7 +323,7 @@ void StartViewer(const QString& program, const QString& argument,
                          if (exit == QProcess::CrashExit)
                              failed(process->errorString());
                          else if (status != 0)
-                             failed(QString(texts::kViewerExitStatus).arg(status));
+                             failed(QString(text::kViewerExitStatus).arg(status));
                          process->deleteLater();
                      });
     process->start();

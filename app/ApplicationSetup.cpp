@@ -6,12 +6,15 @@
 #include "AppPlatform.h"
 #include "DialogStyle.h"
 #include "JapaneseQtTexts.h"
+#include "TextArguments.h"
+#include "UserTexts.h"
 #include "WindowServices.h"
 #include "mdlKorvantiser.h"
 
 #include <QLibraryInfo>
 #include <QLocale>
 #include <cstdio>
+#include <string>
 #include <string_view>
 
 namespace tobrik::app {
@@ -62,11 +65,10 @@ PlatformChoice ChoosePlatform(const char* qpaPlatform, const char* waylandDispla
 bool DisplayAvailable(const PlatformChoice& choice, const char* program) {
     if (choice.displayFound)
         return true;
-    std::fprintf(stderr,
-                 "tobrik: no display found (X11 needs DISPLAY, Wayland WAYLAND_DISPLAY, "
-                 "QT_QPA_PLATFORM chooses between them); "
-                 "to run without a screen use: xvfb-run -a %s\n",
-                 program);
+    // A program started without arguments has no name of its own.
+    const std::string text =
+        tobrik::text::WithArguments(tobrik::text::kNoDisplay, {program ? program : "tobrik"});
+    std::fputs(text.c_str(), stderr);
     return false;
 }
 

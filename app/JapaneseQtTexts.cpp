@@ -12,7 +12,7 @@ QString JapaneseQtTexts::translate(const char* context, const char* sourceText, 
                                    int) const {
     if (!context || !sourceText)
         return {};
-    for (const auto& text : texts::kQtTextsJapanese)
+    for (const auto& text : text::kQtTextsJapanese)
         if (std::strcmp(text.context, context) == 0 && std::strcmp(text.source, sourceText) == 0)
             return QString::fromUtf8(text.japanese);
     return {}; // Qt keeps its own text

@@ -45,8 +45,8 @@ QtWindowServices::~QtWindowServices() {
 }
 
 int QtWindowServices::messageBox(const QString& text, int style, const QString& title) {
-    QMessageBox box(iconOf(style), title.isEmpty() ? QString(texts::kApplicationTitle) : title,
-                    text, QMessageBox::NoButton, messageParent_);
+    QMessageBox box(iconOf(style), title.isEmpty() ? QString(text::kApplicationTitle) : title, text,
+                    QMessageBox::NoButton, messageParent_);
     if ((style & MessageStyle::ButtonMask) == MessageStyle::OkCancel) {
         box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
         box.setDefaultButton(QMessageBox::Ok);

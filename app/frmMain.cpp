@@ -27,7 +27,7 @@
 #include <utility>
 
 using namespace tobrik::app;
-using namespace tobrik::texts;
+using namespace tobrik::text;
 
 namespace {
 

@@ -74,7 +74,7 @@ class BenchServices : public tobrik::app::QtWindowServices {
     QStringList unexpectedMessages;
 
     int messageBox(const QString& text, int, const QString&) override {
-        if (text != tobrik::texts::kConfirmPrompt)
+        if (text != tobrik::text::kConfirmPrompt)
             unexpectedMessages << text;
         return tobrik::app::kAnswerOk;
     }
@@ -147,7 +147,7 @@ class Bench {
             const auto fields = line.split(',');
             const bool resultOk = fields.value(2) == expect;
             const bool nameOk =
-                !names || expect != tobrik::texts::kAnswered || !fields.value(3).isEmpty();
+                !names || expect != tobrik::text::kAnswered || !fields.value(3).isEmpty();
             if (!resultOk || !nameOk) {
                 std::fprintf(stderr, "sweep bench: unexpected log line: %s\n", qPrintable(line));
                 good = false;
@@ -209,7 +209,7 @@ int runSweeps(const QStringList& args) {
     const QString prefix = args[1];
     const int first = args[2].toInt(), last = args[3].toInt(), repeat = args[5].toInt();
     const bool names = args[4] == "names";
-    const QString expect = args[6] == "ok" ? tobrik::texts::kAnswered : tobrik::texts::kNotAnswered;
+    const QString expect = args[6] == "ok" ? tobrik::text::kAnswered : tobrik::text::kNotAnswered;
     Bench bench;
     // The pause before each sweep is a user's, who types a range first.
     for (int run = 0; run < repeat; ++run) {
@@ -255,7 +255,7 @@ int runResources(const QStringList& args) {
     report(0);
     for (int done = 1; done <= sweeps; ++done) {
         bench.sweep("127.0.0", 1, 255, false);
-        if (!bench.check(255, tobrik::texts::kAnswered, false))
+        if (!bench.check(255, tobrik::text::kAnswered, false))
             return 1;
         report(done);
     }

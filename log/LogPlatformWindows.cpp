@@ -25,8 +25,8 @@
 
 namespace tobrik::log {
 
-using tobrik::net::Utf8ToWide;
-using tobrik::net::WideToUtf8;
+using tobrik::text::Utf8ToWide;
+using tobrik::text::WideToUtf8;
 
 // ---- The log's place -------------------------------------------------------
 
@@ -307,7 +307,7 @@ std::FILE* fail(HANDLE file, DWORD error) {
 // access to its content; a folder too (FILE_FLAG_BACKUP_SEMANTICS).
 LogRefusal ResultLog::refusalAt(const std::string& path, OtherNames otherNames) {
     const HANDLE file =
-        CreateFileW(tobrik::net::Utf8ToWide(path).c_str(), 0,
+        CreateFileW(tobrik::text::Utf8ToWide(path).c_str(), 0,
                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                     FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (file == INVALID_HANDLE_VALUE)
@@ -325,7 +325,7 @@ LogRefusal ResultLog::refusalAt(const std::string& path, OtherNames otherNames) 
 // is seen to be fit. Others may read the log while it is written.
 std::FILE* ResultLog::openForOutput(const std::string& path, OtherNames otherNames,
                                     LogRefusal& refusal) {
-    const HANDLE file = CreateFileW(tobrik::net::Utf8ToWide(path).c_str(), GENERIC_WRITE,
+    const HANDLE file = CreateFileW(tobrik::text::Utf8ToWide(path).c_str(), GENERIC_WRITE,
                                     FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
                                     FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (file == INVALID_HANDLE_VALUE) {

@@ -4,6 +4,7 @@
 #include "ResultLog.h"
 
 #include "SystemCodePage.h"
+#include "UserTexts.h"
 
 #include <cerrno>
 #include <cstring>
@@ -13,7 +14,8 @@ namespace tobrik::log {
 namespace {
 
 std::string describeErrno(int error) {
-    return error != 0 ? std::string(std::strerror(error)) : std::string("unknown error");
+    return error != 0 ? std::string(std::strerror(error))
+                      : std::string(tobrik::text::kUnknownError);
 }
 
 } // namespace
@@ -41,10 +43,10 @@ bool ResultLog::open(const std::string& path, std::string& error, OtherNames oth
 
 bool ResultLog::write(const std::string& text, std::string& error) {
     if (!file_) {
-        error = "the log is not open";
+        error = tobrik::text::kLogNotOpen;
         return false;
     }
-    const std::string bytes = tobrik::net::ToSystemCodePage(text);
+    const std::string bytes = tobrik::text::ToSystemCodePage(text);
     // The reason is the first failing call's: a flush after a failed write
     // may set errno to one of its own.
     errno = 0;

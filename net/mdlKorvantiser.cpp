@@ -53,7 +53,7 @@ bool SocketsInitialize() {
 
 void SocketsCleanup() {
     if (platform().cleanup() != 0)
-        showMessage(tobrik::texts::kSocketsCleanupFailed, kExclamationStyle, "");
+        showMessage(tobrik::text::kSocketsCleanupFailed, kExclamationStyle, "");
 }
 
 std::int32_t PingHost(const std::string& strIPAddr, const std::string& strData,

@@ -3,6 +3,7 @@
 #include "linux/EchoHelperClient.h"
 
 #include "IpStatus.h"
+#include "TextArguments.h"
 #include "linux/HelperProtocol.h"
 #include "linux/OpenIcmpSocket.h"
 
@@ -19,11 +20,13 @@
 
 namespace tobrik::net::linux_net {
 
+using text::EchoHelperFault;
+
 EchoHelperClient::EchoHelperClient(std::string path, SocketCalls& calls)
     : path_(std::move(path)), calls_(calls) {
     int ends[2];
     if (calls_.openPair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, ends) != 0) {
-        fail(std::string("No channel to the echo helper: ") + std::strerror(errno) + ".");
+        fail(EchoHelperFault::NoChannel, errno);
         return;
     }
     channel_ = OwnedSocket(ends[0], calls_);
@@ -33,10 +36,9 @@ EchoHelperClient::EchoHelperClient(std::string path, SocketCalls& calls)
     if (pid_ >= 0)
         return;
     if (error == ENOENT)
-        fail("The echo helper " + path_ + " is missing.");
+        fail(EchoHelperFault::Missing);
     else
-        fail("The echo helper " + path_ + " cannot be started: " + std::strerror(error) + ".",
-             IsPermissionError(error));
+        fail(EchoHelperFault::CannotStart, error, IsPermissionError(error));
 }
 
 EchoHelperClient::~EchoHelperClient() {
@@ -45,10 +47,11 @@ EchoHelperClient::~EchoHelperClient() {
         calls_.endProgram(pid_);
 }
 
-void EchoHelperClient::fail(const std::string& why, bool denied) {
+void EchoHelperClient::fail(EchoHelperFault fault, int error, bool denied) {
     failed_ = true;
     denied_ = denied;
-    problem_ = why;
+    problem_ = text::WithArguments(text::EchoHelperFaultText(fault),
+                                   {path_, error != 0 ? std::strerror(error) : ""});
     channel_.close();
     if (pid_ >= 0)
         calls_.endProgram(pid_);
@@ -67,14 +70,13 @@ std::int32_t EchoHelperClient::echo(std::uint32_t addr, std::uint8_t* area, std:
     if (!answer)
         return -1;
     if (answer->state == HelperState::SocketFailed) {
-        fail(std::string("The raw ICMP socket of the echo helper failed (") +
-             std::strerror(answer->error) + ").");
+        fail(EchoHelperFault::SocketFailed, answer->error);
         return IpStatus::GeneralFailure;
     }
     if (answer->state == HelperState::DestinationRefused)
         return -1; // nothing sent; the echo service says why
     if (answer->state != HelperState::Answered) {
-        fail("The echo helper " + path_ + " refused a request.");
+        fail(EchoHelperFault::RequestRefused);
         return -1;
     }
     if (answer->recorded)
@@ -93,25 +95,21 @@ bool EchoHelperClient::awaitGreeting(Clock::time_point deadline) {
         return greeted_ = true;
     case HelperState::NoRawSocket:
         if (IsPermissionError(greeting->error))
-            fail("The echo helper " + path_ + " lacks the capability CAP_NET_RAW.", true);
+            fail(EchoHelperFault::NoCapability, 0, true);
         else
-            fail(std::string("The echo helper could not open a raw ICMP socket: ") +
-                 std::strerror(greeting->error) + ".");
+            fail(EchoHelperFault::NoRawSocket, greeting->error);
         return false;
     case HelperState::CapabilitiesKept:
-        fail("The echo helper " + path_ + " could not give up its capabilities.");
+        fail(EchoHelperFault::CapabilitiesKept);
         return false;
     case HelperState::NotNarrowed:
-        fail(std::string("The echo helper could not narrow its raw ICMP socket to its own "
-                         "answers: ") +
-             std::strerror(greeting->error) + ".");
+        fail(EchoHelperFault::NotNarrowed, greeting->error);
         return false;
     case HelperState::DescriptorsKept:
-        fail(std::string("The echo helper could not close the descriptors it inherited: ") +
-             std::strerror(greeting->error) + ".");
+        fail(EchoHelperFault::DescriptorsKept, greeting->error);
         return false;
     default:
-        fail("The echo helper " + path_ + " does not speak as expected.");
+        fail(EchoHelperFault::UnexpectedAnswer);
         return false;
     }
 }
@@ -126,7 +124,7 @@ bool EchoHelperClient::request(std::uint32_t addr, std::uint32_t timeoutMs) {
     while (sent < 0 && fd >= 0 && errno == EINTR);
     if (sent == static_cast<ssize_t>(bytes.size()))
         return true;
-    fail("The echo helper " + path_ + " ended unexpectedly.");
+    fail(EchoHelperFault::Ended);
     return false;
 }
 
@@ -164,7 +162,7 @@ std::optional<HelperAnswer> EchoHelperClient::receive(Clock::time_point deadline
                                 ? DecodeAnswer(bytes.data(), static_cast<std::size_t>(length))
                                 : std::nullopt;
         if (!answer) {
-            fail("The echo helper " + path_ + " ended unexpectedly.");
+            fail(EchoHelperFault::Ended);
             return std::nullopt;
         }
         const bool answering = answer->state == HelperState::Answered ||
@@ -172,7 +170,7 @@ std::optional<HelperAnswer> EchoHelperClient::receive(Clock::time_point deadline
         if (!greeted_ || answer->serial == serial_ || !answering)
             return answer;
     }
-    fail("The echo helper " + path_ + " did not answer in time and was stopped.");
+    fail(EchoHelperFault::NoAnswerInTime);
     return std::nullopt;
 }
 

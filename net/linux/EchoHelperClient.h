@@ -6,6 +6,7 @@
 // request's time-out plus kHelperMargin; a helper that fails once is ended
 // and serves no more.
 
+#include "UserTexts.h"
 #include "linux/OwnedSocket.h"
 #include "linux/SocketCalls.h"
 
@@ -51,7 +52,8 @@ class EchoHelperClient {
     bool awaitGreeting(Clock::time_point deadline);
     bool request(std::uint32_t addr, std::uint32_t timeoutMs);
     std::optional<HelperAnswer> receive(Clock::time_point deadline);
-    void fail(const std::string& why, bool denied = false);
+    // Ends the helper for good; error is the errno that says why, or 0.
+    void fail(text::EchoHelperFault fault, int error = 0, bool denied = false);
 
     std::string path_;
     SocketCalls& calls_;

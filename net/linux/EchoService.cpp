@@ -5,6 +5,7 @@
 
 #include "EchoData.h"
 #include "IcmpPacket.h"
+#include "TextArguments.h"
 #include "UserTexts.h"
 #include "linux/EchoExchange.h"
 #include "linux/HelperProtocol.h"
@@ -39,9 +40,8 @@ bool EchoService::readyLocked() {
     }
     const bool ready = !ping_.empty() || helper_->serving();
     if (replacing_)
-        problem_ += ready ? (helper_ ? "The probes go on through the echo helper."
-                                     : "The probes go on through a new datagram ICMP socket.")
-                          : "No other could be opened: " + unavailableReason();
+        problem_ += ready ? (helper_ ? text::kGoingOnThroughHelper : text::kGoingOnThroughNewSocket)
+                          : text::kNoReplacement + unavailableReason();
     else if (!ready)
         problem_ = unavailableReason();
     replacing_ = false;
@@ -54,7 +54,7 @@ std::int32_t EchoService::echo(std::uint32_t addr, const std::string& payload, s
     // Every member of a group would answer, and none from the group's
     // address: whichever path serves, such a request is not sent.
     if (IsRefusedEchoDestination(addr)) {
-        problem_ = texts::kEchoGroupRefused;
+        problem_ = text::kEchoGroupRefused;
         return -1;
     }
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
@@ -87,7 +87,7 @@ std::int32_t EchoService::throughHelper(std::uint32_t addr, const std::string& p
                                         std::uint8_t* area, std::size_t size,
                                         std::uint32_t timeoutMs) {
     if (payload != kEchoData) {
-        problem_ = "The echo helper sends only its own data.";
+        problem_ = text::kHelperDataOnly;
         return -1;
     }
     const std::int32_t status = helper_->echo(addr, area, size, timeoutMs);
@@ -97,8 +97,7 @@ std::int32_t EchoService::throughHelper(std::uint32_t addr, const std::string& p
 }
 
 void EchoService::socketLost(int error) {
-    problem_ = std::string("The datagram ICMP socket of the probes failed (") +
-               std::strerror(error) + "). ";
+    problem_ = text::WithArguments(text::kPingSocketFailed, {std::strerror(error)});
     replacing_ = true;
 }
 
@@ -113,20 +112,19 @@ std::string EchoService::takeProblem() {
 std::string EchoService::unavailableReason() const {
     const bool groupDenied = IsPermissionError(pingError_);
     const bool helperDenied = helper_ && helper_->denied();
-    std::string reason = groupDenied || helperDenied
-                             ? "Sending ICMP echo requests is not permitted for this program. "
-                             : "No ICMP socket could be opened. ";
+    std::string reason =
+        groupDenied || helperDenied ? text::kEchoNotPermitted : text::kNoIcmpSocket;
     reason += PingSocketProblem(pingError_);
     if (helper_)
-        reason += " " + helper_->problem();
-    if (groupDenied)
-        reason += " To allow it, widen the ping group range, e.g. "
-                  "sysctl -w net.ipv4.ping_group_range=\"0 2147483647\"";
-    if (helperDenied)
-        reason += std::string(groupDenied ? ", or" : " To allow it,") +
-                  " grant the echo helper raw sockets with setcap cap_net_raw+p " + helper_->path();
-    if (groupDenied || helperDenied)
-        reason += ".";
+        reason += helper_->problem();
+    const std::string widenRange = "sysctl -w net.ipv4.ping_group_range=\"0 2147483647\"";
+    const std::string grantRaw = helperDenied ? "setcap cap_net_raw+p " + helper_->path() : "";
+    if (groupDenied && helperDenied)
+        reason += text::WithArguments(text::kAllowByEither, {widenRange, grantRaw});
+    else if (groupDenied)
+        reason += text::WithArguments(text::kAllowByGroupRange, {widenRange});
+    else if (helperDenied)
+        reason += text::WithArguments(text::kAllowByCapability, {grantRaw});
     return reason;
 }
 

@@ -2,6 +2,9 @@
 
 #include "linux/OpenIcmpSocket.h"
 
+#include "TextArguments.h"
+#include "UserTexts.h"
+
 #include <cerrno>
 #include <cstring>
 #include <fstream>
@@ -43,20 +46,17 @@ SocketAttempt OpenRawSocket(SocketCalls& calls) {
 
 std::string PingSocketProblem(int error) {
     if (IsPermissionError(error)) {
-        std::string sentence = "Unprivileged ICMP sockets are not allowed for this user's groups";
         const std::string range = pingGroupRange();
-        if (!range.empty())
-            sentence += " (net.ipv4.ping_group_range is \"" + range + "\")";
-        return sentence + ".";
+        return range.empty() ? text::kPingSocketsNotAllowed
+                             : text::WithArguments(text::kPingSocketsNotAllowedInRange, {range});
     }
     if (error == EPROTONOSUPPORT || error == EAFNOSUPPORT || error == ESOCKTNOSUPPORT)
-        return "This kernel offers no unprivileged ICMP sockets.";
+        return text::kNoPingSockets;
     if (error == EMFILE || error == ENFILE)
-        return "Too many files are open to create an ICMP socket.";
+        return text::kTooManyFilesForSocket;
     if (error == ENOBUFS || error == ENOMEM)
-        return "The system is out of memory for an ICMP socket.";
-    return std::string("An unprivileged ICMP socket could not be created: ") +
-           std::strerror(error) + ".";
+        return text::kNoMemoryForSocket;
+    return text::WithArguments(text::kPingSocketRefused, {std::strerror(error)});
 }
 
 } // namespace tobrik::net::linux_net

@@ -48,21 +48,40 @@
 #include "IpStatus.h"
 #include "NetPlatform.h"
 #include "SystemCodePage.h"
+#include "TextArguments.h"
+#include "UserTexts.h"
 
 #include <chrono>
 #include <cstdint>
 #include <cstring>
 #include <limits>
 #include <mutex>
+#include <string_view>
 #include <thread>
 #include <utility>
 #include <vector>
 
 namespace tobrik::net {
 
+using tobrik::text::FromSystemCodePage;
+using tobrik::text::ToSystemCodePage;
+using tobrik::text::WideToUtf8;
+
 namespace {
 
-// The text of a system error code in UTF-8, with the code itself.
+// Drops one of the endings the system puts after its sentence: the line
+// break, a blank, the full stop (a Japanese system's too). False when none.
+bool dropEnding(std::string& message) {
+    for (const std::string_view end : {"\n", "\r", " ", ".", "。"})
+        if (message.ends_with(end)) {
+            message.resize(message.size() - end.size());
+            return true;
+        }
+    return false;
+}
+
+// The text of a system error code in UTF-8, without its endings, with the
+// code itself.
 std::string describeError(DWORD error) {
     wchar_t* text = nullptr;
     const DWORD length = FormatMessageW(
@@ -71,14 +90,13 @@ std::string describeError(DWORD error) {
     std::string message;
     if (length > 0 && text != nullptr) {
         message = WideToUtf8(std::wstring(text, length));
-        while (!message.empty() && (message.back() == '\n' || message.back() == '\r' ||
-                                    message.back() == ' ' || message.back() == '.'))
-            message.pop_back();
+        while (dropEnding(message)) {
+        }
     }
     if (text != nullptr)
         LocalFree(text);
     if (message.empty())
-        message = "system error";
+        message = tobrik::text::kSystemError;
     return message + " (" + std::to_string(error) + ")";
 }
 
@@ -150,7 +168,8 @@ class WindowsPlatform final : public NetPlatform {
         const DWORD error = handle == INVALID_HANDLE_VALUE ? GetLastError() : 0;
         std::lock_guard lock(mutex_);
         if (handle == INVALID_HANDLE_VALUE) {
-            reason_ = "The ICMP echo service could not be opened: " + describeError(error);
+            reason_ = tobrik::text::WithArguments(tobrik::text::kEchoServiceNotOpened,
+                                                  {describeError(error)});
             return nullptr;
         }
         return std::make_unique<WindowsEchoHandle>(handle);

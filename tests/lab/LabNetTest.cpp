@@ -172,7 +172,7 @@ TEST_F(LabPing, RejectedHostAnswersAtOnce) {
 
 TEST_F(LabPing, MulticastIsNotSent) {
     EXPECT_EQ(ping("224.0.0.1", record).result, -1);
-    EXPECT_EQ(tobrik::mdlKorvantiser::EchoServiceProblem(), tobrik::texts::kEchoGroupRefused);
+    EXPECT_EQ(tobrik::mdlKorvantiser::EchoServiceProblem(), tobrik::text::kEchoGroupRefused);
 }
 
 // The helper killed mid-sweep: the next probes count as not sent, and the
@@ -193,7 +193,7 @@ TEST(LabHelper, KilledMidSweepFailsTheNextProbes) {
                 ASSERT_EQ(kill(helper, SIGKILL), 0);
             }
         EXPECT_EQ(tobrik::mdlKorvantiser::PingHost("10.77.0.50", kPayload, record), -1);
-        EXPECT_NE(tobrik::mdlKorvantiser::EchoServiceProblem().find("ended unexpectedly"),
+        EXPECT_NE(tobrik::mdlKorvantiser::EchoServiceProblem().find("予期せず終了しました"),
                   std::string::npos);
         EXPECT_EQ(tobrik::mdlKorvantiser::PingHost("127.0.0.1", kPayload, record), -1);
     }
@@ -208,7 +208,7 @@ TEST(LabNoIcmp, PingFailsAndTheProblemNamesTheRemedies) {
     EXPECT_EQ(rawSocketsHeld(), 0);
     const std::string problem = tobrik::mdlKorvantiser::EchoServiceProblem();
     std::printf("echo service problem: %s\n", problem.c_str());
-    EXPECT_NE(problem.find("not permitted"), std::string::npos) << problem;
+    EXPECT_NE(problem.find("許可されていません"), std::string::npos) << problem;
     EXPECT_NE(problem.find("net.ipv4.ping_group_range"), std::string::npos) << problem;
     EXPECT_NE(problem.find("setcap cap_net_raw+p"), std::string::npos) << problem;
 }

@@ -219,10 +219,10 @@ void letWrite([[maybe_unused]] const std::string& sid, const std::string& folder
 #ifdef _WIN32
     PSECURITY_DESCRIPTOR list = nullptr;
     ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(
-        tobrik::net::Utf8ToWide("D:(A;OICI;FA;;;" + sid + ")").c_str(), SDDL_REVISION_1, &list,
+        tobrik::text::Utf8ToWide("D:(A;OICI;FA;;;" + sid + ")").c_str(), SDDL_REVISION_1, &list,
         nullptr));
-    EXPECT_TRUE(
-        SetFileSecurityW(tobrik::net::Utf8ToWide(folder).c_str(), DACL_SECURITY_INFORMATION, list));
+    EXPECT_TRUE(SetFileSecurityW(tobrik::text::Utf8ToWide(folder).c_str(),
+                                 DACL_SECURITY_INFORMATION, list));
     LocalFree(list);
 #else
     fs::permissions(folder, fs::perms(0775));
@@ -233,13 +233,13 @@ void letWrite([[maybe_unused]] const std::string& sid, const std::string& folder
 // The folder, made if missing, as its short (8.3) path names it.
 std::string shortPath(const std::string& folder) {
     fs::create_directories(folder);
-    const std::wstring wide = tobrik::net::Utf8ToWide(folder);
+    const std::wstring wide = tobrik::text::Utf8ToWide(folder);
     std::wstring shorter(32768, L'\0');
     const DWORD length = GetShortPathNameW(wide.c_str(), shorter.data(), 32768);
     EXPECT_GT(length, 0u);
     shorter.resize(length);
     EXPECT_NE(shorter, wide) << "no short names on this volume";
-    return tobrik::net::WideToUtf8(shorter);
+    return tobrik::text::WideToUtf8(shorter);
 }
 #endif
 
@@ -265,8 +265,8 @@ TEST_F(ResultLogFile, ThePlaceIsBesideTheExecutableOrTheUsersOwn) {
             places.environment[name] = value[0] == '!' ? "!" : place(value);
 #ifdef _WIN32
             if (value[0] == '!')
-                SetEnvironmentVariableW(tobrik::net::Utf8ToWide(name).c_str(),
-                                        tobrik::net::Utf8ToWide(place(value.substr(1))).c_str());
+                SetEnvironmentVariableW(tobrik::text::Utf8ToWide(name).c_str(),
+                                        tobrik::text::Utf8ToWide(place(value.substr(1))).c_str());
 #endif
         }
         for (const auto& folder : row.refused)

@@ -169,7 +169,23 @@ start_desktop() {
     # once, saying why.
     within 60 eval "wmctrl -m || ! kill -0 $!" || true
     wmctrl -m >/dev/null 2>&1 || fail "no window manager: $(cat "$work/openbox.log")"
+    # Openbox answers wmctrl once it owns the screen, before its event loop
+    # runs: a window mapped in between can stay unmanaged and never show
+    # (seen on fresh machines, where its first start is slow). A probe window
+    # it has managed shows it ready; a probe it lost is shown anew.
+    within 60 manages_a_probe || fail "the window manager shows no window: $(cat "$work/openbox.log")"
     window_manager=1
+}
+
+# manages_a_probe: whether the window manager takes a new window within 2 s.
+manages_a_probe() {
+    local probe managed=0
+    xmessage -title tobrik-wm-probe -timeout 10 probe >/dev/null 2>&1 &
+    probe=$!
+    within 2 eval 'xprop -name tobrik-wm-probe WM_STATE | grep -q Normal' || managed=1
+    kill "$probe" 2>/dev/null
+    wait "$probe" 2>/dev/null
+    return "$managed"
 }
 
 # install_program BINARY: the program in $work/app (writable by its owner

@@ -13,8 +13,8 @@
 
 namespace {
 
-using tobrik::net::FromSystemCodePage;
-using tobrik::net::ToSystemCodePage;
+using tobrik::text::FromSystemCodePage;
+using tobrik::text::ToSystemCodePage;
 
 // "ホスト名" and "ソフト表" in Shift-JIS; the second holds 0x5C ("\") as a
 // trail byte twice.

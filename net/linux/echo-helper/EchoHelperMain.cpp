@@ -9,6 +9,7 @@
 
 #include "EchoData.h"
 #include "IcmpPacket.h"
+#include "UserTexts.h"
 #include "linux/EchoExchange.h"
 #include "linux/HelperProtocol.h"
 #include "linux/OpenIcmpSocket.h"
@@ -148,8 +149,7 @@ int main() {
     // reach it first (a request in progress).
     prctl(PR_SET_PDEATHSIG, SIGKILL);
     if (!isChannel()) {
-        std::fputs("tobrik-echo: the echo helper of Tobrik; the program starts it itself.\n",
-                   stderr);
+        std::fputs(tobrik::text::kEchoHelperByHand, stderr);
         return 2; // the exit status of a wrong use, as for a command-line error
     }
     // Nothing but the channel and the standard streams comes along from

@@ -4,7 +4,7 @@
 
 #include <string>
 
-namespace tobrik::net {
+namespace tobrik::text {
 
 std::string ToSystemCodePage(const std::string& utf8);
 std::string FromSystemCodePage(const std::string& bytes);
@@ -15,4 +15,4 @@ std::wstring Utf8ToWide(const std::string& utf8);
 std::string WideToUtf8(const std::wstring& wide);
 #endif
 
-} // namespace tobrik::net
+} // namespace tobrik::text

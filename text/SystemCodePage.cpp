@@ -7,7 +7,7 @@
 #include <windows.h>
 #endif
 
-namespace tobrik::net {
+namespace tobrik::text {
 
 #ifdef _WIN32
 
@@ -63,4 +63,4 @@ std::string FromSystemCodePage(const std::string& bytes) {
 
 #endif
 
-} // namespace tobrik::net
+} // namespace tobrik::text
