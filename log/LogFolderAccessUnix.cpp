@@ -32,10 +32,11 @@ bool onlyThisUserIn(unsigned gid, LogFolderAccess& access) {
         return false;
     const auto isUser = [&user](const std::string& name) { return name == user.name; };
     const GroupEntry group = access.group(gid);
+    if (group.name != user.name || !std::all_of(group.members.begin(), group.members.end(), isUser))
+        return false;
+    // Last, as it walks every account (a directory service's too).
     const std::vector<std::string> accounts = access.accountsInGroup(gid);
-    return group.name == user.name &&
-           std::all_of(group.members.begin(), group.members.end(), isUser) &&
-           std::all_of(accounts.begin(), accounts.end(), isUser);
+    return std::all_of(accounts.begin(), accounts.end(), isUser);
 }
 
 } // namespace
