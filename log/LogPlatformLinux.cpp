@@ -70,10 +70,11 @@ bool onlyThisUserIn(unsigned gid, LogFolderAccess& access) {
         return false;
     const auto isUser = [&user](const std::string& name) { return name == user.name; };
     const GroupEntry group = access.group(gid);
+    if (group.name != user.name || !std::all_of(group.members.begin(), group.members.end(), isUser))
+        return false;
+    // Last, as it walks every account (a directory service's too).
     const std::vector<std::string> accounts = access.accountsInGroup(gid);
-    return group.name == user.name &&
-           std::all_of(group.members.begin(), group.members.end(), isUser) &&
-           std::all_of(accounts.begin(), accounts.end(), isUser);
+    return std::all_of(accounts.begin(), accounts.end(), isUser);
 }
 
 } // namespace
@@ -160,48 +161,50 @@ bool LogFolderAccess::hasAccessList(const std::string& folder) {
 namespace {
 
 // Whoever put a link where the log is to be would have the sweep empty the
-// file it names; a FIFO, a socket or a device keeps no log, and another
-// user's file is not this user's to empty.
-LogRefusal refusalOf(const struct stat& info, OtherNames otherNames) {
+// file it names; a FIFO, a socket or a device keeps no log; and where others
+// may write the folder, another user's file is not this user's to empty.
+LogRefusal refusalOf(const struct stat& info, FolderWriters writers) {
     if (S_ISLNK(info.st_mode))
         return LogRefusal::Link;
     if (!S_ISREG(info.st_mode))
         return LogRefusal::NotAFile;
+    if (writers == FolderWriters::UserAlone)
+        return LogRefusal::None;
     if (info.st_uid != ::geteuid())
         return LogRefusal::NotOwn;
-    if (info.st_nlink > 1 && otherNames == OtherNames::Refused)
+    if (info.st_nlink > 1)
         return LogRefusal::Link;
     return LogRefusal::None;
 }
 
 } // namespace
 
-LogRefusal ResultLog::refusalAt(const std::string& path, OtherNames otherNames) {
+LogRefusal ResultLog::refusalAt(const std::string& path, FolderWriters writers) {
     struct stat info {};
-    return ::lstat(path.c_str(), &info) == 0 ? refusalOf(info, otherNames) : LogRefusal::None;
+    return ::lstat(path.c_str(), &info) == 0 ? refusalOf(info, writers) : LogRefusal::None;
 }
 
 // Looked at first, so that no FIFO or device is opened at all; then opened
 // without O_TRUNC, not following a symbolic link and not waiting for a
 // FIFO's reader (O_NONBLOCK), and emptied once the file opened is seen to
 // be fit: checked on the descriptor, so no one can swap the file in between.
-std::FILE* ResultLog::openForOutput(const std::string& path, OtherNames otherNames,
+std::FILE* ResultLog::openForOutput(const std::string& path, FolderWriters writers,
                                     LogRefusal& refusal) {
-    refusal = refusalAt(path, otherNames);
+    refusal = refusalAt(path, writers);
     if (refusal != LogRefusal::None)
         return nullptr;
     const int descriptor = ::open(
         path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY, 0666);
     if (descriptor < 0) {
         const int failure = errno;
-        refusal = refusalAt(path, otherNames); // put there since it was looked at
+        refusal = refusalAt(path, writers); // put there since it was looked at
         errno = failure;
         return nullptr;
     }
     struct stat info {};
     bool usable = ::fstat(descriptor, &info) == 0;
     if (usable)
-        refusal = refusalOf(info, otherNames);
+        refusal = refusalOf(info, writers);
     usable = usable && refusal == LogRefusal::None &&
              ::fcntl(descriptor, F_SETFL, ::fcntl(descriptor, F_GETFL) & ~O_NONBLOCK) == 0 &&
              ::ftruncate(descriptor, 0) == 0;

@@ -283,13 +283,13 @@ int errnoOf(DWORD error) {
 // name where another could have made it: whoever put it where the log is
 // to be would have the sweep empty the file it names. A folder, or what is
 // no file on a disk, keeps no log.
-LogRefusal refusalOf(HANDLE file, const BY_HANDLE_FILE_INFORMATION& info, OtherNames otherNames) {
+LogRefusal refusalOf(HANDLE file, const BY_HANDLE_FILE_INFORMATION& info, FolderWriters writers) {
     if ((info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0)
         return LogRefusal::Link;
     if ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ||
         GetFileType(file) != FILE_TYPE_DISK)
         return LogRefusal::NotAFile;
-    if (info.nNumberOfLinks > 1 && otherNames == OtherNames::Refused)
+    if (info.nNumberOfLinks > 1 && writers == FolderWriters::Others)
         return LogRefusal::Link;
     return LogRefusal::None;
 }
@@ -305,7 +305,7 @@ std::FILE* fail(HANDLE file, DWORD error) {
 
 // The file itself is looked at (FILE_FLAG_OPEN_REPARSE_POINT), with no
 // access to its content; a folder too (FILE_FLAG_BACKUP_SEMANTICS).
-LogRefusal ResultLog::refusalAt(const std::string& path, OtherNames otherNames) {
+LogRefusal ResultLog::refusalAt(const std::string& path, FolderWriters writers) {
     const HANDLE file =
         CreateFileW(tobrik::text::Utf8ToWide(path).c_str(), 0,
                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
@@ -313,9 +313,8 @@ LogRefusal ResultLog::refusalAt(const std::string& path, OtherNames otherNames) 
     if (file == INVALID_HANDLE_VALUE)
         return LogRefusal::None;
     BY_HANDLE_FILE_INFORMATION info{};
-    const LogRefusal refusal = GetFileInformationByHandle(file, &info)
-                                   ? refusalOf(file, info, otherNames)
-                                   : LogRefusal::None;
+    const LogRefusal refusal =
+        GetFileInformationByHandle(file, &info) ? refusalOf(file, info, writers) : LogRefusal::None;
     CloseHandle(file);
     return refusal;
 }
@@ -323,7 +322,7 @@ LogRefusal ResultLog::refusalAt(const std::string& path, OtherNames otherNames) 
 // The path may hold characters outside the ANSI code page. A reparse point
 // is opened as itself, not followed, and the file is emptied only once it
 // is seen to be fit. Others may read the log while it is written.
-std::FILE* ResultLog::openForOutput(const std::string& path, OtherNames otherNames,
+std::FILE* ResultLog::openForOutput(const std::string& path, FolderWriters writers,
                                     LogRefusal& refusal) {
     const HANDLE file = CreateFileW(tobrik::text::Utf8ToWide(path).c_str(), GENERIC_WRITE,
                                     FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
@@ -333,14 +332,14 @@ std::FILE* ResultLog::openForOutput(const std::string& path, OtherNames otherNam
         // A folder there cannot be opened for writing.
         refusal = error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION
                       ? LogRefusal::InUse
-                      : refusalAt(path, otherNames);
+                      : refusalAt(path, writers);
         errno = errnoOf(error);
         return nullptr;
     }
     BY_HANDLE_FILE_INFORMATION info{};
     if (!GetFileInformationByHandle(file, &info))
         return fail(file, GetLastError());
-    refusal = refusalOf(file, info, otherNames);
+    refusal = refusalOf(file, info, writers);
     if (refusal != LogRefusal::None)
         return fail(file, ERROR_SUCCESS);
     // A file just made has nothing to cut (and wine fails the cut of one

@@ -24,11 +24,11 @@ ResultLog::~ResultLog() {
     close();
 }
 
-bool ResultLog::open(const std::string& path, std::string& error, OtherNames otherNames) {
+bool ResultLog::open(const std::string& path, std::string& error, FolderWriters writers) {
     close();
     errno = 0;
     refusal_ = LogRefusal::None;
-    file_ = openForOutput(path, otherNames, refusal_);
+    file_ = openForOutput(path, writers, refusal_);
     if (!file_) {
         // The window tells a refusal in its own words; this names it.
         error = refusal_ == LogRefusal::None ? describeErrno(errno) : "refused";

@@ -28,9 +28,11 @@ enum class LogRefusal {
     NoUserFolder,
 };
 
-// Whether a file of more than one name may be written: only where no one
-// but the user could have made its other name.
-enum class OtherNames { Refused, Allowed };
+// Who may write the log's folder. Where others may, a file of more than
+// one name or of another owner in the log's place could be theirs, put there
+// to have the sweep empty a file of the user's; where the user alone may,
+// it is the user's own (a file system such as NFS may show another owner).
+enum class FolderWriters { Others, UserAlone };
 
 class ResultLog {
   public:
@@ -44,11 +46,11 @@ class ResultLog {
     // opened is seen to be fit. On failure returns false and sets error to
     // the reason, and refusal() tells a refusal; the log stays closed.
     bool open(const std::string& path, std::string& error,
-              OtherNames otherNames = OtherNames::Refused);
+              FolderWriters writers = FolderWriters::Others);
     // Why the file at path may not be the log, looked at without opening
     // it: the checks that open makes of the file it opens. None when there
     // is no file, or it may be written.
-    static LogRefusal refusalAt(const std::string& path, OtherNames otherNames);
+    static LogRefusal refusalAt(const std::string& path, FolderWriters writers);
     // Why the last open refused its path; None when it opened or failed
     // for another reason.
     LogRefusal refusal() const { return refusal_; }
@@ -73,7 +75,7 @@ class ResultLog {
     // Each system's calls, in LogPlatformLinux.cpp and LogPlatformWindows.cpp.
     // Opens path for output, emptied; a refusal is set in refusal, any
     // other failure in errno.
-    static std::FILE* openForOutput(const std::string& path, OtherNames otherNames,
+    static std::FILE* openForOutput(const std::string& path, FolderWriters writers,
                                     LogRefusal& refusal);
     // Cuts the file back to size bytes and writes on from there.
     static void takeBackTo(std::FILE* file, long size);

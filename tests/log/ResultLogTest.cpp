@@ -181,7 +181,7 @@ const std::vector<PlaceRow> kPlaceRows = {
     ownRow("a symbolic link in the log's place: refused, told", false, "symbolic"),
     ownRow("the user's own hard link in a folder of the user's: written", true, "hard"),
     ownRow("a FIFO without a reader in the log's place: refused at once, told", false, "fifo"),
-    ownRow("another user's file in the log's place: refused, told", false, "another's"),
+    ownRow("another owner's file in a folder of the user's (NFS): written", true, "another's"),
 #endif
 };
 // clang-format on
@@ -353,11 +353,11 @@ TEST_F(ResultLogFile, WhatIsNoLogOfTheUsersIsRefused) {
     fs::create_directories(dir / "shared"); // another member of its group may write
     fs::permissions(dir / "shared", fs::perms(0775));
     putInPlace("hard", dir / "target", dir / "shared/tobrik.log");
-    putInPlace("another's", dir / "target", dir / "another's");
+    putInPlace("another's", dir / "target", dir / "shared/another's");
     putInPlace("fifo", {}, dir / "fifo");
     ::open((dir / "fifo").c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC); // a reader, open to the end
     rows.insert(rows.end(), {{dir / "shared/tobrik.log", LogRefusal::Link},
-                             {dir / "another's", LogRefusal::NotOwn},
+                             {dir / "shared/another's", LogRefusal::NotOwn},
                              {dir / "fifo", LogRefusal::NotAFile},
                              {"/dev/full", LogRefusal::NotAFile}});
 #endif
