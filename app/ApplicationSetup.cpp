@@ -3,7 +3,7 @@
 
 #include "ApplicationSetup.h"
 
-#include "DialogFont.h"
+#include "AppPlatform.h"
 #include "DialogStyle.h"
 #include "JapaneseQtTexts.h"
 #include "TextArguments.h"

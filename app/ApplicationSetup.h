@@ -31,10 +31,12 @@ struct PlatformChoice {
 PlatformChoice ChoosePlatform(const char* qpaPlatform, const char* waylandDisplay,
                               const char* display);
 
-// ChoosePlatform for the environment the program was started in; on
-// Windows a display is always there and Qt chooses. Each system's part is in
-// SessionPlatformUnix.cpp or SessionPlatformWindows.cpp.
-PlatformChoice SessionPlatform();
+// The process's first step, before Qt loads anything: ChoosePlatform for
+// the environment the program was started in. On Windows it first limits
+// where DLLs load from to the program's folder and the system folder, never
+// the current folder or PATH; a display is always there and Qt chooses.
+// Each system's part is in AppPlatformLinux.cpp and AppPlatformWindows.cpp.
+PlatformChoice PrepareSession();
 
 // False, after one clear line on standard error, when the choice found no
 // display; Qt would otherwise abort with a stack of messages.

@@ -1,8 +1,8 @@
 #pragma once
 // Reading the clipboard's text for the stop check, so that an owner that
 // does not answer holds the sweep up briefly, not for the toolkit's own
-// time-outs. Each system's part is in ClipboardReadUnix.cpp or
-// ClipboardReadWindows.cpp, of which CMake builds one.
+// time-outs. Each system's part is in AppPlatformLinux.cpp and
+// AppPlatformWindows.cpp.
 
 #include <QString>
 #include <chrono>

@@ -1,8 +1,7 @@
 #pragma once
 // The one-instance lock that refuses a second copy of the program: a lock
 // file per log, in a folder of the user's own. What differs between the
-// systems is in InstanceLockUnix.cpp and InstanceLockWindows.cpp, of which
-// CMake builds one.
+// systems is in AppPlatformLinux.cpp and AppPlatformWindows.cpp.
 
 #include <QLockFile>
 #include <QString>

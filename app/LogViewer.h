@@ -1,7 +1,6 @@
 #pragma once
 // The viewer that shows the log at the end of a sweep: each system's viewer
-// program and its start (LogViewerUnix.cpp, LogViewerWindows.cpp, of which
-// CMake builds one).
+// program and its start (AppPlatformLinux.cpp, AppPlatformWindows.cpp).
 
 #include <QString>
 #include <functional>

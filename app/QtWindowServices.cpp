@@ -2,7 +2,7 @@
 
 #include "QtWindowServices.h"
 
-#include "ClipboardData.h"
+#include "AppPlatform.h"
 #include "ClipboardRead.h"
 #include "LogLocation.h"
 #include "LogViewer.h"

@@ -2,10 +2,9 @@
 // only creates the application. The process holds no privilege: where ICMP
 // needs one, the echo helper holds it (net/linux/EchoService.h).
 
+#include "AppPlatform.h"
 #include "ApplicationSetup.h"
-#include "LibrarySearch.h"
 #include "QtWindowServices.h"
-#include "Taskbar.h"
 #include "frmMain.h"
 
 #include <QApplication>
@@ -15,8 +14,7 @@
 int main(int argc, char* argv[]) {
     // On Windows, every DLL loaded from here on comes from the program's
     // folder or the system's, none from the current folder or PATH.
-    tobrik::app::LimitLibrarySearch();
-    const tobrik::app::PlatformChoice platform = tobrik::app::SessionPlatform();
+    const tobrik::app::PlatformChoice platform = tobrik::app::PrepareSession();
     if (!tobrik::app::DisplayAvailable(platform, argv[0]))
         return 1;
     tobrik::app::QtArguments arguments(argc, argv, platform.platform);

@@ -48,7 +48,11 @@ get_filename_component(_tobrik_gcc_dlls "${_tobrik_libstdcxx}" DIRECTORY)
 set(TOBRIK_MINGW_DLL_DIRS "${_tobrik_gcc_dlls}" /usr/${TOBRIK_MINGW_TRIPLET}/lib
     CACHE STRING "Folders of the MinGW runtime DLLs")
 
-# Runs a cross-built executable under wine (see tests/win32/wine-run.sh).
+# Runs a cross-built executable under wine (see tests/windows/wine-run.sh).
 get_filename_component(_tobrik_source_dir "${CMAKE_CURRENT_LIST_DIR}/.." ABSOLUTE)
-set(TOBRIK_WINE_RUNNER "${_tobrik_source_dir}/tests/win32/wine-run.sh"
+# A build folder whose cached runner has since moved or gone takes this one.
+if(DEFINED CACHE{TOBRIK_WINE_RUNNER} AND NOT EXISTS "${TOBRIK_WINE_RUNNER}")
+    unset(TOBRIK_WINE_RUNNER CACHE)
+endif()
+set(TOBRIK_WINE_RUNNER "${_tobrik_source_dir}/tests/windows/wine-run.sh"
     CACHE FILEPATH "Runs a Windows test executable on this machine")

@@ -2,9 +2,8 @@
 // What choosing the log's place asks of the system: the environment, the
 // user's account, who besides the user may write a folder, the making of a
 // folder and the opening of the log, which is also the probe of whether a
-// folder can be written. LogFolderAccessUnix.cpp and
-// LogFolderAccessWindows.cpp make the calls, one of them built by CMake;
-// tests replace parts of it.
+// folder can be written. LogPlatformLinux.cpp and LogPlatformWindows.cpp
+// make the calls; tests replace parts of it.
 
 #include "ResultLog.h"
 

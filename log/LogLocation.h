@@ -8,8 +8,8 @@
 // $XDG_STATE_HOME/tobrik (default ~/.local/state/tobrik) on Linux,
 // %LOCALAPPDATA%\Tobrik on Windows, created on demand. The place is chosen
 // once; a sweep whose log is refused or fails there writes the user's own.
-// The rules that differ between the systems are in LogLocationUnix.cpp and
-// LogLocationWindows.cpp, of which CMake builds one.
+// The rules that differ between the systems are in LogPlatformLinux.cpp and
+// LogPlatformWindows.cpp.
 
 #include "LogFolderAccess.h"
 #include "ResultLog.h"

@@ -1,5 +1,5 @@
 // Opening, writing and closing the result log; the calls that differ
-// between the systems are in ResultLogUnix.cpp and ResultLogWindows.cpp.
+// between the systems are in LogPlatformLinux.cpp and LogPlatformWindows.cpp.
 
 #include "ResultLog.h"
 

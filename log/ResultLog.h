@@ -72,7 +72,7 @@ class ResultLog {
     bool isOpen() const { return file_ != nullptr; }
 
   private:
-    // Each system's calls, in ResultLogUnix.cpp and ResultLogWindows.cpp.
+    // Each system's calls, in LogPlatformLinux.cpp and LogPlatformWindows.cpp.
     // Opens path for output, emptied; a refusal is set in refusal, any
     // other failure in errno.
     static std::FILE* openForOutput(const std::string& path, FolderWriters writers,

@@ -72,7 +72,7 @@ class ScopedPlatform {
     NetPlatform* previous_;
 };
 
-// The native platform of this build (Linux or Win32 layer).
+// The native platform of this build (Linux or Windows layer).
 NetPlatform& nativePlatform();
 
 } // namespace tobrik::net

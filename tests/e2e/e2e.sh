@@ -10,7 +10,7 @@
 #   WM_CLOSE_BINARY closes a window as a window manager would; ARTIFACT_DIR
 #   gets screenshots. --wine runs the Windows release folder (cmake --install
 #   of windows-cross-gui) under wine in $WINEPREFIX, in code page 932, with
-#   wine's notepad as the viewer; WIN_CHECK_EXE (tests/win32/win_check.cpp)
+#   wine's notepad as the viewer; WIN_CHECK_EXE (tests/windows/win_check.cpp)
 #   reads the frame and owner through the Win32 API; --in-place runs the
 #   folder where it is (installed in the prefix), not a copy. The current
 #   folder holds PLANTED_EXE (planted_notepad.c) as NOTEPAD.EXE, which must

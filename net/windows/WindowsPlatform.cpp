@@ -1,4 +1,4 @@
-// The Win32 platform: Windows Sockets for the library and the names, the
+// The Windows platform: Windows Sockets for the library and the names, the
 // ICMP helper of the IP Helper library for the echo requests.
 //
 // What differs from the Linux layer:
@@ -100,12 +100,12 @@ std::string describeError(DWORD error) {
     return message + " (" + std::to_string(error) + ")";
 }
 
-class Win32EchoHandle final : public EchoHandle {
+class WindowsEchoHandle final : public EchoHandle {
   public:
-    explicit Win32EchoHandle(HANDLE handle) : handle_(handle) {}
-    ~Win32EchoHandle() override { IcmpCloseHandle(handle_); }
-    Win32EchoHandle(const Win32EchoHandle&) = delete;
-    Win32EchoHandle& operator=(const Win32EchoHandle&) = delete;
+    explicit WindowsEchoHandle(HANDLE handle) : handle_(handle) {}
+    ~WindowsEchoHandle() override { IcmpCloseHandle(handle_); }
+    WindowsEchoHandle(const WindowsEchoHandle&) = delete;
+    WindowsEchoHandle& operator=(const WindowsEchoHandle&) = delete;
 
     std::int32_t sendEcho(std::uint32_t addr, const std::string& payload, std::uint8_t* replyArea,
                           std::size_t replySize, std::uint32_t timeoutMs) override {
@@ -154,7 +154,7 @@ class Win32EchoHandle final : public EchoHandle {
     HANDLE handle_;
 };
 
-class Win32Platform final : public NetPlatform {
+class WindowsPlatform final : public NetPlatform {
   public:
     int startup(std::uint16_t version) override {
         WSADATA data;
@@ -172,7 +172,7 @@ class Win32Platform final : public NetPlatform {
                                                   {describeError(error)});
             return nullptr;
         }
-        return std::make_unique<Win32EchoHandle>(handle);
+        return std::make_unique<WindowsEchoHandle>(handle);
     }
 
     std::string takeEchoProblem() override {
@@ -234,7 +234,7 @@ class Win32Platform final : public NetPlatform {
 } // namespace
 
 NetPlatform& nativePlatform() {
-    static Win32Platform instance;
+    static WindowsPlatform instance;
     return instance;
 }
 

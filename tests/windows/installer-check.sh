@@ -1,6 +1,6 @@
 #!/bin/bash
 # The Windows installer as a user runs it, silently (/S), under wine: run by
-# tests/win32/wine-session.sh inside the lab, on what
+# tests/windows/wine-session.sh inside the lab, on what
 # scripts/windows/pack.sh made (the downloads and an earlier release).
 #
 # On Windows 8.1 it refuses, and so it does a folder that may not be
@@ -18,7 +18,7 @@
 # tobrik.log and the user's file.
 #
 # Usage (as root, in the wine session's environment):
-#   tests/win32/installer-check.sh
+#   tests/windows/installer-check.sh
 # Prints one line per check; exits non-zero when any failed. Every check
 # runs, whatever the one before it gave: no set -e.
 set -uo pipefail
@@ -35,7 +35,7 @@ check_installer() {
         if "${@:2}"; then log "ok   - $1"; else log "FAIL - $1" && status=1; fi
     }
     # A wineserver with wine's services started, their output in the log
-    # (see tests/win32/wine-session.sh).
+    # (see tests/windows/wine-session.sh).
     wine_up() {
         start_wineserver
         "$wine" wineboot >>"$build/wine-session.log" 2>&1

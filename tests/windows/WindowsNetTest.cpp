@@ -1,4 +1,4 @@
-// The network procedures on the Win32 layer, against the real Windows
+// The network procedures on the Windows layer, against the real Windows
 // Sockets and ICMP helper APIs (under wine on the build machine).
 //
 // Probes go to loopback; the cases that need other addresses need the
@@ -37,19 +37,19 @@ bool inLab() {
 #define REQUIRE_LAB()                                                                              \
     ASSERT_TRUE(inLab()) << "needs the namespace lab (run under tests/lab/in_lab.sh)"
 
-TEST(Win32Sockets, StartAndStopPairUp) {
+TEST(WindowsSockets, StartAndStopPairUp) {
     ASSERT_TRUE(tobrik::mdlKorvantiser::SocketsInitialize());
     EXPECT_EQ(nativePlatform().cleanup(), 0);
     // Windows Sockets counts its starts: one stop more than starts fails.
     EXPECT_NE(nativePlatform().cleanup(), 0);
 }
 
-TEST(Win32Echo, ServiceOpens) {
+TEST(WindowsEcho, ServiceOpens) {
     EXPECT_NE(nativePlatform().openEcho(), nullptr);
     EXPECT_EQ(tobrik::mdlKorvantiser::EchoServiceProblem(), "");
 }
 
-TEST(Win32Echo, LoopbackAnswersIntoTheReplyArea) {
+TEST(WindowsEcho, LoopbackAnswersIntoTheReplyArea) {
     alignas(8) EchoReplyRecord record;
     record.setStatus(-7);
     const auto probe = ping("127.0.0.1", record);
@@ -67,7 +67,7 @@ TEST(Win32Echo, LoopbackAnswersIntoTheReplyArea) {
     EXPECT_LT(probe.elapsed, 2s);
 }
 
-TEST(Win32Echo, UnalignedReplyAreaStillGetsTheRecord) {
+TEST(WindowsEcho, UnalignedReplyAreaStillGetsTheRecord) {
     struct {
         char pad;
         EchoReplyRecord record;
@@ -80,7 +80,7 @@ TEST(Win32Echo, UnalignedReplyAreaStillGetsTheRecord) {
 
 // A silent host after an earlier reply in the same record, which still
 // holds the reply's status 0, and a host whose requests are dropped.
-TEST(Win32Echo, SilentHostsTimeOut) {
+TEST(WindowsEcho, SilentHostsTimeOut) {
     REQUIRE_LAB();
     EchoReplyRecord record;
     ASSERT_EQ(ping("127.0.0.1", record).result, 0);
@@ -92,14 +92,14 @@ TEST(Win32Echo, SilentHostsTimeOut) {
     }
 }
 
-TEST(Win32Echo, AnsweringLabHostReplies) {
+TEST(WindowsEcho, AnsweringLabHostReplies) {
     REQUIRE_LAB();
     EchoReplyRecord record;
     EXPECT_EQ(ping("10.77.0.1", record).result, 0);
     EXPECT_EQ(FormatIPv4(record.readField<std::uint32_t>(kReplyAddressOffset)), "10.77.0.1");
 }
 
-TEST(Win32Names, LoopbackHasAName) {
+TEST(WindowsNames, LoopbackHasAName) {
     const std::string name = tobrik::mdlKorvantiser::GetHostNameByIP("127.0.0.1");
     EXPECT_FALSE(name.empty());
     if (inLab()) {
@@ -107,7 +107,7 @@ TEST(Win32Names, LoopbackHasAName) {
     }
 }
 
-TEST(Win32Names, LabHostsFileNames) {
+TEST(WindowsNames, LabHostsFileNames) {
     REQUIRE_LAB();
     EXPECT_EQ(tobrik::mdlKorvantiser::GetHostNameByIP("10.77.0.1"), "lab-host-abcde");
     EXPECT_EQ(tobrik::mdlKorvantiser::GetHostNameByIP("10.77.0.2"), "lab-host-abcdef");
@@ -117,7 +117,7 @@ TEST(Win32Names, LabHostsFileNames) {
 // The lab runs under the host name "tobrik-ten", which its hosts file maps
 // to 10.0.0.1. Windows answers a look-up of the local host's own name with
 // the addresses of its interfaces instead, whatever the hosts file says.
-TEST(Win32Names, LocalAddressIsAnInterfaceAddress) {
+TEST(WindowsNames, LocalAddressIsAnInterfaceAddress) {
     REQUIRE_LAB();
     const std::string address = tobrik::mdlKorvantiser::GetLocalIPAddress();
     const std::set<std::string> labAddresses{"10.77.0.1", "10.77.0.2",  "10.77.0.3",
@@ -125,7 +125,7 @@ TEST(Win32Names, LocalAddressIsAnInterfaceAddress) {
     EXPECT_TRUE(labAddresses.count(address)) << address;
 }
 
-TEST(Win32Names, FirstAddressOfAHostsFileName) {
+TEST(WindowsNames, FirstAddressOfAHostsFileName) {
     REQUIRE_LAB();
     ASSERT_EQ(nativePlatform().startup(tobrik::mdlKorvantiser::kSocketsVersion), 0);
     const auto second = nativePlatform().firstIPv4Of("lab-host-abcdef");
