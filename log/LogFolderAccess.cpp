@@ -2,7 +2,6 @@
 // file of more than one name in the log's place.
 
 #include "LogFolderAccess.h"
-#include "LogLocation.h"
 
 namespace tobrik::log {
 

@@ -12,6 +12,9 @@
 
 namespace tobrik::log {
 
+// The separator between the folders and the file name of a path.
+extern const char kPathSeparator;
+
 #ifndef _WIN32
 // Entries of the system's account and group databases, as far as whether a
 // group can hold a user other than this one.

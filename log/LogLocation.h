@@ -68,9 +68,6 @@ LogOpening OpenChosenLog(ResultLog& log, LogPlace& place, LogFolderAccess& acces
 
 // ---- The rules of each system ---------------------------------------------
 
-// The separator between the folders and the file name of a path.
-extern const char kPathSeparator;
-
 // Whether directory is one of the system's program folders, or inside one.
 bool IsSystemProgramFolder(const std::string& directory, LogFolderAccess& access);
 
