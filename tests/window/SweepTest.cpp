@@ -200,10 +200,19 @@ class SweepTest : public QObject, protected tobrik::test::ScriptedWindow {
         setRange({"10", "0", "0", "1"}, "3");
         form->optPCName[0]->setChecked(true);
         QStringList shownDuringProbe;
+        // During a sweep only the caption swaps: every control stays as usable as before.
+        const auto enabled = [&] {
+            QStringList names;
+            for (const QWidget* widget : form->findChildren<QWidget*>())
+                names << widget->objectName() + (widget->isEnabled() ? "+" : "-");
+            return names;
+        };
+        const QStringList enabledBefore = enabled();
         net->beforeEcho = [&](const std::string&) {
             shownDuringProbe << form->lblChkIP->text() + "|" +
                                     (form->lblChkIP->isVisible() ? "shown" : "hidden") + "|" +
-                                    form->cmdStart->text();
+                                    form->cmdStart->text() +
+                                    (enabled() == enabledBefore ? "" : "|controls changed");
         };
         const auto clickedAt = QDateTime::currentDateTime();
         click();
