@@ -15,8 +15,8 @@
 #    the downloads from it in build/release-artifacts, checked, packed again
 #    and compared, and an earlier release for the upgrade check;
 # 4. inside a network namespace lab (tests/lab/in_lab.sh), the wine session
-#    (tests/windows/wine-session.sh): ctest under wine in both builds, then the
-#    installer (tests/windows/installer-check.sh).
+#    (scripts/windows/wine-session.sh): ctest under wine in both builds, then the
+#    installer (scripts/windows/installer-check.sh).
 #
 # Environment: TOBRIK_WIN_BUILD_DIR (default <repo>/build-win),
 # TOBRIK_WIN_GUI_BUILD_DIR (default <repo>/build-win-gui). The tests need
@@ -93,7 +93,7 @@ fi
 # hosts file's names.
 status=0
 "$root/tests/lab/in_lab.sh" --hostname tobrik-ten -- \
-    bash "$root/tests/windows/wine-session.sh" || status=$?
+    bash "$root/scripts/windows/wine-session.sh" || status=$?
 if [[ $status != 0 ]]; then
     log "FAILED (status $status)"
     exit "$status"

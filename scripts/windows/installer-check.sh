@@ -1,6 +1,6 @@
 #!/bin/bash
 # The Windows installer as a user runs it, silently (/S), under wine: run by
-# tests/windows/wine-session.sh inside the lab, on what
+# scripts/windows/wine-session.sh inside the lab, on what
 # scripts/windows/pack.sh made (the downloads and an earlier release).
 #
 # On Windows 8.1 it refuses, and so it does a folder that may not be
@@ -18,12 +18,12 @@
 # tobrik.log and the user's file.
 #
 # Usage (as root, in the wine session's environment):
-#   tests/windows/installer-check.sh
+#   scripts/windows/installer-check.sh
 # Prints one line per check; exits non-zero when any failed. Every check
 # runs, whatever the one before it gave: no set -e.
 set -uo pipefail
 # shellcheck source=scripts/windows/common.sh
-source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/windows/common.sh"
+source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 export WINEPREFIX=$build/wineprefix
 # shellcheck source=tests/support/desktop.sh
 source "$root/tests/support/desktop.sh"
@@ -35,7 +35,7 @@ check_installer() {
         if "${@:2}"; then log "ok   - $1"; else log "FAIL - $1" && status=1; fi
     }
     # A wineserver with wine's services started, their output in the log
-    # (see tests/windows/wine-session.sh).
+    # (see scripts/windows/wine-session.sh).
     wine_up() {
         start_wineserver
         "$wine" wineboot >>"$build/wine-session.log" 2>&1

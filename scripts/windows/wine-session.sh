@@ -5,14 +5,14 @@
 # prefix under build-win, keeps one wineserver running and runs ctest in
 # build-win (unit and Windows layer tests) and in build-win-gui (window tests, the
 # version record, icon and manifest of tobrik.exe); then checks the
-# installer (tests/windows/installer-check.sh). Wine does its network calls
+# installer (scripts/windows/installer-check.sh). Wine does its network calls
 # partly in helper processes of that wineserver, so the whole session stays
 # inside the lab.
 #
-# Usage (as root): tests/lab/in_lab.sh --hostname tobrik-ten -- tests/windows/wine-session.sh
+# Usage (as root): tests/lab/in_lab.sh --hostname tobrik-ten -- scripts/windows/wine-session.sh
 set -euo pipefail
 # shellcheck source=scripts/windows/common.sh
-source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/windows/common.sh"
+source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
 run_wine_session() {
     export WINEPREFIX=$build/wineprefix DISPLAY=
@@ -58,7 +58,7 @@ run_wine_session() {
         ctest --test-dir "$gui_build" -L window --output-on-failure --timeout 300 || status=$?
     log "window tests under wine finished in $(since "$start") s (status so far $status)"
 
-    "$root/tests/windows/installer-check.sh" || status=$?
+    "$root/scripts/windows/installer-check.sh" || status=$?
     log "the installer under wine checked (status so far $status)"
     return "$status"
 }
